@@ -1,0 +1,58 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Geometry.h"
+
+namespace ui {
+
+// What the embedded browser tells its host. Addresses are UTF-8 as the
+// engine reports them. Raised on the GUI thread.
+class BrowserEvents {
+ public:
+  virtual ~BrowserEvents() = default;
+  // Raised before every navigation of the page and of each frame, redirect
+  // targets included. Setting cancel prevents that navigation.
+  virtual void OnBeforeNavigate2(const std::string& url, bool& cancel) { (void)url, (void)cancel; }
+  virtual void OnNavigateComplete2(const std::string& url) { (void)url; }
+  // Raised for the page and for each frame when its document has loaded.
+  virtual void OnDocumentComplete(const std::string& url) { (void)url; }
+};
+
+// A method page scripts reach as window.external.<name>(args...).
+using ExternalMethod = std::function<std::string(const std::vector<std::string>& args)>;
+
+// How the host shapes the browser. Installed once, on the first document.
+struct HostChoices {
+  bool contextMenu = true;
+  bool border3d = false;
+  bool scrollBars = false;
+  // Empty map: window.external is an empty object.
+  std::map<std::string, ExternalMethod> external;
+  // Methods whose answer scripts read synchronously; the answer is fixed when
+  // the hooks are installed.
+  std::map<std::string, std::string> externalConstants;
+};
+
+// The embedded browser: an ordinary child window the host places.
+class Browser {
+ public:
+  virtual ~Browser() = default;
+  virtual void Navigate(const std::string& url) = 0;
+  virtual void Stop() = 0;
+  virtual int ReadyState() const = 0;  // 4: current document complete
+  virtual bool HasDocument() const = 0;
+  virtual void SetVisible(bool visible) = 0;
+  virtual void SetSilent(bool silent) = 0;
+  // Host hooks; returns false when there is no document to install them on.
+  virtual bool InstallHostChoices(const HostChoices& choices) = 0;
+  // Position relative to the parent's client area.
+  virtual void Move(const Rect& rect, bool repaint) = 0;
+  virtual Rect Placement() const = 0;
+  virtual void DestroyWindow() = 0;
+};
+
+}  // namespace ui

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ui {
+
+// MD5 of the bytes as 32 lower-case hex digits. Each platform backs it with a
+// maintained library (OpenSSL, BCrypt).
+std::string Md5Hex(std::string_view bytes);
+
+}  // namespace ui

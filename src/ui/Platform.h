@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Canvas.h"
+#include "Geometry.h"
+#include "PixelImage.h"
+
+namespace ui {
+
+class Window;
+class WindowPeer;
+
+enum class ResourceType { Png, Bitmap, Icon, Dialog, Version };
+
+struct SystemTime {
+  int year = 0, month = 0, dayOfWeek = 0, day = 0;
+  int hour = 0, minute = 0, second = 0, milliseconds = 0;
+};
+
+using HardwareAddress = std::array<std::uint8_t, 6>;
+
+// Everything the system asks of the operating system. One implementation per
+// platform (Win32, GTK) and an in-memory fake for tests. The system's own code
+// reaches it through GetPlatform().
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Windows.
+  virtual std::unique_ptr<WindowPeer> CreateWindowPeer(Window& window) = 0;
+  virtual Size ScreenSize() const = 0;     // primary screen, pixels
+  virtual Size SmallIconSize() const = 0;  // what the caption shows
+  virtual Size IconSize() const = 0;
+  // Ends the running modal loops; DoModal then answers kModalQuit.
+  virtual void PostQuit(int exitCode) = 0;
+
+  // Resources built into the executable.
+  virtual std::optional<std::vector<std::uint8_t>> FindResource(ResourceType type, int id) const = 0;
+  // A PNG decoded to 32-bit blue, green, red, alpha; nothing when undecodable.
+  virtual std::optional<PixelImage> DecodePng(const std::vector<std::uint8_t>& bytes) const = 0;
+  // A drawable picture from a PNG or bitmap resource; never null, possibly !Ok().
+  virtual std::unique_ptr<Picture> LoadPicture(ResourceType type, int id) = 0;
+  // The version data's FileVersion text, empty when absent.
+  virtual std::string FileVersion() const = 0;
+
+  // Process and files. Paths are UTF-8.
+  virtual std::string ModulePath() const = 0;       // full path of the running executable
+  virtual char PathSeparator() const = 0;           // '\\' on Windows, '/' elsewhere
+  virtual std::string CommandLineArgs() const = 0;  // text after the executable's name, as received
+  virtual bool StartProcess(const std::string& path, const std::string& arguments) = 0;
+  // Appends at the end of an existing file; never creates one.
+  virtual bool AppendToExistingFile(const std::string& path, const std::string& bytes) = 0;
+
+  // Network and shell.
+  // Blocking GET: the body with CR and LF removed, or empty text.
+  virtual std::string HttpGet(const std::string& url, bool readBody, const std::string& userAgent) = 0;
+  virtual void OpenInSystemBrowser(const std::string& target) = 0;
+  // Hardware addresses of the network adapters, first adapter first;
+  // nothing when the list cannot be read or is empty.
+  virtual std::optional<std::vector<HardwareAddress>> AdapterAddresses() const = 0;
+  // Deletes the browser's cached files, keeping cookies.
+  virtual void CleanBrowserCache() = 0;
+
+  virtual SystemTime UtcNow() const = 0;
+};
+
+Platform& GetPlatform();
+void SetPlatform(Platform* platform);
+
+}  // namespace ui
