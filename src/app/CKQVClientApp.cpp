@@ -1,0 +1,51 @@
+#include "app/CKQVClientApp.h"
+
+#include "core/PlatformConfig.h"
+#include "gamewnd/ChtmlbrowserDlg.h"
+#include "launcher/CKQVClientDlg.h"
+#include "ui/Platform.h"
+
+CKQVClientDlg* g_pSplashDlg = nullptr;
+
+namespace {
+CKQVClientApp* g_pCurrentApp = nullptr;
+}
+
+CKQVClientApp::CKQVClientApp() : m_dwRestartManagerSupportFlags(1), m_previous(g_pCurrentApp) { g_pCurrentApp = this; }
+
+CKQVClientApp::~CKQVClientApp() { g_pCurrentApp = m_previous; }
+
+CKQVClientApp& App() {
+  // The settings store exists before the application object, as the rest of
+  // the system expects; both live until the process ends.
+  static CKQVClientApp* process = (PlatformConfig::Instance(), new CKQVClientApp());
+  return g_pCurrentApp ? *g_pCurrentApp : *process;
+}
+
+bool CKQVClientApp::InitInstance() {
+  // Common controls and control hosting are started by the backend's entry
+  // point, before the platform is handed over.
+  PlatformConfig::Instance();
+
+  if (!g_pSplashDlg) {
+    m_splash = std::make_unique<CKQVClientDlg>();
+    g_pSplashDlg = m_splash.get();
+  }
+  if (g_pSplashDlg->DoModal() != ui::kIdOk) return false;
+  if (g_pSplashDlg->IsWindow()) g_pSplashDlg->DestroyWindow();
+  g_pSplashDlg = nullptr;
+
+  m_game = std::make_unique<ChtmlbrowserDlg>();
+  m_game->DoModal();
+  return false;
+}
+
+std::string CKQVClientApp::ExeName() const {
+  auto& platform = ui::GetPlatform();
+  std::string name = platform.ModulePath();
+  const auto slash = name.rfind(platform.PathSeparator());
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const auto dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/Browser.h"
+
+namespace fake {
+
+// Records what the host asks of the browser; tests raise its events.
+class FakeBrowser : public ui::Browser {
+ public:
+  FakeBrowser(int controlId, ui::Rect placement, ui::BrowserEvents& events)
+      : controlId(controlId), placement(placement), events(&events) {}
+
+  void Navigate(const std::string& url) override { navigations.push_back(url); }
+  void Stop() override { ++stops; }
+  int ReadyState() const override { return readyState; }
+  bool HasDocument() const override { return hasDocument; }
+  void SetVisible(bool value) override { visible = value; visibleCalls.push_back(value); }
+  void SetSilent(bool value) override { silent = value; }
+  bool InstallHostChoices(const ui::HostChoices& choices) override {
+    if (!hasDocument) return false;
+    ++installs;
+    hostChoices = choices;
+    return true;
+  }
+  void Move(const ui::Rect& rect, bool) override { placement = rect; }
+  ui::Rect Placement() const override { return placement; }
+  void DestroyWindow() override { destroyed = true; }
+
+  // Events as the engine would raise them; answers the cancel flag.
+  bool RaiseBeforeNavigate2(const std::string& url) {
+    bool cancel = false;
+    events->OnBeforeNavigate2(url, cancel);
+    return cancel;
+  }
+  void RaiseNavigateComplete2(const std::string& url) { events->OnNavigateComplete2(url); }
+  void RaiseDocumentComplete(const std::string& url) { events->OnDocumentComplete(url); }
+
+  int controlId;
+  ui::Rect placement;
+  ui::BrowserEvents* events;
+  std::vector<std::string> navigations;
+  std::vector<bool> visibleCalls;
+  int stops = 0;
+  int readyState = 4;
+  bool hasDocument = true;
+  bool visible = false;
+  bool silent = false;
+  bool destroyed = false;
+  int installs = 0;
+  ui::HostChoices hostChoices;
+};
+
+}  // namespace fake

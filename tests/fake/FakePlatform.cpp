@@ -1,0 +1,87 @@
+#include "FakePlatform.h"
+
+#include <algorithm>
+#include <string>
+
+namespace fake {
+namespace {
+
+// A picture that only knows its size.
+class FakePicture : public ui::Picture {
+ public:
+  FakePicture(int width, int height) : m_width(width), m_height(height) {}
+  int Width() const override { return m_width; }
+  int Height() const override { return m_height; }
+  bool Ok() const override { return m_width > 0; }
+
+ private:
+  int m_width, m_height;
+};
+
+const std::string kPngTag = "fake-png:";
+
+}  // namespace
+
+FakePlatform::FakePlatform() { ui::SetPlatform(this); }
+
+FakePlatform::~FakePlatform() { ui::SetPlatform(nullptr); }
+
+std::unique_ptr<ui::WindowPeer> FakePlatform::CreateWindowPeer(ui::Window& window) {
+  auto peer = std::make_unique<FakeWindowPeer>(*this, window);
+  peers.push_back(peer.get());
+  return peer;
+}
+
+void FakePlatform::PostQuit(int) { quitPosted = true; }
+
+void FakePlatform::AddPng(int id, ui::PixelImage image) { m_pngs[id] = std::move(image); }
+
+std::optional<std::vector<std::uint8_t>> FakePlatform::FindResource(ui::ResourceType type, int id) const {
+  if (type != ui::ResourceType::Png || !m_pngs.count(id)) return std::nullopt;
+  const std::string tag = kPngTag + std::to_string(id);
+  return std::vector<std::uint8_t>(tag.begin(), tag.end());
+}
+
+std::optional<ui::PixelImage> FakePlatform::DecodePng(const std::vector<std::uint8_t>& bytes) const {
+  const std::string text(bytes.begin(), bytes.end());
+  if (text.rfind(kPngTag, 0) != 0) return std::nullopt;
+  auto it = m_pngs.find(std::stoi(text.substr(kPngTag.size())));
+  if (it == m_pngs.end()) return std::nullopt;
+  return it->second;
+}
+
+std::unique_ptr<ui::Picture> FakePlatform::LoadPicture(ui::ResourceType type, int id) {
+  if (type == ui::ResourceType::Png) {
+    auto it = m_pngs.find(id);
+    if (it != m_pngs.end()) return std::make_unique<FakePicture>(it->second.width, it->second.height);
+  }
+  return std::make_unique<FakePicture>(0, 0);
+}
+
+bool FakePlatform::StartProcess(const std::string& path, const std::string& arguments) {
+  processes.emplace_back(path, arguments);
+  return processStartSucceeds;
+}
+
+bool FakePlatform::AppendToExistingFile(const std::string& path, const std::string& bytes) {
+  auto it = files.find(path);
+  if (it == files.end()) return false;
+  it->second += bytes;
+  return true;
+}
+
+std::string FakePlatform::HttpGet(const std::string& url, bool readBody, const std::string& userAgent) {
+  httpRequests.push_back(url);
+  if (!onHttpGet) return {};
+  std::string body = onHttpGet(url, readBody, userAgent);
+  return readBody ? body : std::string();
+}
+
+std::vector<FakeWindowPeer*> FakePlatform::Windows(int templateId) const {
+  std::vector<FakeWindowPeer*> found;
+  std::copy_if(peers.begin(), peers.end(), std::back_inserter(found),
+               [&](FakeWindowPeer* peer) { return peer->templateId == templateId; });
+  return found;
+}
+
+}  // namespace fake

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FakeWindowPeer.h"
+#include "ui/Platform.h"
+
+namespace fake {
+
+// What a modal loop answers when the test's script did not end it.
+inline constexpr int kModalNotEnded = -100;
+
+// An in-memory platform: answers come from its public fields, calls are
+// recorded in them, and modal loops run the scripts tests register.
+class FakePlatform : public ui::Platform {
+ public:
+  FakePlatform();
+  ~FakePlatform() override;
+
+  std::unique_ptr<ui::WindowPeer> CreateWindowPeer(ui::Window& window) override;
+  ui::Size ScreenSize() const override { return screen; }
+  ui::Size SmallIconSize() const override { return {16, 16}; }
+  ui::Size IconSize() const override { return {32, 32}; }
+  void PostQuit(int exitCode) override;
+  std::optional<std::vector<std::uint8_t>> FindResource(ui::ResourceType type, int id) const override;
+  std::optional<ui::PixelImage> DecodePng(const std::vector<std::uint8_t>& bytes) const override;
+  std::unique_ptr<ui::Picture> LoadPicture(ui::ResourceType type, int id) override;
+  std::string FileVersion() const override { return fileVersion; }
+  std::string ModulePath() const override { return modulePath; }
+  char PathSeparator() const override { return separator; }
+  std::string CommandLineArgs() const override { return commandLine; }
+  bool StartProcess(const std::string& path, const std::string& arguments) override;
+  bool AppendToExistingFile(const std::string& path, const std::string& bytes) override;
+  std::string HttpGet(const std::string& url, bool readBody, const std::string& userAgent) override;
+  void OpenInSystemBrowser(const std::string& target) override { opened.push_back(target); }
+  std::optional<std::vector<ui::HardwareAddress>> AdapterAddresses() const override { return adapters; }
+  void CleanBrowserCache() override { ++cacheCleanings; }
+  ui::SystemTime UtcNow() const override { return now; }
+
+  // Adds a PNG resource whose decoding gives `image`.
+  void AddPng(int id, ui::PixelImage image);
+  // All peers created so far, in creation order, and the ones of a template.
+  std::vector<FakeWindowPeer*> Windows(int templateId) const;
+
+  ui::Size screen{1920, 1080};
+  std::string modulePath = "C:\\Games\\Client\\KQVClient.exe";
+  char separator = '\\';
+  std::string commandLine;
+  std::string fileVersion = "1.0.0.1";
+  std::optional<std::vector<ui::HardwareAddress>> adapters;
+  ui::SystemTime now;
+  // Existing files and their contents; only these can be appended to.
+  std::map<std::string, std::string> files;
+  std::vector<std::pair<std::string, std::string>> processes;  // path, arguments
+  bool processStartSucceeds = true;
+  std::vector<std::string> opened;
+  int cacheCleanings = 0;
+  std::function<std::string(const std::string& url, bool readBody, const std::string& userAgent)> onHttpGet;
+  std::vector<std::string> httpRequests;
+  // Answers message boxes; without it every box answers No.
+  std::function<int(const std::string& text, const std::string& caption, unsigned style)> onMessageBox;
+  struct Box {
+    std::string text, caption;
+    unsigned style;
+  };
+  std::vector<Box> messageBoxes;
+  // Runs inside the modal loop of a window of that template.
+  std::map<int, std::function<void(FakeWindowPeer&)>> onModal;
+  bool quitPosted = false;
+  std::vector<FakeWindowPeer*> peers;
+  // Every browser created, including those of windows already gone.
+  std::vector<FakeBrowser*> browsers;
+
+ private:
+  std::map<int, ui::PixelImage> m_pngs;
+};
+
+}  // namespace fake

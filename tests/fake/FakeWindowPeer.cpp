@@ -1,0 +1,187 @@
+#include "FakeWindowPeer.h"
+
+#include <algorithm>
+
+#include "FakePlatform.h"
+
+namespace fake {
+
+// Sets the default answer for the duration of one message.
+struct FakeWindowPeer::DefaultScope {
+  DefaultScope(FakeWindowPeer& peer, std::intptr_t answer) : peer(peer) {
+    peer.m_defaults.push_back([answer] { return answer; });
+  }
+  DefaultScope(FakeWindowPeer& peer, std::function<std::intptr_t()> action) : peer(peer) {
+    peer.m_defaults.push_back(std::move(action));
+  }
+  ~DefaultScope() { peer.m_defaults.pop_back(); }
+  FakeWindowPeer& peer;
+};
+
+FakeWindowPeer::FakeWindowPeer(FakePlatform& platform, ui::Window& window) : platform(platform), window(window) {}
+
+FakeWindowPeer::~FakeWindowPeer() {
+  auto& peers = platform.peers;
+  peers.erase(std::remove(peers.begin(), peers.end(), this), peers.end());
+}
+
+FakeWindowPeer& PeerOf(const ui::Window& window) { return static_cast<FakeWindowPeer&>(window.Peer()); }
+
+bool FakeWindowPeer::Create(int id, ui::WindowPeer* ownerPeer) {
+  templateId = id;
+  owner = static_cast<FakeWindowPeer*>(ownerPeer);
+  exists = true;
+  log.push_back("create");
+  {
+    DefaultScope scope(*this, 0);
+    window.OnCreate();
+  }
+  if (auto* dialog = dynamic_cast<ui::Dialog*>(&window)) {
+    DefaultScope scope(*this, 1);
+    log.push_back("initdialog");
+    dialog->OnInitDialog();
+  }
+  return true;
+}
+
+int FakeWindowPeer::RunModal(int id, ui::WindowPeer* ownerPeer) {
+  modal = true;
+  modalResult.reset();
+  Create(id, ownerPeer);
+  if (!platform.quitPosted) {
+    auto script = platform.onModal.find(id);
+    if (script != platform.onModal.end()) script->second(*this);
+  }
+  modal = false;
+  const int result = modalResult ? *modalResult : platform.quitPosted ? ui::kModalQuit : kModalNotEnded;
+  Destroy();
+  return result;
+}
+
+void FakeWindowPeer::EndModal(int result) {
+  log.push_back("end " + std::to_string(result));
+  if (modal) {
+    modalResult = result;
+  } else {
+    visible = false;
+  }
+}
+
+void FakeWindowPeer::Destroy() {
+  if (!exists) return;
+  exists = false;
+  visible = false;
+  log.push_back("destroy");
+}
+
+std::intptr_t FakeWindowPeer::Default() {
+  return m_defaults.empty() ? 0 : m_defaults.back()();
+}
+
+bool FakeWindowPeer::DispatchToTarget(const ui::Message& message) {
+  dispatched.push_back(message);
+  return true;
+}
+
+void FakeWindowPeer::Show(ui::ShowCommand command) {
+  log.push_back("show " + std::to_string(static_cast<int>(command)));
+  visible = command != ui::ShowCommand::Hide;
+  zoomed = command == ui::ShowCommand::Maximize;
+  iconic = command == ui::ShowCommand::Minimize || command == ui::ShowCommand::ShowMinimized;
+}
+
+void FakeWindowPeer::Move(const ui::Rect& screenRect, bool repaint) {
+  log.push_back(repaint ? "move" : "move-norepaint");
+  SendMove(screenRect);
+}
+
+void FakeWindowPeer::SendMove(ui::Rect screenRect) {
+  const bool moved = screenRect.left != rect.left || screenRect.top != rect.top;
+  const bool sized = screenRect.Width() != rect.Width() || screenRect.Height() != rect.Height();
+  rect = screenRect;
+  // As on Windows, the move and size notifications arrive during the move.
+  if (moved) {
+    DefaultScope scope(*this, 0);
+    window.OnMove(rect.left, rect.top);
+  }
+  if (sized) {
+    DefaultScope scope(*this, 0);
+    window.OnSize(ui::SizeType::Restored, rect.Width(), rect.Height());
+  }
+}
+
+void FakeWindowPeer::Invalidate(bool erase) { log.push_back(erase ? "invalidate-erase" : "invalidate"); }
+
+void FakeWindowPeer::SetIcon(int iconId, bool big) {
+  log.push_back(big ? "icon-big" : "icon-small");
+  (big ? bigIcon : smallIcon) = iconId;
+}
+
+void FakeWindowPeer::AddLayeredStyle() {
+  log.push_back("layered");
+  layered = true;
+}
+
+void FakeWindowPeer::UpdateLayered(const ui::PixelImage& premultiplied) {
+  log.push_back("update-layered");
+  layeredImage = premultiplied;
+  ++layeredUpdates;
+}
+
+void FakeWindowPeer::SetColorKey(ui::Color key) {
+  log.push_back("color-key");
+  colorKey = key;
+}
+
+void FakeWindowPeer::SetRoundShape(const ui::Rect&, int, int) { log.push_back("shape"); }
+
+int FakeWindowPeer::MessageBox(const std::string& text, const std::string& caption, unsigned style) {
+  platform.messageBoxes.push_back({text, caption, style});
+  return platform.onMessageBox ? platform.onMessageBox(text, caption, style) : ui::kIdNo;
+}
+
+std::unique_ptr<ui::Browser> FakeWindowPeer::CreateBrowser(int controlId, const ui::Rect& at, ui::BrowserEvents& events) {
+  auto browser = std::make_unique<FakeBrowser>(controlId, at, events);
+  browsers.push_back(browser.get());
+  platform.browsers.push_back(browser.get());
+  return browser;
+}
+
+void FakeWindowPeer::AttachPictureButton(int controlId, int normalBitmapId, int pressedBitmapId) {
+  controls[controlId] = {normalBitmapId, pressedBitmapId, {}};
+}
+
+void FakeWindowPeer::MoveControl(int controlId, const ui::Rect& at, bool) { controls.at(controlId).rect = at; }
+
+void FakeWindowPeer::PaintNonClient(const std::function<void(ui::Canvas&)>&) { log.push_back("paint-nc"); }
+
+bool FakeWindowPeer::SendKeyDown(unsigned virtualKey) {
+  const ui::Message message{ui::Message::Kind::KeyDown, virtualKey, nullptr};
+  for (FakeWindowPeer* target = this; target; target = target->owner) {
+    if (target->window.PreTranslateMessage(message)) return true;
+  }
+  if (auto* dialog = dynamic_cast<ui::Dialog*>(&window)) {
+    if (virtualKey == ui::kVkReturn) dialog->OnCommand(ui::kIdOk);
+    if (virtualKey == ui::kVkEscape) dialog->OnCommand(ui::kIdCancel);
+  }
+  return false;
+}
+
+ui::Hit FakeWindowPeer::SendHitTest(ui::Point screen, ui::Hit defaultHit) {
+  DefaultScope scope(*this, static_cast<std::intptr_t>(defaultHit));
+  return window.OnNcHitTest(screen);
+}
+
+void FakeWindowPeer::SendClose() {
+  log.push_back("close");
+  // A dialog's default close is the dialog manager's cancel.
+  DefaultScope scope(*this, [this]() -> std::intptr_t {
+    if (dynamic_cast<ui::Dialog*>(&window)) window.OnCommand(ui::kIdCancel);
+    return 0;
+  });
+  window.OnClose();
+}
+
+void FakeWindowPeer::SendCommand(int id) { window.OnCommand(id); }
+
+}  // namespace fake
