@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds both presets and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/setup.sh
+
+cmake --preset linux
+cmake --build --preset linux
+ctest --preset linux
+
+cmake --preset windows
+cmake --build --preset windows
+ctest --preset windows
