@@ -1,0 +1,572 @@
+#include "platform/win32/Win32Browser.h"
+
+#include <exdisp.h>
+#include <exdispid.h>
+#include <mshtmhst.h>
+#include <ole2.h>
+#include <olectl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/win32/Text.h"
+
+namespace ui::win32 {
+namespace {
+
+// The identities this host needs, spelled out here so that the backend does
+// not depend on which of them an import library happens to carry.
+constexpr CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+constexpr IID kIidWebBrowser2 = {0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
+constexpr IID kIidWebBrowserEvents2 = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
+constexpr IID kIidCustomDoc = {0x3050F3F0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+constexpr IID kIidDocHostUIHandler = {0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
+
+constexpr wchar_t kHostClass[] = L"KQVBrowserHost";
+
+std::vector<Win32Browser*>& LiveBrowsers() {
+  static std::vector<Win32Browser*> browsers;
+  return browsers;
+}
+
+// Reference counting shared by the COM objects of this host.
+class RefCounted {
+ protected:
+  virtual ~RefCounted() = default;
+  ULONG AddRefImpl() { return static_cast<ULONG>(InterlockedIncrement(&m_references)); }
+  ULONG ReleaseImpl() {
+    const LONG left = InterlockedDecrement(&m_references);
+    if (left <= 0) delete this;
+    return static_cast<ULONG>(left);
+  }
+
+ private:
+  LONG m_references = 1;
+};
+
+// A string argument of an event or a script call: a BSTR, perhaps by reference.
+std::string VariantText(const VARIANT* value) {
+  while (value && V_VT(value) == (VT_BYREF | VT_VARIANT)) value = V_VARIANTREF(value);
+  if (!value) return {};
+  if (V_VT(value) == VT_BSTR) return Narrow(std::wstring_view(V_BSTR(value), SysStringLen(V_BSTR(value))));
+  if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value)) {
+    BSTR text = *V_BSTRREF(value);
+    return Narrow(std::wstring_view(text, SysStringLen(text)));
+  }
+  VARIANT converted;
+  VariantInit(&converted);
+  std::string text;
+  if (SUCCEEDED(VariantChangeType(&converted, const_cast<VARIANT*>(value), 0, VT_BSTR))) {
+    text = Narrow(std::wstring_view(V_BSTR(&converted), SysStringLen(V_BSTR(&converted))));
+  }
+  VariantClear(&converted);
+  return text;
+}
+
+// window.external: the host's named methods, called with string arguments.
+class ExternalObject : public IDispatch, RefCounted {
+ public:
+  ExternalObject(std::map<std::string, ExternalMethod> methods, std::map<std::string, std::string> constants)
+      : m_methods(std::move(methods)), m_constants(std::move(constants)) {
+    for (const auto& entry : m_methods) m_names.push_back(entry.first);
+    for (const auto& entry : m_constants) m_names.push_back(entry.first);
+  }
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+      *object = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
+  STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    HRESULT result = S_OK;
+    for (UINT i = 0; i < count; ++i) {
+      const std::string name = Narrow(names[i]);
+      auto found = std::find(m_names.begin(), m_names.end(), name);
+      // Only the method name itself is looked up; named arguments are not.
+      if (i == 0 && found != m_names.end()) {
+        ids[i] = static_cast<DISPID>(found - m_names.begin()) + 1;
+      } else {
+        ids[i] = DISPID_UNKNOWN;
+        result = DISP_E_UNKNOWNNAME;
+      }
+    }
+    return result;
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                      UINT*) override {
+    if (id < 1 || static_cast<size_t>(id) > m_names.size()) return DISP_E_MEMBERNOTFOUND;
+    const std::string& name = m_names[static_cast<size_t>(id) - 1];
+    std::string answer;
+    if (auto method = m_methods.find(name); method != m_methods.end()) {
+      // Script arguments come last-first.
+      std::vector<std::string> args;
+      for (UINT i = params ? params->cArgs : 0; i > 0; --i) args.push_back(VariantText(&params->rgvarg[i - 1]));
+      answer = method->second(args);
+    } else {
+      answer = m_constants.at(name);
+    }
+    if (result) {
+      VariantInit(result);
+      V_VT(result) = VT_BSTR;
+      V_BSTR(result) = SysAllocString(Widen(answer).c_str());
+    }
+    return S_OK;
+  }
+
+ private:
+  std::map<std::string, ExternalMethod> m_methods;
+  std::map<std::string, std::string> m_constants;
+  std::vector<std::string> m_names;
+};
+
+// The document's host decisions: context menu, border, scroll bars and the
+// external object.
+class HostUIHandler : public IDocHostUIHandler, RefCounted {
+ public:
+  explicit HostUIHandler(const HostChoices& choices) : m_choices(choices) {
+    if (!choices.external.empty() || !choices.externalConstants.empty()) {
+      m_external = new ExternalObject(choices.external, choices.externalConstants);
+    }
+  }
+  ~HostUIHandler() override {
+    if (m_external) m_external->Release();
+  }
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, kIidDocHostUIHandler)) {
+      *object = static_cast<IDocHostUIHandler*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
+  STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+
+  STDMETHODIMP ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override {
+    // S_OK: the host has shown its menu, which is none.
+    return m_choices.contextMenu ? S_FALSE : S_OK;
+  }
+  STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override {
+    if (!info) return E_POINTER;
+    info->dwFlags = (m_choices.border3d ? 0 : DOCHOSTUIFLAG_NO3DBORDER) |
+                    (m_choices.scrollBars ? 0 : DOCHOSTUIFLAG_SCROLL_NO);
+    info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+    return S_OK;
+  }
+  STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                      IOleInPlaceUIWindow*) override {
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP HideUI() override { return E_NOTIMPL; }
+  STDMETHODIMP UpdateUI() override { return E_NOTIMPL; }
+  STDMETHODIMP EnableModeless(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP OnDocWindowActivate(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP OnFrameWindowActivate(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP GetOptionKeyPath(LPOLESTR*, DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP GetDropTarget(IDropTarget*, IDropTarget**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetExternal(IDispatch** external) override {
+    if (!external) return E_POINTER;
+    *external = m_external;
+    if (m_external) m_external->AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP TranslateUrl(DWORD, LPWSTR, LPWSTR* out) override {
+    if (out) *out = nullptr;
+    return S_FALSE;
+  }
+  STDMETHODIMP FilterDataObject(IDataObject*, IDataObject** out) override {
+    if (out) *out = nullptr;
+    return S_FALSE;
+  }
+
+ private:
+  HostChoices m_choices;
+  ExternalObject* m_external = nullptr;
+};
+
+}  // namespace
+
+// The container side of the control: client site, in-place site and frame.
+class BrowserSite : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame, RefCounted {
+ public:
+  explicit BrowserSite(Win32Browser* browser) : m_browser(browser) {}
+  void Detach() { m_browser = nullptr; }
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite)) {
+      *object = static_cast<IOleClientSite*>(this);
+    } else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceSite)) {
+      *object = static_cast<IOleInPlaceSite*>(this);
+    } else if (IsEqualIID(riid, IID_IOleInPlaceUIWindow) || IsEqualIID(riid, IID_IOleInPlaceFrame)) {
+      *object = static_cast<IOleInPlaceFrame*>(this);
+    } else {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
+  STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+
+  // IOleClientSite
+  STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+    if (moniker) *moniker = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetContainer(IOleContainer** container) override {
+    if (container) *container = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP ShowObject() override { return S_OK; }
+  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // IOleWindow
+  STDMETHODIMP GetWindow(HWND* window) override {
+    if (!window) return E_POINTER;
+    *window = m_browser ? m_browser->m_host : nullptr;
+    return *window ? S_OK : E_FAIL;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+  // IOleInPlaceSite
+  STDMETHODIMP CanInPlaceActivate() override { return m_browser ? S_OK : S_FALSE; }
+  STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+  STDMETHODIMP OnUIActivate() override { return S_OK; }
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
+                                LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+    if (!frame || !document || !position || !clip || !info || !m_browser) return E_INVALIDARG;
+    *frame = static_cast<IOleInPlaceFrame*>(this);
+    AddRef();
+    *document = nullptr;
+    GetClientRect(m_browser->m_host, position);
+    *clip = *position;
+    info->fMDIApp = FALSE;
+    info->hwndFrame = GetAncestor(m_browser->m_host, GA_ROOT);
+    info->haccel = nullptr;
+    info->cAccelEntries = 0;
+    return S_OK;
+  }
+  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+  STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+  STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+  STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+  STDMETHODIMP OnPosRectChange(LPCRECT rect) override {
+    if (!m_browser || !m_browser->m_object || !rect) return S_OK;
+    IOleInPlaceObject* inPlace = nullptr;
+    if (SUCCEEDED(m_browser->m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+      inPlace->SetObjectRects(rect, rect);
+      inPlace->Release();
+    }
+    return S_OK;
+  }
+
+  // IOleInPlaceUIWindow
+  STDMETHODIMP GetBorder(LPRECT) override { return E_NOTIMPL; }
+  STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return E_NOTIMPL; }
+  STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return E_NOTIMPL; }
+  STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+
+  // IOleInPlaceFrame
+  STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+  STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+  STDMETHODIMP RemoveMenus(HMENU) override { return E_NOTIMPL; }
+  STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+  STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+ private:
+  Win32Browser* m_browser;
+};
+
+// Receives the control's events and hands them to the browser's events.
+class BrowserEventSink : public IDispatch, RefCounted {
+ public:
+  explicit BrowserEventSink(BrowserEvents* events) : m_events(events) {}
+  void Detach() { m_events = nullptr; }
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, kIidWebBrowserEvents2)) {
+      *object = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
+  STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+    if (!m_events || !params) return S_OK;
+    // Arguments come last-first: rgvarg[cArgs - 1] is the first one.
+    auto argument = [params](UINT fromFirst) -> VARIANT* {
+      return fromFirst < params->cArgs ? &params->rgvarg[params->cArgs - 1 - fromFirst] : nullptr;
+    };
+    AddRef();  // a handler may drop the browser, and with it this sink
+    switch (id) {
+      case DISPID_BEFORENAVIGATE2: {
+        // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
+        VARIANT* cancelArg = argument(6);
+        bool cancel = false;
+        const std::string url = VariantText(argument(1));
+        m_events->OnBeforeNavigate2(url, cancel);
+        if (cancelArg && V_VT(cancelArg) == (VT_BYREF | VT_BOOL) && V_BOOLREF(cancelArg)) {
+          *V_BOOLREF(cancelArg) = cancel ? VARIANT_TRUE : VARIANT_FALSE;
+        }
+        break;
+      }
+      case DISPID_NAVIGATECOMPLETE2:  // (pDisp, URL)
+        m_events->OnNavigateComplete2(VariantText(argument(1)));
+        break;
+      case DISPID_DOCUMENTCOMPLETE:  // (pDisp, URL)
+        m_events->OnDocumentComplete(VariantText(argument(1)));
+        break;
+      default:
+        break;
+    }
+    Release();
+    return S_OK;
+  }
+
+ private:
+  BrowserEvents* m_events;
+};
+
+Win32Browser::Win32Browser(HWND parent, BrowserEvents& events) : m_parent(parent), m_events(events) {}
+
+Win32Browser::~Win32Browser() { DestroyWindow(); }
+
+std::unique_ptr<Win32Browser> Win32Browser::Create(HWND parent, int controlId, const Rect& rect,
+                                                   BrowserEvents& events) {
+  std::unique_ptr<Win32Browser> browser(new Win32Browser(parent, events));
+  if (!browser->Start(controlId, rect)) return nullptr;
+  return browser;
+}
+
+bool Win32Browser::Start(int controlId, const Rect& rect) {
+  HINSTANCE module = GetModuleHandleW(nullptr);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  if (!GetClassInfoExW(module, kHostClass, &windowClass)) {
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Win32Browser::HostProc;
+    windowClass.hInstance = module;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kHostClass;
+    RegisterClassExW(&windowClass);
+  }
+  // A control of the same id in the template is only a placeholder.
+  if (HWND placeholder = GetDlgItem(m_parent, controlId)) ::DestroyWindow(placeholder);
+  m_host = CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_TABSTOP,
+                           rect.left, rect.top, rect.Width(), rect.Height(), m_parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), module, nullptr);
+  if (!m_host) return false;
+  SetWindowLongPtrW(m_host, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  LiveBrowsers().push_back(this);
+
+  if (FAILED(CoCreateInstance(kClsidWebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                              reinterpret_cast<void**>(&m_object)))) {
+    return false;
+  }
+  m_site = new BrowserSite(this);
+  m_object->SetClientSite(static_cast<IOleClientSite*>(m_site));
+  RECT area{};
+  GetClientRect(m_host, &area);
+  m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(m_site), 0, m_host, &area);
+  if (FAILED(m_object->QueryInterface(kIidWebBrowser2, reinterpret_cast<void**>(&m_browser)))) return false;
+  m_object->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&m_active));
+
+  IConnectionPointContainer* container = nullptr;
+  if (SUCCEEDED(m_browser->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
+    IConnectionPoint* point = nullptr;
+    if (SUCCEEDED(container->FindConnectionPoint(kIidWebBrowserEvents2, &point))) {
+      m_sink = new BrowserEventSink(&m_events);
+      if (FAILED(point->Advise(static_cast<IDispatch*>(m_sink), &m_cookie))) m_cookie = 0;
+      point->Release();
+    }
+    container->Release();
+  }
+  return true;
+}
+
+void Win32Browser::Shutdown() {
+  if (m_sink) {
+    m_sink->Detach();
+    if (m_cookie && m_browser) {
+      IConnectionPointContainer* container = nullptr;
+      if (SUCCEEDED(m_browser->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
+        IConnectionPoint* point = nullptr;
+        if (SUCCEEDED(container->FindConnectionPoint(kIidWebBrowserEvents2, &point))) {
+          point->Unadvise(m_cookie);
+          point->Release();
+        }
+        container->Release();
+      }
+    }
+    m_sink->Release();
+    m_sink = nullptr;
+    m_cookie = 0;
+  }
+  if (m_active) m_active->Release();
+  m_active = nullptr;
+  if (m_browser) {
+    m_browser->Stop();
+    m_browser->Release();
+  }
+  m_browser = nullptr;
+  if (m_object) {
+    m_object->Close(OLECLOSE_NOSAVE);
+    m_object->SetClientSite(nullptr);
+    m_object->Release();
+  }
+  m_object = nullptr;
+  if (m_site) {
+    m_site->Detach();
+    m_site->Release();
+  }
+  m_site = nullptr;
+  auto& live = LiveBrowsers();
+  live.erase(std::remove(live.begin(), live.end(), this), live.end());
+}
+
+void Win32Browser::DestroyWindow() {
+  Shutdown();
+  if (m_host) {
+    SetWindowLongPtrW(m_host, GWLP_USERDATA, 0);
+    ::DestroyWindow(m_host);
+    m_host = nullptr;
+  }
+}
+
+LRESULT CALLBACK Win32Browser::HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* browser = reinterpret_cast<Win32Browser*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (browser) {
+    switch (message) {
+      case WM_SIZE:
+        browser->FitControl();
+        return 0;
+      case WM_DESTROY:
+        // The parent went first: the control goes with its window.
+        browser->Shutdown();
+        browser->m_host = nullptr;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        break;
+      default:
+        break;
+    }
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void Win32Browser::FitControl() {
+  if (!m_object || !m_host) return;
+  RECT area{};
+  GetClientRect(m_host, &area);
+  IOleInPlaceObject* inPlace = nullptr;
+  if (SUCCEEDED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+    inPlace->SetObjectRects(&area, &area);
+    inPlace->Release();
+  }
+}
+
+bool Win32Browser::TranslateAccelerator(MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  for (Win32Browser* browser : LiveBrowsers()) {
+    if (browser->m_active && browser->m_host && IsChild(browser->m_host, msg.hwnd) &&
+        browser->m_active->TranslateAccelerator(&msg) == S_OK) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void Win32Browser::Navigate(const std::string& url) {
+  if (!m_browser) return;
+  BSTR address = SysAllocString(Widen(url).c_str());
+  VARIANT empty;
+  VariantInit(&empty);
+  m_browser->Navigate(address, &empty, &empty, &empty, &empty);
+  SysFreeString(address);
+}
+
+void Win32Browser::Stop() {
+  if (m_browser) m_browser->Stop();
+}
+
+int Win32Browser::ReadyState() const {
+  READYSTATE state = READYSTATE_UNINITIALIZED;
+  if (!m_browser || FAILED(m_browser->get_ReadyState(&state))) return READYSTATE_UNINITIALIZED;
+  return static_cast<int>(state);
+}
+
+bool Win32Browser::HasDocument() const {
+  IDispatch* document = nullptr;
+  if (!m_browser || FAILED(m_browser->get_Document(&document)) || !document) return false;
+  document->Release();
+  return true;
+}
+
+void Win32Browser::SetVisible(bool visible) {
+  if (m_browser) m_browser->put_Visible(visible ? VARIANT_TRUE : VARIANT_FALSE);
+  if (m_host) ShowWindow(m_host, visible ? SW_SHOW : SW_HIDE);
+}
+
+void Win32Browser::SetSilent(bool silent) {
+  if (m_browser) m_browser->put_Silent(silent ? VARIANT_TRUE : VARIANT_FALSE);
+}
+
+bool Win32Browser::InstallHostChoices(const HostChoices& choices) {
+  IDispatch* document = nullptr;
+  if (!m_browser || FAILED(m_browser->get_Document(&document)) || !document) return false;
+  ICustomDoc* custom = nullptr;
+  if (SUCCEEDED(document->QueryInterface(kIidCustomDoc, reinterpret_cast<void**>(&custom))) && custom) {
+    auto* handler = new HostUIHandler(choices);
+    custom->SetUIHandler(handler);  // the document keeps its own reference
+    handler->Release();
+    custom->Release();
+  }
+  document->Release();
+  return true;
+}
+
+void Win32Browser::Move(const Rect& rect, bool repaint) {
+  if (m_host) MoveWindow(m_host, rect.left, rect.top, rect.Width(), rect.Height(), repaint);
+}
+
+Rect Win32Browser::Placement() const {
+  if (!m_host) return {};
+  RECT rect{};
+  GetWindowRect(m_host, &rect);
+  MapWindowPoints(nullptr, m_parent, reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+}  // namespace ui::win32

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "platform/win32/WinApi.h"
+#include "ui/Window.h"
+
+namespace ui::win32 {
+
+// A real window made from a dialog template of the executable. The window
+// procedure of the dialog class is replaced as the window is created (before
+// WM_NCCREATE), so every message reaches the Window's handlers, and Default()
+// hands the current message to the dialog class's own procedure.
+class Win32WindowPeer : public WindowPeer {
+ public:
+  explicit Win32WindowPeer(Window& window);
+  ~Win32WindowPeer() override;
+
+  bool Create(int templateId, WindowPeer* owner) override;
+  int RunModal(int templateId, WindowPeer* owner) override;
+  void EndModal(int result) override;
+  void Destroy() override;
+  bool Exists() const override;
+  std::intptr_t Default() override;
+  bool DispatchToTarget(const Message& message) override;
+
+  void Show(ShowCommand command) override;
+  bool IsVisible() const override;
+  bool IsIconic() const override;
+  bool IsZoomed() const override;
+  void Move(const Rect& screenRect, bool repaint) override;
+  Rect WindowRect() const override;
+  Rect ClientRect() const override;
+  void Invalidate(bool erase) override;
+  void SetTitle(const std::string& text) override;
+  std::string Title() const override;
+  void SetIcon(int iconId, bool big) override;
+  int Icon(bool big) const override;
+
+  void AddLayeredStyle() override;
+  void UpdateLayered(const PixelImage& premultiplied) override;
+  void SetColorKey(Color key) override;
+  void SetRoundShape(const Rect& rect, int ellipseWidth, int ellipseHeight) override;
+
+  int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
+  std::unique_ptr<Browser> CreateBrowser(int controlId, const Rect& rect, BrowserEvents& events) override;
+  void AttachPictureButton(int controlId, int normalBitmapId, int pressedBitmapId) override;
+  bool HasControl(int controlId) const override;
+  void MoveControl(int controlId, const Rect& rect, bool repaint) override;
+
+  void TrackMouseLeave() override;
+  void PaintNonClient(const std::function<void(Canvas&)>& paint) override;
+
+  HWND Handle() const { return m_hwnd; }
+  Window& Owner() const { return m_window; }
+  // The peer of one of our windows, or null.
+  static Win32WindowPeer* FromHandle(HWND hwnd);
+  // Offers a queued message to the key filters of its target window and the
+  // windows above it, then to the dialog manager of its dialog, then
+  // translates and dispatches it. This is the message pump's step.
+  static void ProcessMessage(MSG& msg);
+
+ private:
+  struct PictureButton {
+    HBITMAP normal = nullptr;
+    HBITMAP pressed = nullptr;
+  };
+  // The message being handled, for Default().
+  struct Current {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    // Handlers that work on a copy of the message's data write it back
+    // before the default processing and read it again afterwards.
+    std::function<void()> beforeDefault;
+    std::function<void()> afterDefault;
+    bool defaulted = false;
+    LRESULT defaultResult = 0;
+  };
+  class PaintCanvas;
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
+  void Attach(HWND hwnd);
+  LRESULT Route(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(Current& current);
+  LRESULT CallPrevious(UINT message, WPARAM wParam, LPARAM lParam);
+  bool DrawPictureButton(const DRAWITEMSTRUCT& item);
+  void ReleaseResources();
+
+  Window& m_window;
+  HWND m_hwnd = nullptr;
+  WNDPROC m_previous = nullptr;
+  bool m_quiet = false;  // being destroyed by its owner: no handlers
+  std::vector<Current*> m_current;
+  bool m_modal = false;
+  bool m_modalEnded = false;
+  int m_modalResult = 0;
+  int m_bigIcon = 0;
+  int m_smallIcon = 0;
+  HBRUSH m_keyBrush = nullptr;
+  std::map<int, PictureButton> m_pictureButtons;
+};
+
+}  // namespace ui::win32
