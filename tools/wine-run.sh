@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the cross build under Wine; ctest uses it as the
+# emulator. Usage: wine-run.sh program.exe [arguments...]
+#
+# Each build tree gets its own Wine prefix (<build>/wineprefix, found from the
+# program's path, or KQV_WINEPREFIX), created on first use. The prefix's Wine
+# server is started ahead and kept a minute after the last program ends, so
+# a run of many tests pays the start-up once. The program's exit code is
+# passed through. Console programs need no DISPLAY; window tests set one.
+set -euo pipefail
+
+if [ $# -lt 1 ]; then
+  echo "usage: $0 program.exe [arguments...]" >&2
+  exit 2
+fi
+
+program=$1
+shift
+
+prefix_for() {
+  local dir
+  dir=$(cd "$(dirname "$1")" && pwd)
+  while [ "$dir" != "/" ]; do
+    if [ -f "$dir/CMakeCache.txt" ]; then
+      echo "$dir/wineprefix"
+      return
+    fi
+    dir=$(dirname "$dir")
+  done
+  echo "$(cd "$(dirname "$1")" && pwd)/wineprefix"
+}
+
+export WINEPREFIX=${KQV_WINEPREFIX:-$(prefix_for "$program")}
+export WINEDEBUG=${WINEDEBUG:--all}
+# No .NET runtime installer; nothing the client uses needs it.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=}
+
+# Registry settings of a new prefix: the CJK font for the faces the client
+# names and for the dialog and message-box fonts, and no crash dialog that
+# would wait for a click in an unattended run.
+write_settings() {
+  local file=$1
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
+    for face in "Microsoft YaHei" "SimSun" "宋体" "微软雅黑" "NSimSun"; do
+      printf '"%s"="WenQuanYi Micro Hei"\r\n' "$face"
+    done
+    printf '\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\r\n'
+    # REG_MULTI_SZ "wqy-microhei.ttc,WenQuanYi Micro Hei" in UTF-16LE hex.
+    local link hex
+    link=$(printf 'wqy-microhei.ttc,WenQuanYi Micro Hei' | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -s ' \n' ',,')
+    hex="${link#,}00,00,00,00"
+    for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
+      printf '"%s"=hex(7):%s\r\n' "$face" "$hex"
+    done
+    printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
+  } | iconv -f UTF-8 -t UTF-16LE >"$file.body"
+  # regedit reads UTF-16 only after a byte-order mark.
+  { printf '\xff\xfe'; cat "$file.body"; } >"$file"
+  rm -f "$file.body"
+}
+
+if [ ! -f "$WINEPREFIX/.kqv-ready" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    # One creator at a time when ctest runs tests in parallel.
+    flock 9
+    if [ ! -f "$WINEPREFIX/.kqv-ready" ]; then
+      # No display while the prefix is made: nothing can ask anything.
+      DISPLAY= wineboot -i </dev/null >/dev/null 2>&1
+      settings=$(mktemp --suffix=.reg)
+      write_settings "$settings"
+      DISPLAY= wine regedit /S "$(winepath -w "$settings" 2>/dev/null)" </dev/null >/dev/null 2>&1 || true
+      rm -f "$settings"
+      wineserver -w
+      touch "$WINEPREFIX/.kqv-ready"
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
+
+# Keep the server up between runs; it ends by itself 60 s after the last one.
+wineserver -p60 >/dev/null 2>&1 || true
+
+exec wine "$program" "$@" </dev/null
