@@ -3,7 +3,8 @@
 # emulator. Usage: wine-run.sh program.exe [arguments...]
 #
 # Each build tree gets its own Wine prefix (<build>/wineprefix, found from the
-# program's path, or KQV_WINEPREFIX), created on first use. The prefix's Wine
+# program's path, or KQV_WINEPREFIX; <build>/wineprefix-display for programs
+# run with a DISPLAY), created on first use. The prefix's Wine
 # server is started ahead and kept a minute after the last program ends, so
 # a run of many tests pays the start-up once. The program's exit code is
 # passed through. Console programs need no DISPLAY; window tests set one.
@@ -30,7 +31,20 @@ prefix_for() {
   echo "$(cd "$(dirname "$1")" && pwd)/wineprefix"
 }
 
-export WINEPREFIX=${KQV_WINEPREFIX:-$(prefix_for "$program")}
+# Wine's desktop process keeps the display it started with for as long as
+# the server runs, so programs with a display get a prefix of their own.
+if [ -n "${KQV_WINEPREFIX:-}" ]; then
+  export WINEPREFIX=$KQV_WINEPREFIX
+elif [ -n "${DISPLAY:-}" ]; then
+  export WINEPREFIX="$(prefix_for "$program")-display"
+else
+  export WINEPREFIX=$(prefix_for "$program")
+fi
+# A private display session (tests/wine/with-display.sh) ends the servers of
+# the prefixes used on it when it closes.
+if [ -n "${KQV_WINE_SESSION_LOG:-}" ]; then
+  echo "$WINEPREFIX" >>"$KQV_WINE_SESSION_LOG"
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 # No .NET runtime installer; nothing the client uses needs it.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=}

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "platform/win32/DialogTemplate.h"
 #include "platform/win32/Gdiplus.h"
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32Browser.h"
@@ -25,6 +26,14 @@ HINSTANCE Module() { return GetModuleHandleW(nullptr); }
 // Everything is ours to handle in the window procedure in front of it, so it
 // asks for the dialog manager's own processing of every message.
 INT_PTR CALLBACK PassDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+std::optional<DialogTemplate> LoadTemplate(int templateId) {
+  HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(templateId), RT_DIALOG);
+  HGLOBAL loaded = found ? LoadResource(Module(), found) : nullptr;
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  if (!data) return std::nullopt;
+  return WithoutActiveXControls(data, SizeofResource(Module(), found));
+}
 
 bool IsDialogClass(HWND hwnd) {
   wchar_t name[16] = {};
@@ -133,7 +142,11 @@ bool Win32WindowPeer::Create(int templateId, WindowPeer* owner) {
   Win32WindowPeer* outer = t_creating;
   t_creating = this;
   HHOOK hook = SetWindowsHookExW(WH_CBT, &Win32WindowPeer::CreationHook, nullptr, GetCurrentThreadId());
-  HWND hwnd = CreateDialogParamW(Module(), MAKEINTRESOURCEW(templateId), ownerHandle, &PassDialogProc, 0);
+  HWND hwnd = nullptr;
+  if (auto dialog = LoadTemplate(templateId)) {
+    hwnd = CreateDialogIndirectParamW(Module(), reinterpret_cast<const DLGTEMPLATE*>(dialog->data()), ownerHandle,
+                                      &PassDialogProc, 0);
+  }
   if (hook) UnhookWindowsHookEx(hook);
   if (t_creating == this) t_creating = nullptr;
   if (outer) t_creating = outer;
