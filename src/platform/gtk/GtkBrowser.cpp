@@ -1,0 +1,330 @@
+#include "platform/gtk/GtkBrowser.h"
+
+#include <cstdio>
+
+#include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/GtkWindowPeer.h"
+
+namespace ui::gtk {
+
+namespace {
+
+// Scripts of our own run in a world of their own, out of the pages' reach.
+constexpr const char* kHostWorld = "kqvhost";
+constexpr const char* kFrameCompleteHandler = "kqvFrameComplete";
+constexpr const char* kExternalHandler = "kqvExternal";
+
+// A frame's document is complete at its load event, after its own frames;
+// the top document's completion comes from the load itself.
+constexpr const char* kFrameCompleteScript = R"JS((function () {
+  if (window === window.top) return;
+  var post = function () {
+    window.webkit.messageHandlers.kqvFrameComplete.postMessage(String(location.href));
+  };
+  if (document.readyState === 'complete') post();
+  else window.addEventListener('load', post, { once: true });
+})();)JS";
+
+// The host decides: no scroll bars on the page.
+constexpr const char* kNoScrollBarsStyle =
+    "html, body { overflow: hidden !important; }\n"
+    "::-webkit-scrollbar { display: none !important; width: 0 !important; height: 0 !important; }\n";
+
+std::string StringOf(JSCValue* value) {
+  if (!value || !jsc_value_is_string(value)) return {};
+  gchar* text = jsc_value_to_string(value);
+  std::string result = text ? text : "";
+  g_free(text);
+  return result;
+}
+
+}  // namespace
+
+std::string JsString(const std::string& text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '<':
+        out += "\\x3c";  // never closes a script element it may be pasted in
+        break;
+      default:
+        if (c < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+          out += escaped;
+        } else if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+                   (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xA8) {
+          // U+2028 and U+2029 end a line inside older engines' string literals.
+          out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
+          i += 2;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+std::string ExternalObjectScript(const HostChoices& choices) {
+  // Calls into the host are asynchronous here, so methods that return
+  // nothing post a message, and answers scripts read at once are baked in.
+  std::string script =
+      "(function () {\n"
+      "  var post = function (name, args) {\n"
+      "    window.webkit.messageHandlers.kqvExternal.postMessage(\n"
+      "        { name: name, args: Array.prototype.map.call(args, String) });\n"
+      "  };\n"
+      "  var external = {};\n";
+  for (const auto& [name, method] : choices.external) {
+    (void)method;
+    if (choices.externalConstants.count(name)) continue;
+    script += "  external[" + JsString(name) + "] = function () { post(" + JsString(name) + ", arguments); };\n";
+  }
+  for (const auto& [name, value] : choices.externalConstants) {
+    script += "  external[" + JsString(name) + "] = function () { return " + JsString(value) + "; };\n";
+  }
+  script +=
+      "  try {\n"
+      "    Object.defineProperty(window, 'external', { value: external, configurable: true, writable: true });\n"
+      "  } catch (e) {\n"
+      "    window.external = external;\n"
+      "  }\n"
+      "})();\n";
+  return script;
+}
+
+GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, BrowserEvents& events)
+    : m_parent(parent), m_events(events), m_rect(rect) {
+  m_content = webkit_user_content_manager_new();
+  g_signal_connect(m_content, "script-message-received::kqvFrameComplete", G_CALLBACK(OnFrameComplete), this);
+  g_signal_connect(m_content, "script-message-received::kqvExternal", G_CALLBACK(OnExternalCall), this);
+  webkit_user_content_manager_register_script_message_handler_in_world(m_content, kFrameCompleteHandler, kHostWorld);
+  webkit_user_content_manager_register_script_message_handler(m_content, kExternalHandler);
+  WebKitUserScript* frameComplete = webkit_user_script_new_for_world(
+      kFrameCompleteScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kHostWorld,
+      nullptr, nullptr);
+  webkit_user_content_manager_add_script(m_content, frameComplete);
+  webkit_user_script_unref(frameComplete);
+
+  m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Backend().WebContext(),
+                                        "user-content-manager", m_content, nullptr));
+  g_object_ref_sink(m_view);
+  WebKitSettings* settings = webkit_web_view_get_settings(m_view);
+  webkit_settings_set_enable_developer_extras(settings, FALSE);
+  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+
+  g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+  g_signal_connect(m_view, "load-changed", G_CALLBACK(OnLoadChanged), this);
+  g_signal_connect(m_view, "context-menu", G_CALLBACK(OnContextMenu), this);
+  g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
+  g_signal_connect(m_view, "create", G_CALLBACK(OnCreate), this);
+  g_signal_connect(m_view, "destroy", G_CALLBACK(OnViewDestroyed), this);
+
+  GtkWidget* widget = GTK_WIDGET(m_view);
+  m_parent.PlaceChild(widget, rect);
+  m_parent.AddControl(controlId, widget);
+  gtk_widget_show(widget);
+}
+
+GtkBrowser::~GtkBrowser() {
+  if (m_view) {
+    GtkWidget* widget = GTK_WIDGET(m_view);
+    g_signal_handlers_disconnect_by_data(m_view, this);
+    m_parent.ForgetControl(widget);
+    gtk_widget_destroy(widget);
+    g_object_unref(m_view);
+    m_view = nullptr;
+  }
+  g_signal_handlers_disconnect_by_data(m_content, this);
+  g_object_unref(m_content);
+}
+
+void GtkBrowser::OnViewDestroyed(GtkWidget* widget, gpointer self) {
+  // The window went, and its children with it.
+  auto* browser = static_cast<GtkBrowser*>(self);
+  g_signal_handlers_disconnect_by_data(widget, browser);
+  browser->m_parent.ForgetControl(widget);
+  g_object_unref(browser->m_view);
+  browser->m_view = nullptr;
+  browser->m_loading = false;
+}
+
+void GtkBrowser::Navigate(const std::string& url) {
+  if (!m_view) return;
+  m_loading = true;
+  m_committed = false;
+  webkit_web_view_load_uri(m_view, url.c_str());
+}
+
+void GtkBrowser::Stop() {
+  if (m_view) webkit_web_view_stop_loading(m_view);
+}
+
+int GtkBrowser::ReadyState() const {
+  // The states of the browser control: 1 loading, 3 interactive, 4 complete.
+  // An idle browser is complete, also before its first page.
+  if (!m_view) return 0;
+  if (!m_loading && !webkit_web_view_is_loading(m_view)) return 4;
+  return m_committed ? 3 : 1;
+}
+
+void GtkBrowser::SetVisible(bool visible) {
+  if (m_view) gtk_widget_set_visible(GTK_WIDGET(m_view), visible);
+}
+
+void GtkBrowser::Move(const Rect& rect, bool) {
+  m_rect = rect;
+  if (m_view) m_parent.PlaceChild(GTK_WIDGET(m_view), rect);
+}
+
+void GtkBrowser::DestroyWindow() {
+  if (m_view) gtk_widget_destroy(GTK_WIDGET(m_view));  // OnViewDestroyed lets go of it
+}
+
+bool GtkBrowser::InstallHostChoices(const HostChoices& choices) {
+  if (!m_view || !m_hasDocument) return false;
+  m_choices = choices;
+  m_contextMenu = choices.contextMenu;
+  if (m_hostInstalled) {
+    webkit_user_content_manager_remove_all_style_sheets(m_content);
+  }
+  m_hostInstalled = true;
+  // Documents from now on get the host's choices as they start; the current
+  // one gets them now.
+  const std::string external = ExternalObjectScript(choices);
+  WebKitUserScript* script = webkit_user_script_new(external.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                                    WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  webkit_user_content_manager_add_script(m_content, script);
+  webkit_user_script_unref(script);
+  std::string now = external;
+  if (!choices.scrollBars) {
+    WebKitUserStyleSheet* style = webkit_user_style_sheet_new(kNoScrollBarsStyle, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                              WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+    webkit_user_content_manager_add_style_sheet(m_content, style);
+    webkit_user_style_sheet_unref(style);
+    now += "(function () { var s = document.createElement('style'); s.textContent = " +
+           JsString(kNoScrollBarsStyle) + "; (document.head || document.documentElement).appendChild(s); })();\n";
+  }
+  webkit_web_view_evaluate_javascript(m_view, now.c_str(), static_cast<gssize>(now.size()), nullptr, nullptr, nullptr,
+                                      nullptr, nullptr);
+  return true;
+}
+
+gboolean GtkBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                    gpointer self) {
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    return FALSE;
+  }
+  auto* browser = static_cast<GtkBrowser*>(self);
+  WebKitNavigationAction* action =
+      webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  bool cancel = false;
+  g_object_ref(decision);
+  // The host may end its window from here; nothing of the browser is used
+  // afterwards.
+  browser->m_events.OnBeforeNavigate2(uri ? uri : "", cancel);
+  if (cancel) webkit_policy_decision_ignore(decision);
+  g_object_unref(decision);
+  return cancel;
+}
+
+void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
+  auto* browser = static_cast<GtkBrowser*>(self);
+  const gchar* uri = webkit_web_view_get_uri(view);
+  const std::string url = uri ? uri : "";
+  switch (event) {
+    case WEBKIT_LOAD_STARTED:
+      browser->m_loading = true;
+      browser->m_committed = false;
+      break;
+    case WEBKIT_LOAD_REDIRECTED:
+      break;
+    case WEBKIT_LOAD_COMMITTED:
+      browser->m_committed = true;
+      browser->m_hasDocument = true;
+      browser->m_events.OnNavigateComplete2(url);
+      break;
+    case WEBKIT_LOAD_FINISHED: {
+      browser->m_loading = false;
+      const bool complete = browser->m_committed;
+      if (complete) browser->m_restarts = 0;
+      // A load that never got a document (cancelled, failed before any
+      // answer) completes nothing.
+      if (complete) browser->m_events.OnDocumentComplete(url);
+      break;
+    }
+  }
+}
+
+void GtkBrowser::OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
+  auto* browser = static_cast<GtkBrowser*>(self);
+  const std::string url = StringOf(webkit_javascript_result_get_js_value(result));
+  browser->m_events.OnDocumentComplete(url);
+}
+
+void GtkBrowser::OnExternalCall(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
+  auto* browser = static_cast<GtkBrowser*>(self);
+  JSCValue* call = webkit_javascript_result_get_js_value(result);
+  if (!call || !jsc_value_is_object(call)) return;
+  JSCValue* nameValue = jsc_value_object_get_property(call, "name");
+  const std::string name = StringOf(nameValue);
+  g_object_unref(nameValue);
+  std::vector<std::string> args;
+  JSCValue* list = jsc_value_object_get_property(call, "args");
+  if (list && jsc_value_is_array(list)) {
+    JSCValue* length = jsc_value_object_get_property(list, "length");
+    const int count = jsc_value_to_int32(length);
+    g_object_unref(length);
+    for (int i = 0; i < count; ++i) {
+      JSCValue* item = jsc_value_object_get_property_at_index(list, static_cast<guint>(i));
+      args.push_back(StringOf(item));
+      g_object_unref(item);
+    }
+  }
+  if (list) g_object_unref(list);
+  auto method = browser->m_choices.external.find(name);
+  if (method != browser->m_choices.external.end() && method->second) {
+    const ExternalMethod call_ = method->second;  // the method may replace the choices
+    call_(args);
+  }
+}
+
+gboolean GtkBrowser::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
+                                   gpointer self) {
+  return !static_cast<GtkBrowser*>(self)->m_contextMenu;
+}
+
+void GtkBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
+                                        gpointer self) {
+  auto* browser = static_cast<GtkBrowser*>(self);
+  browser->m_loading = false;
+  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) return;
+  // A crashed page would leave a dead window: load it again, but not for
+  // ever if it crashes every time.
+  if (browser->m_restarts++ < 3) webkit_web_view_reload(view);
+}
+
+GtkWidget* GtkBrowser::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer) {
+  // A page asking for a new window gets the system's browser, as the page
+  // would outside the client.
+  const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  if (uri && *uri) GetPlatform().OpenInSystemBrowser(uri);
+  return nullptr;
+}
+
+}  // namespace ui::gtk

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <string>
+
+#include "ui/Browser.h"
+
+namespace ui::gtk {
+
+class GtkWindowPeer;
+
+// The embedded browser: a WebKitWebView placed in its window's client area.
+// Events come from the view's signals and from scripts injected in every
+// frame, on the GUI thread.
+class GtkBrowser : public Browser {
+ public:
+  GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, BrowserEvents& events);
+  ~GtkBrowser() override;
+  GtkBrowser(const GtkBrowser&) = delete;
+  GtkBrowser& operator=(const GtkBrowser&) = delete;
+
+  void Navigate(const std::string& url) override;
+  void Stop() override;
+  int ReadyState() const override;
+  bool HasDocument() const override { return m_hasDocument; }
+  void SetVisible(bool visible) override;
+  void SetSilent(bool silent) override { m_silent = silent; }  // WebKit shows no script-error dialogs
+  bool InstallHostChoices(const HostChoices& choices) override;
+  void Move(const Rect& rect, bool repaint) override;
+  Rect Placement() const override { return m_rect; }
+  void DestroyWindow() override;
+
+  WebKitWebView* View() const { return m_view; }
+
+ private:
+  static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                 gpointer self);
+  static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+  static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer self);
+  static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self);
+  static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
+  static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+  static void OnExternalCall(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+  static void OnViewDestroyed(GtkWidget*, gpointer self);
+
+  GtkWindowPeer& m_parent;
+  BrowserEvents& m_events;
+  WebKitWebView* m_view = nullptr;
+  WebKitUserContentManager* m_content = nullptr;
+  Rect m_rect;
+  bool m_loading = false;
+  bool m_committed = false;  // the current load has a document
+  bool m_hasDocument = false;
+  bool m_silent = false;
+  bool m_contextMenu = true;
+  bool m_hostInstalled = false;
+  int m_restarts = 0;
+  HostChoices m_choices;
+};
+
+// Text as a JavaScript string literal.
+std::string JsString(const std::string& text);
+
+// The document-start script that gives every frame its window.external.
+std::string ExternalObjectScript(const HostChoices& choices);
+
+}  // namespace ui::gtk

@@ -1,0 +1,379 @@
+#include "platform/gtk/GtkPlatform.h"
+
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <linux/if_packet.h>
+#include <net/if.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+
+#include "platform/gtk/CairoCanvas.h"
+#include "platform/gtk/CurlHttp.h"
+#include "platform/gtk/EmbeddedResources.h"
+#include "platform/gtk/GtkWindowPeer.h"
+
+namespace ui::gtk {
+
+GtkPlatform& Backend() { return static_cast<GtkPlatform&>(GetPlatform()); }
+
+GtkPlatform::GtkPlatform(std::vector<std::string> args) : m_args(std::move(args)) {}
+
+GtkPlatform::~GtkPlatform() {
+  if (m_webContext) g_object_unref(m_webContext);
+  if (m_websiteData) g_object_unref(m_websiteData);
+}
+
+std::unique_ptr<WindowPeer> GtkPlatform::CreateWindowPeer(Window& window) {
+  return std::make_unique<GtkWindowPeer>(window);
+}
+
+Size GtkPlatform::ScreenSize() const {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return {};
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+  if (monitor) {
+    GdkRectangle area;
+    gdk_monitor_get_geometry(monitor, &area);
+    const int scale = gdk_monitor_get_scale_factor(monitor);
+    return {area.width * scale, area.height * scale};
+  }
+  GdkScreen* screen = gdk_display_get_default_screen(display);
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  return {gdk_screen_get_width(screen), gdk_screen_get_height(screen)};
+  G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+void GtkPlatform::PostQuit(int exitCode) {
+  // Like a posted quit message: every running modal loop ends, and so does
+  // any loop started later.
+  m_quitPosted = true;
+  m_exitCode = exitCode;
+  for (GMainLoop* loop : m_modalLoops) g_main_loop_quit(loop);
+}
+
+void GtkPlatform::PushModalLoop(GMainLoop* loop) { m_modalLoops.push_back(loop); }
+
+void GtkPlatform::PopModalLoop(GMainLoop* loop) {
+  m_modalLoops.erase(std::remove(m_modalLoops.begin(), m_modalLoops.end(), loop), m_modalLoops.end());
+}
+
+std::optional<std::vector<std::uint8_t>> GtkPlatform::FindResource(ResourceType type, int id) const {
+  const EmbeddedResource* resource = FindEmbeddedResource(static_cast<int>(type), id);
+  if (!resource) return std::nullopt;
+  return std::vector<std::uint8_t>(resource->data, resource->data + resource->size);
+}
+
+namespace {
+
+struct PixbufLoaderGuard {
+  GdkPixbufLoader* loader;
+  ~PixbufLoaderGuard() {
+    gdk_pixbuf_loader_close(loader, nullptr);
+    g_object_unref(loader);
+  }
+};
+
+std::uint32_t ReadLe32(const std::uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+void PutLe32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// Bitmap resources are stored the Windows way, without the file header the
+// decoder expects; rebuild it.
+std::vector<std::uint8_t> WithBitmapFileHeader(const std::vector<std::uint8_t>& dib) {
+  if (dib.size() >= 2 && dib[0] == 'B' && dib[1] == 'M') return dib;
+  if (dib.size() < 40) return dib;
+  const std::uint32_t headerSize = ReadLe32(dib.data());
+  const unsigned bitCount = dib[14] | (dib[15] << 8);
+  const std::uint32_t compression = ReadLe32(dib.data() + 16);
+  std::uint32_t colors = headerSize >= 36 ? ReadLe32(dib.data() + 32) : 0;
+  if (colors == 0 && bitCount <= 8) colors = 1u << bitCount;
+  std::uint32_t masks = (headerSize == 40 && compression == 3) ? 12 : 0;
+  const std::uint32_t offset = 14 + headerSize + masks + colors * 4;
+  std::vector<std::uint8_t> file(14);
+  file[0] = 'B';
+  file[1] = 'M';
+  PutLe32(file.data() + 2, static_cast<std::uint32_t>(14 + dib.size()));
+  PutLe32(file.data() + 10, offset);
+  file.insert(file.end(), dib.begin(), dib.end());
+  return file;
+}
+
+}  // namespace
+
+GdkPixbuf* PixbufFromBytes(const std::vector<std::uint8_t>& bytes, const char* type) {
+  if (bytes.empty()) return nullptr;
+  const bool bitmap = type && std::strcmp(type, "bmp") == 0;
+  const std::vector<std::uint8_t> data = bitmap ? WithBitmapFileHeader(bytes) : bytes;
+  GError* error = nullptr;
+  GdkPixbufLoader* loader = type ? gdk_pixbuf_loader_new_with_type(type, &error) : gdk_pixbuf_loader_new();
+  if (!loader) {
+    g_clear_error(&error);
+    return nullptr;
+  }
+  PixbufLoaderGuard guard{loader};
+  if (!gdk_pixbuf_loader_write(loader, data.data(), data.size(), &error) ||
+      !gdk_pixbuf_loader_close(loader, &error)) {
+    g_clear_error(&error);
+    return nullptr;
+  }
+  GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+  return pixbuf ? GDK_PIXBUF(g_object_ref(pixbuf)) : nullptr;
+}
+
+PixelImage PixbufToBgra(GdkPixbuf* pixbuf) {
+  PixelImage image;
+  image.width = gdk_pixbuf_get_width(pixbuf);
+  image.height = gdk_pixbuf_get_height(pixbuf);
+  image.bitsPerPixel = 32;
+  image.pitch = image.width * 4;
+  image.pixels.resize(static_cast<std::size_t>(image.pitch) * image.height);
+  const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+  const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+  const guchar* src = gdk_pixbuf_read_pixels(pixbuf);
+  for (int y = 0; y < image.height; ++y) {
+    const guchar* in = src + static_cast<std::ptrdiff_t>(y) * stride;
+    std::uint8_t* out = image.pixels.data() + static_cast<std::ptrdiff_t>(y) * image.pitch;
+    for (int x = 0; x < image.width; ++x, in += channels, out += 4) {
+      out[0] = in[2];
+      out[1] = in[1];
+      out[2] = in[0];
+      out[3] = alpha ? in[3] : 255;
+    }
+  }
+  return image;
+}
+
+std::optional<PixelImage> GtkPlatform::DecodePng(const std::vector<std::uint8_t>& bytes) const {
+  GdkPixbuf* pixbuf = PixbufFromBytes(bytes, "png");
+  if (!pixbuf) return std::nullopt;
+  PixelImage image = PixbufToBgra(pixbuf);
+  g_object_unref(pixbuf);
+  return image;
+}
+
+std::unique_ptr<Picture> GtkPlatform::LoadPicture(ResourceType type, int id) {
+  GdkPixbuf* pixbuf = nullptr;
+  if (auto bytes = FindResource(type, id)) {
+    pixbuf = PixbufFromBytes(*bytes, type == ResourceType::Bitmap ? "bmp" : type == ResourceType::Png ? "png" : nullptr);
+  }
+  auto picture = std::make_unique<CairoPicture>(pixbuf);
+  if (pixbuf) g_object_unref(pixbuf);
+  return picture;
+}
+
+std::string GtkPlatform::FileVersion() const {
+  // The version resource here is the FileVersion text itself.
+  auto data = FindResource(ResourceType::Version, 1);
+  return data ? std::string(data->begin(), data->end()) : std::string();
+}
+
+std::string GtkPlatform::ModulePath() const {
+  std::vector<char> buffer(PATH_MAX);
+  for (;;) {
+    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(n));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string JoinCommandLine(const std::vector<std::string>& args) {
+  // The shell has already removed the quotes a Windows program would still
+  // see; put them back around everything that is not a switch.
+  std::string text;
+  for (const std::string& arg : args) {
+    if (!text.empty()) text += ' ';
+    if (!arg.empty() && arg[0] == '-') {
+      text += arg;
+    } else {
+      text += '"';
+      text += arg;
+      text += '"';
+    }
+  }
+  return text;
+}
+
+std::string GtkPlatform::CommandLineArgs() const { return JoinCommandLine(m_args); }
+
+bool GtkPlatform::StartProcess(const std::string& path, const std::string& arguments) {
+  if (path.empty()) return false;
+  std::vector<std::string> argv{path};
+  gchar** parsed = nullptr;
+  GError* error = nullptr;
+  if (arguments.find_first_not_of(" \t\r\n") != std::string::npos) {
+    gint count = 0;
+    if (!g_shell_parse_argv(arguments.c_str(), &count, &parsed, &error)) {
+      g_clear_error(&error);
+      return false;
+    }
+    for (gint i = 0; i < count; ++i) argv.emplace_back(parsed[i]);
+    g_strfreev(parsed);
+  }
+  std::vector<gchar*> raw;
+  for (std::string& arg : argv) raw.push_back(arg.data());
+  raw.push_back(nullptr);
+  // Without G_SPAWN_DO_NOT_REAP_CHILD GLib reaps the child itself; the caller
+  // never waits for it.
+  const gboolean ok = g_spawn_async(nullptr, raw.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, &error);
+  g_clear_error(&error);
+  return ok;
+}
+
+bool GtkPlatform::AppendToExistingFile(const std::string& path, const std::string& bytes) {
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  bool ok = true;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (close(fd) != 0) ok = false;
+  return ok;
+}
+
+std::string GtkPlatform::HttpGet(const std::string& url, bool readBody, const std::string& userAgent) {
+  return CurlHttpGet(url, readBody, userAgent);
+}
+
+void GtkPlatform::OpenInSystemBrowser(const std::string& target) {
+  if (target.empty()) return;
+  std::string uri = target;
+  if (target[0] == '/') {
+    gchar* fileUri = g_filename_to_uri(target.c_str(), nullptr, nullptr);
+    if (!fileUri) return;
+    uri = fileUri;
+    g_free(fileUri);
+  }
+  GError* error = nullptr;
+  g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error);
+  g_clear_error(&error);  // failures are silent, as the shell's are
+}
+
+std::optional<std::vector<HardwareAddress>> GtkPlatform::AdapterAddresses() const {
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return std::nullopt;
+  std::vector<HardwareAddress> addresses;
+  std::vector<std::string> seen;
+  for (ifaddrs* entry = list; entry; entry = entry->ifa_next) {
+    if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_PACKET) continue;
+    if (entry->ifa_flags & IFF_LOOPBACK) continue;
+    const auto* link = reinterpret_cast<const sockaddr_ll*>(entry->ifa_addr);
+    if (link->sll_halen != 6) continue;
+    if (std::find(seen.begin(), seen.end(), entry->ifa_name) != seen.end()) continue;
+    seen.emplace_back(entry->ifa_name);
+    HardwareAddress address;
+    std::copy(link->sll_addr, link->sll_addr + 6, address.begin());
+    addresses.push_back(address);
+  }
+  freeifaddrs(list);
+  if (addresses.empty()) return std::nullopt;
+  return addresses;
+}
+
+WebKitWebsiteDataManager* GtkPlatform::WebsiteData() {
+  if (!m_websiteData) {
+    // Our own directories, so that cleaning the cache never touches another
+    // program's data.
+    gchar* data = g_build_filename(g_get_user_data_dir(), "kqvclient", nullptr);
+    gchar* cache = g_build_filename(g_get_user_cache_dir(), "kqvclient", nullptr);
+    m_websiteData = webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, nullptr);
+    g_mkdir_with_parents(data, 0700);
+    gchar* cookies = g_build_filename(data, "cookies.sqlite", nullptr);
+    WebKitCookieManager* cookieManager = webkit_website_data_manager_get_cookie_manager(m_websiteData);
+    webkit_cookie_manager_set_persistent_storage(cookieManager, cookies, WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+    // Logins hop between the platform's and the game's hosts inside frames.
+    webkit_cookie_manager_set_accept_policy(cookieManager, WEBKIT_COOKIE_POLICY_ACCEPT_ALWAYS);
+    g_free(cookies);
+    g_free(cache);
+    g_free(data);
+  }
+  return m_websiteData;
+}
+
+WebKitWebContext* GtkPlatform::WebContext() {
+  if (!m_webContext) {
+    m_webContext = webkit_web_context_new_with_website_data_manager(WebsiteData());
+    webkit_web_context_set_cache_model(m_webContext, WEBKIT_CACHE_MODEL_WEB_BROWSER);
+  }
+  return m_webContext;
+}
+
+namespace {
+struct ClearWait {
+  GMainLoop* loop;
+  bool done = false;
+  bool abandoned = false;
+};
+}  // namespace
+
+void GtkPlatform::CleanBrowserCache() {
+  // Only the HTTP caches: cookies and local storage stay, so the player
+  // remains logged in.
+  auto* wait = new ClearWait{g_main_loop_new(nullptr, FALSE)};
+  webkit_website_data_manager_clear(
+      WebsiteData(), static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_DISK_CACHE | WEBKIT_WEBSITE_DATA_MEMORY_CACHE),
+      0, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* w = static_cast<ClearWait*>(data);
+        webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, nullptr);
+        if (w->abandoned) {
+          g_main_loop_unref(w->loop);
+          delete w;
+          return;
+        }
+        w->done = true;
+        g_main_loop_quit(w->loop);
+      },
+      wait);
+  // The caller reports the cache gone when this returns, but the data manager
+  // finishes asynchronously: wait for it with the windows still served, and
+  // with a bound in case the network process never answers.
+  const guint timeout = g_timeout_add_seconds(
+      15, [](gpointer loop) { g_main_loop_quit(static_cast<GMainLoop*>(loop)); return G_SOURCE_REMOVE; }, wait->loop);
+  g_main_loop_run(wait->loop);
+  if (wait->done) {
+    g_source_remove(timeout);
+    g_main_loop_unref(wait->loop);
+    delete wait;
+  } else {
+    wait->abandoned = true;  // the late answer frees it
+  }
+}
+
+SystemTime GtkPlatform::UtcNow() const {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm utc{};
+  gmtime_r(&now.tv_sec, &utc);
+  SystemTime time;
+  time.year = utc.tm_year + 1900;
+  time.month = utc.tm_mon + 1;
+  time.dayOfWeek = utc.tm_wday;
+  time.day = utc.tm_mday;
+  time.hour = utc.tm_hour;
+  time.minute = utc.tm_min;
+  time.second = utc.tm_sec;
+  time.milliseconds = static_cast<int>(now.tv_nsec / 1'000'000);
+  return time;
+}
+
+}  // namespace ui::gtk

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/Platform.h"
+
+namespace ui::gtk {
+
+// The Linux platform: GTK 3 windows, WebKitGTK pages, gdk-pixbuf pictures.
+// Lives for the whole run; the GTK main context is the GUI thread.
+class GtkPlatform : public Platform {
+ public:
+  // args: argv[1..] as the process received them.
+  explicit GtkPlatform(std::vector<std::string> args);
+  ~GtkPlatform() override;
+
+  std::unique_ptr<WindowPeer> CreateWindowPeer(Window& window) override;
+  Size ScreenSize() const override;
+  Size SmallIconSize() const override { return {16, 16}; }
+  Size IconSize() const override { return {32, 32}; }
+  void PostQuit(int exitCode) override;
+
+  std::optional<std::vector<std::uint8_t>> FindResource(ResourceType type, int id) const override;
+  std::optional<PixelImage> DecodePng(const std::vector<std::uint8_t>& bytes) const override;
+  std::unique_ptr<Picture> LoadPicture(ResourceType type, int id) override;
+  std::string FileVersion() const override;
+
+  std::string ModulePath() const override;
+  char PathSeparator() const override { return '/'; }
+  std::string CommandLineArgs() const override;
+  bool StartProcess(const std::string& path, const std::string& arguments) override;
+  bool AppendToExistingFile(const std::string& path, const std::string& bytes) override;
+
+  std::string HttpGet(const std::string& url, bool readBody, const std::string& userAgent) override;
+  void OpenInSystemBrowser(const std::string& target) override;
+  std::optional<std::vector<HardwareAddress>> AdapterAddresses() const override;
+  void CleanBrowserCache() override;
+
+  SystemTime UtcNow() const override;
+
+  // Modal loops (dialogs and message boxes) register while they run, so that a
+  // quit request ends all of them, as a posted quit message does on Windows.
+  void PushModalLoop(GMainLoop* loop);
+  void PopModalLoop(GMainLoop* loop);
+  bool QuitPosted() const { return m_quitPosted; }
+  int ExitCode() const { return m_exitCode; }
+
+  // The one browser context of the process, with the client's own data and
+  // cache directories; created on first use.
+  WebKitWebContext* WebContext();
+  WebKitWebsiteDataManager* WebsiteData();
+
+ private:
+  std::vector<std::string> m_args;
+  std::vector<GMainLoop*> m_modalLoops;
+  bool m_quitPosted = false;
+  int m_exitCode = 0;
+  WebKitWebsiteDataManager* m_websiteData = nullptr;
+  WebKitWebContext* m_webContext = nullptr;
+};
+
+// The installed platform, for the backend's own classes.
+GtkPlatform& Backend();
+
+// The text after the executable's name as a Windows program would receive it.
+std::string JoinCommandLine(const std::vector<std::string>& args);
+
+// A decoded pixbuf as blue, green, red, straight alpha, 32 bits per pixel,
+// rows top-down.
+PixelImage PixbufToBgra(GdkPixbuf* pixbuf);
+
+// Bytes of an encoded picture (PNG, BMP with or without its file header, ICO)
+// as a pixbuf; null when undecodable. mimeType empty: any known format.
+GdkPixbuf* PixbufFromBytes(const std::vector<std::uint8_t>& bytes, const char* type);
+
+}  // namespace ui::gtk

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/Window.h"
+
+namespace ui::gtk {
+
+struct DialogTemplate;
+
+// A key press as GTK delivered it, carried in ui::Message::native.
+struct NativeKey {
+  GdkEventKey* event = nullptr;
+  GtkWindow* window = nullptr;  // the toplevel that has the focus
+};
+
+// Windows' virtual-key code of a GDK key, 0 for keys it has no code for.
+unsigned VirtualKeyFromKeyval(guint keyval);
+
+// The region of pixels whose alpha is not 0 (premultiplied BGRA, top-down).
+cairo_region_t* OpaqueRegion(const PixelImage& image);
+
+// One undecorated GTK window per ui::Window. Children (browsers, picture
+// buttons) sit at absolute positions in a container filling the window; the
+// non-client area, when the window's calc-size handler makes one, is the band
+// between the window's edge and the client rectangle and is drawn by the
+// window itself through PaintNonClient.
+class GtkWindowPeer : public WindowPeer {
+ public:
+  explicit GtkWindowPeer(Window& window);
+  ~GtkWindowPeer() override;
+  GtkWindowPeer(const GtkWindowPeer&) = delete;
+  GtkWindowPeer& operator=(const GtkWindowPeer&) = delete;
+
+  bool Create(int templateId, WindowPeer* owner) override;
+  int RunModal(int templateId, WindowPeer* owner) override;
+  void EndModal(int result) override;
+  void Destroy() override;
+  bool Exists() const override { return m_widget != nullptr; }
+  std::intptr_t Default() override;
+  bool DispatchToTarget(const Message& message) override;
+
+  void Show(ShowCommand command) override;
+  bool IsVisible() const override;
+  bool IsIconic() const override { return m_iconic; }
+  bool IsZoomed() const override { return m_zoomed; }
+  void Move(const Rect& screenRect, bool repaint) override;
+  Rect WindowRect() const override { return m_rect; }
+  Rect ClientRect() const override;
+  void Invalidate(bool erase) override;
+  void SetTitle(const std::string& text) override;
+  std::string Title() const override { return m_title; }
+  void SetIcon(int iconId, bool big) override;
+  int Icon(bool big) const override { return big ? m_bigIcon : m_smallIcon; }
+
+  void AddLayeredStyle() override { m_layeredStyle = true; }
+  void UpdateLayered(const PixelImage& premultiplied) override;
+  void SetColorKey(Color key) override;
+  void SetRoundShape(const Rect& rect, int ellipseWidth, int ellipseHeight) override;
+
+  int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
+  std::unique_ptr<Browser> CreateBrowser(int controlId, const Rect& rect, BrowserEvents& events) override;
+  void AttachPictureButton(int controlId, int normalBitmapId, int pressedBitmapId) override;
+  bool HasControl(int controlId) const override { return m_controls.count(controlId) != 0; }
+  void MoveControl(int controlId, const Rect& rect, bool repaint) override;
+
+  void TrackMouseLeave() override { m_trackingLeave = m_widget != nullptr; }
+  void PaintNonClient(const std::function<void(Canvas&)>& paint) override;
+
+  // For the children: the GTK window, the container they are placed in, and
+  // where the client area starts inside the window.
+  GtkWidget* Widget() const { return m_widget; }
+  void PlaceChild(GtkWidget* child, const Rect& clientRect);
+  void AddControl(int controlId, GtkWidget* child);
+  void ForgetControl(GtkWidget* child);
+
+ private:
+  struct PictureButton;
+  friend struct PictureButton;
+
+  // Runs one handler of the window with `defaultAction` as what Default()
+  // does meanwhile (the platform's processing of that message).
+  template <class Handler>
+  auto Dispatch(std::function<std::intptr_t()> defaultAction, Handler&& handler);
+
+  void BuildWidget(const DialogTemplate& dialog, GtkWindowPeer* owner);
+  void SetWindowRect(const Rect& rect, bool fromSystem);
+  void UpdateClientInsets();
+  void NotifyMoveSize(bool moved, bool sized);
+  void UpdateChildShape();
+  void ApplyShape(cairo_region_t* region, bool inputOnly);
+  Hit HitTest(Point screen);
+  Hit DefaultHitTest(Point screen) const;
+  std::intptr_t DefaultNcButtonDown(Hit hit, const GdkEventButton* event);
+  void SysCommand(SysCommand command);
+  void DefaultSysCommand(ui::SysCommand command);
+  void Close();
+  void ForgetWidget();
+
+  static gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer self);
+  static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self);
+  static gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self);
+  static gboolean OnButtonRelease(GtkWidget*, GdkEventButton* event, gpointer self);
+  static gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer self);
+  static gboolean OnLeave(GtkWidget*, GdkEventCrossing* event, gpointer self);
+  static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+  static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
+  static gboolean OnFocus(GtkWidget*, GdkEventFocus* event, gpointer self);
+  static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer self);
+  static void OnDestroy(GtkWidget*, gpointer self);
+  static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
+
+  Window& m_window;
+  const DialogTemplate* m_template = nullptr;
+  GtkWindowPeer* m_owner = nullptr;
+  GtkWidget* m_widget = nullptr;     // the GtkWindow
+  GtkWidget* m_container = nullptr;  // absolute placement of the children
+  bool m_destroying = false;
+
+  // The window rectangle as the system last saw it, and the rectangles asked
+  // of the window manager that it has not confirmed yet.
+  Rect m_rect;
+  std::vector<Rect> m_pendingRects;
+  // The client rectangle's distance from each edge of the window.
+  Rect m_insets;
+  bool m_iconic = false;
+  bool m_zoomed = false;
+
+  std::string m_title;
+  int m_bigIcon = 0;
+  int m_smallIcon = 0;
+
+  // Modal loop.
+  bool m_modal = false;
+  std::optional<int> m_modalResult;
+  GMainLoop* m_loop = nullptr;
+
+  // Defaults of the messages being handled, innermost last.
+  std::vector<std::function<std::intptr_t()>> m_defaults;
+
+  // Looks.
+  bool m_layeredStyle = false;
+  cairo_surface_t* m_layered = nullptr;  // premultiplied, the whole content
+  std::optional<Color> m_colorKey;
+  cairo_surface_t* m_nonClient = nullptr;  // the frame as last painted
+
+  // Mouse.
+  bool m_trackingLeave = false;
+  Hit m_ncPressHit = Hit::Nowhere;
+  bool m_ncPressed = false;
+
+  std::map<int, GtkWidget*> m_controls;
+  std::map<int, std::unique_ptr<PictureButton>> m_buttons;
+};
+
+}  // namespace ui::gtk

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# A private X display with a window manager, for running and testing the
+# Linux client without a screen.
+#
+#   eval "$(tools/xsession.sh start [WxHxD])"   sets DISPLAY and XSESSION_PIDS
+#   tools/xsession.sh stop PID                  ends the session started as PID
+#   tools/xsession.sh run [--size WxHxD] [--] COMMAND...
+#                                               runs COMMAND in a fresh session
+#                                               and returns its exit status
+#
+# The session is Xvfb on a free display number (its lock file and socket are
+# checked) and openbox with a configuration of its own. One supervising
+# process owns both and stops them, by their process ids, when it is told to
+# stop; XSESSION_PIDS names that supervisor.
+set -euo pipefail
+
+self="$(readlink -f "$0")"
+default_size=1920x1080x24
+
+free_display() {
+  local n
+  for n in $(seq 90 400); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+      echo "$n"
+      return 0
+    fi
+  done
+  return 1
+}
+
+openbox_config() {
+  # Focus follows clicks, new windows take the focus, Alt+F4 closes: what
+  # the tests rely on, and nothing from the user's own configuration.
+  cat <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
+  <placement><policy>Smart</policy></placement>
+  <desktops><number>1</number></desktops>
+  <keyboard>
+    <keybind key="A-F4"><action name="Close"/></keybind>
+  </keyboard>
+  <mouse>
+    <context name="Frame">
+      <mousebind button="A-Left" action="Drag"><action name="Move"/></mousebind>
+    </context>
+  </mouse>
+</openbox_config>
+EOF
+}
+
+# Runs in the background: starts the display and the window manager, reports
+# readiness through a file, and stops both when it is terminated.
+supervise() {
+  local display="$1" size="$2" ready="$3"
+  local dir xvfb="" wm=""
+  dir="$(mktemp -d /tmp/kqv-xsession.XXXXXX)"
+  stop_all() {
+    [ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm" 2>/dev/null
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+    rm -rf "$dir"
+  }
+  trap 'stop_all; exit 0' TERM INT HUP
+  trap 'stop_all' EXIT
+
+  Xvfb ":$display" -screen 0 "$size" -nolisten tcp -noreset >"$dir/xvfb.log" 2>&1 &
+  xvfb=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -S "/tmp/.X11-unix/X$display" ] && break
+    kill -0 "$xvfb" 2>/dev/null || { echo "failed: Xvfb" >"$ready"; exit 1; }
+    sleep 0.05
+  done
+
+  openbox_config >"$dir/rc.xml"
+  DISPLAY=":$display" openbox --sm-disable --config-file "$dir/rc.xml" >"$dir/openbox.log" 2>&1 &
+  wm=$!
+  for i in $(seq 1 100); do
+    if DISPLAY=":$display" xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+      echo "ok" >"$ready"
+      break
+    fi
+    kill -0 "$wm" 2>/dev/null || { echo "failed: openbox" >"$ready"; exit 1; }
+    sleep 0.05
+  done
+  [ -s "$ready" ] || { echo "failed: timeout" >"$ready"; exit 1; }
+  # Wait for a stop request (or for the display to die).
+  while kill -0 "$xvfb" 2>/dev/null; do
+    wait "$xvfb" 2>/dev/null || true
+  done
+}
+
+start() {
+  local size="${1:-$default_size}" display ready supervisor
+  display="$(free_display)" || { echo "no free display number" >&2; return 1; }
+  ready="$(mktemp /tmp/kqv-xsession-ready.XXXXXX)"
+  : >"$ready"
+  # Detached from our output, so that "$(xsession.sh start)" returns at once.
+  "$self" _supervise "$display" "$size" "$ready" </dev/null >/dev/null 2>&1 &
+  supervisor=$!
+  local i
+  for i in $(seq 1 200); do
+    [ -s "$ready" ] && break
+    sleep 0.05
+  done
+  local state
+  state="$(cat "$ready")"
+  rm -f "$ready"
+  if [ "$state" != "ok" ]; then
+    kill "$supervisor" 2>/dev/null || true
+    echo "display session did not start: ${state:-timeout}" >&2
+    return 1
+  fi
+  echo "export DISPLAY=:$display XSESSION_PIDS=$supervisor"
+}
+
+stop() {
+  local pid="$1"
+  kill "$pid" 2>/dev/null || return 0
+  local i
+  for i in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.05
+  done
+}
+
+run() {
+  local size="$default_size"
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --size) size="$2"; shift 2 ;;
+      --) shift; break ;;
+      *) break ;;
+    esac
+  done
+  local env
+  env="$(start "$size")" || return 1
+  eval "$env"
+  trap 'stop "$XSESSION_PIDS"' EXIT
+  trap 'exit 143' TERM INT HUP
+  local status=0
+  "$@" || status=$?
+  return "$status"
+}
+
+case "${1:-}" in
+  start) shift; start "$@" ;;
+  stop) shift; stop "$@" ;;
+  run) shift; run "$@" ;;
+  _supervise) shift; supervise "$@" ;;
+  *) sed -n '2,12p' "$self" >&2; exit 2 ;;
+esac
