@@ -1,0 +1,217 @@
+#!/usr/bin/python3
+"""The launcher's splash window on a real X display with a window manager.
+
+Run inside a display session (tools/xsession.sh run -- ...): starts the
+client, finds the splash and its overlay among the client's windows, and
+judges them by their geometry and by screenshots of the root window, driven
+by real pointer and keyboard events from xdotool.
+"""
+
+import argparse
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+SCREEN = (1920, 1080)
+SPLASH_SIZE = (1357, 852)
+SPLASH_AT = (118, 19)  # (W - w - 326) / 2, (H - h - 190) / 2 on this screen
+ROOT_COLOUR = (58, 123, 213)  # anything the picture never shows at its margins
+TOLERANCE = 2
+
+ARGS = None
+
+
+def run(*command, check=True):
+    return subprocess.run(command, check=check, capture_output=True, text=True).stdout
+
+
+def geometry(window):
+    """Position and size of a window on the screen."""
+    values = dict(line.split("=", 1) for line in run("xdotool", "getwindowgeometry", "--shell", window).split())
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def transient_for(window):
+    text = run("xprop", "-id", window, "WM_TRANSIENT_FOR", check=False)
+    if "window id #" not in text:
+        return None
+    return str(int(text.rsplit("#", 1)[1].strip(), 16))
+
+
+class Screenshot:
+    """The root window's pixels, saved as a PNG artefact."""
+
+    def __init__(self, path):
+        run("import", "-window", "root", path)
+        raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
+        if len(raw) != SCREEN[0] * SCREEN[1] * 3:
+            raise AssertionError(f"screenshot of {len(raw)} bytes, not {SCREEN[0]}x{SCREEN[1]} RGB")
+        self.raw = raw
+        self.path = path
+
+    def pixel(self, x, y):
+        at = (y * SCREEN[0] + x) * 3
+        return tuple(self.raw[at:at + 3])
+
+
+def close_to(actual, expected):
+    return all(abs(a - e) <= TOLERANCE for a, e in zip(actual, expected))
+
+
+class SplashWindow(unittest.TestCase):
+    """One client run, checked step by step in the order a player meets it."""
+
+    @classmethod
+    def setUpClass(cls):
+        with open(ARGS.probes, encoding="utf-8") as f:
+            probes = json.load(f)
+        cls.opaque = [(p["x"], p["y"], (p["r"], p["g"], p["b"])) for p in probes["opaque"]]
+        cls.transparent = [(p["x"], p["y"]) for p in probes["transparent"]]
+        assert cls.opaque and cls.transparent, "the probe file names no pixels"
+
+        # A known background, so that transparent pixels can be told apart.
+        swatch = os.path.join(ARGS.out, "root-colour.png")
+        run("convert", "-size", "8x8", "xc:#%02x%02x%02x" % ROOT_COLOUR, swatch)
+        run("display", "-window", "root", swatch, check=False)
+        before = Screenshot(os.path.join(ARGS.out, "splash-before.png"))
+        assert before.pixel(960, 540) == ROOT_COLOUR, "the root background could not be set"
+
+        cls.home = tempfile.mkdtemp(prefix="kqv-e2e-")
+        env = dict(os.environ, XDG_DATA_HOME=os.path.join(cls.home, "data"),
+                   XDG_CACHE_HOME=os.path.join(cls.home, "cache"), HOME=cls.home)
+        cls.log = open(os.path.join(ARGS.out, "client.log"), "wb")
+        cls.client = subprocess.Popen([ARGS.client], env=env, stdout=cls.log, stderr=subprocess.STDOUT,
+                                      cwd=cls.home)
+        cls.splash, cls.overlay = cls.find_windows()
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.client.poll() is None:
+            cls.client.terminate()
+            try:
+                cls.client.wait(5)
+            except subprocess.TimeoutExpired:
+                cls.client.kill()
+                cls.client.wait()
+        cls.log.close()
+        subprocess.run(["rm", "-rf", cls.home], check=False)
+
+    @classmethod
+    def find_windows(cls):
+        """The splash (its own window) and the overlay (transient for it)."""
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            if cls.client.poll() is not None:
+                raise AssertionError(f"the client ended with {cls.client.returncode} before showing its windows")
+            ids = run("xdotool", "search", "--onlyvisible", "--pid", str(cls.client.pid), check=False).split()
+            sized = [w for w in ids if geometry(w)[2:] == SPLASH_SIZE]
+            splash = [w for w in sized if transient_for(w) is None]
+            if len(splash) == 1:
+                overlay = [w for w in sized if transient_for(w) == splash[0]]
+                if len(overlay) == 1 and geometry(overlay[0]) == geometry(splash[0]):
+                    return splash[0], overlay[0]
+            time.sleep(0.2)
+        raise AssertionError("no splash window with its overlay appeared")
+
+    def wait_for(self, condition, seconds=5):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if condition():
+                return True
+            time.sleep(0.1)
+        return condition()
+
+    def check_picture(self, shot, left, top):
+        for x, y, colour in self.opaque:
+            self.assertTrue(close_to(shot.pixel(left + x, top + y), colour),
+                            f"art pixel ({x}, {y}) shows {shot.pixel(left + x, top + y)}, not {colour} ({shot.path})")
+        for x, y in self.transparent:
+            self.assertEqual(shot.pixel(left + x, top + y), ROOT_COLOUR,
+                             f"transparent pixel ({x}, {y}) does not show what lies below ({shot.path})")
+
+    def test_1_placed_and_drawn(self):
+        self.assertEqual(geometry(self.splash), SPLASH_AT + SPLASH_SIZE)
+        self.assertEqual(geometry(self.overlay), geometry(self.splash))
+        # The picture needs a moment to reach the screen after mapping.
+        shot = None
+        for _ in range(20):
+            shot = Screenshot(os.path.join(ARGS.out, "splash.png"))
+            x, y, colour = self.opaque[0]
+            if close_to(shot.pixel(SPLASH_AT[0] + x, SPLASH_AT[1] + y), colour):
+                break
+            time.sleep(0.2)
+        self.check_picture(shot, *SPLASH_AT)
+
+    def test_2_dragged_from_a_visible_point(self):
+        left, top, _, _ = geometry(self.splash)
+        grab_x, grab_y, _ = self.opaque[0]
+        delta = (-70, 45)
+        run("xdotool", "mousemove", str(left + grab_x), str(top + grab_y))
+        run("xdotool", "mousedown", "1")
+        steps = 7
+        for i in range(1, steps + 1):
+            time.sleep(0.05)
+            run("xdotool", "mousemove", str(left + grab_x + delta[0] * i // steps),
+                str(top + grab_y + delta[1] * i // steps))
+        time.sleep(0.1)
+        run("xdotool", "mouseup", "1")
+        moved = (left + delta[0], top + delta[1]) + SPLASH_SIZE
+        self.assertTrue(self.wait_for(lambda: geometry(self.splash) == moved),
+                        f"splash at {geometry(self.splash)} after the drag, expected {moved}")
+        self.assertTrue(self.wait_for(lambda: geometry(self.overlay) == moved),
+                        f"overlay at {geometry(self.overlay)}, splash at {moved}")
+        shot = None
+        for _ in range(10):
+            shot = Screenshot(os.path.join(ARGS.out, "splash-moved.png"))
+            try:
+                self.check_picture(shot, moved[0], moved[1])
+                break
+            except AssertionError:
+                time.sleep(0.2)
+        self.check_picture(shot, moved[0], moved[1])
+
+    def test_3_return_and_escape_do_not_end_the_launcher(self):
+        run("xdotool", "windowactivate", "--sync", self.splash)
+        self.assertTrue(self.wait_for(lambda: run("xdotool", "getactivewindow", check=False).strip() == self.splash),
+                        "the splash did not take the focus")
+        where = geometry(self.splash)
+        for key in ("Return", "Escape", "KP_Enter"):
+            run("xdotool", "key", key)
+        time.sleep(1.0)
+        self.assertIsNone(self.client.poll(), "a key press ended the launcher")
+        visible = run("xdotool", "search", "--onlyvisible", "--pid", str(self.client.pid), check=False).split()
+        self.assertIn(self.splash, visible)
+        self.assertIn(self.overlay, visible)
+        self.assertEqual(geometry(self.splash), where)
+
+    def test_4_close_request_ends_the_launcher(self):
+        # The same keyboard path that Return and Escape took, now with a key
+        # that must end the launcher: proof that those keys were delivered.
+        run("xdotool", "windowactivate", "--sync", self.splash)
+        run("xdotool", "key", "alt+F4")
+        try:
+            code = self.client.wait(10)
+        except subprocess.TimeoutExpired:
+            self.fail("a close request to the splash did not end the client")
+        self.assertEqual(code, 0)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--client", required=True)
+    parser.add_argument("--probes", required=True)
+    parser.add_argument("--out", required=True, help="folder for the screenshots and the client's log")
+    ARGS, rest = parser.parse_known_args()
+    os.makedirs(ARGS.out, exist_ok=True)
+    if "DISPLAY" not in os.environ:
+        sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True)
+
+
+if __name__ == "__main__":
+    main()
