@@ -450,9 +450,9 @@ def _quad(p0, p1, p2, n):
     return out
 
 
-def path(spec, n=20):
+def path(outline, n=20):
     """Polygons from an SVG-like path with absolute M, L, Q, C and Z."""
-    toks = spec.replace(",", " ").split()
+    toks = outline.replace(",", " ").split()
     polys = []
     cur = []
     i = 0
