@@ -94,6 +94,20 @@ if [ ! -f "$WINEPREFIX/.kqv-ready" ]; then
 fi
 
 # Keep the server up between runs; it ends by itself 60 s after the last one.
-wineserver -p60 >/dev/null 2>&1 || true
+# The session's own processes (services, devices) start here, away from the
+# program's output: whoever reads that output would otherwise wait for them.
+server_running() {
+  # A server works in a folder named after the prefix's device and inode.
+  local key pid
+  key=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
+  for pid in $(pgrep -x 'wineserver64|wineserver'); do
+    case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in */"$key") return 0 ;; esac
+  done
+  return 1
+}
+if ! server_running; then
+  wineserver -p60 >/dev/null 2>&1 || true
+  wine wineboot </dev/null >/dev/null 2>&1 || true
+fi
 
 exec wine "$program" "$@" </dev/null

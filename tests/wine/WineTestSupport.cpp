@@ -1,0 +1,72 @@
+#include "WineTestSupport.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/win32/Text.h"
+#include "ui/Platform.h"
+
+using ui::win32::Narrow;
+using ui::win32::Widen;
+
+namespace wine_tests {
+
+TempDir::TempDir(const std::string& name) {
+  wchar_t base[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, base);
+  std::wstring path = base;
+  if (!path.empty() && path.back() == L'\\') path.pop_back();
+  path += L"\\kqv-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
+  CreateDirectoryW(path.c_str(), nullptr);
+  path += L"\\" + Widen(name);
+  CreateDirectoryW(path.c_str(), nullptr);
+  m_path = Narrow(path);
+}
+
+TempDir::~TempDir() {
+  // The parent folder of the named one goes too: both are ours.
+  const std::wstring inner = Widen(m_path);
+  const std::wstring outer = inner.substr(0, inner.rfind(L'\\'));
+  std::wstring from = outer + L'\0';  // a list of one path, double-terminated
+  SHFILEOPSTRUCTW operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_NO_UI;
+  SHFileOperationW(&operation);
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(Widen(path).c_str(), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(Widen(path).c_str(), std::ios::binary);
+  out << bytes;
+}
+
+bool RunAsChild() {
+  wchar_t report[MAX_PATH * 2] = {};
+  if (!GetEnvironmentVariableW(Widen(kChildReportVariable).c_str(), report, MAX_PATH * 2)) return false;
+  // The child reports what it received; the test that started it judges.
+  std::string text = "args=" + ui::GetPlatform().CommandLineArgs() + "\n";
+  text += "module=" + ui::GetPlatform().ModulePath() + "\n";
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  for (int i = 0; i < count; ++i) text += "argv=" + Narrow(argv[i]) + "\n";
+  LocalFree(argv);
+  // Written under another name and renamed, so the test never reads half.
+  const std::string done = Narrow(report);
+  WriteFile(done + ".part", text);
+  MoveFileW(Widen(done + ".part").c_str(), report);
+  return true;
+}
+
+}  // namespace wine_tests
