@@ -1,0 +1,57 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace itest {
+
+// The stand-in platform (tools/sandbox) as a child process of the test, on a
+// free loopback port. Started on first use in a test process and stopped, by
+// its process id, when the process's tests are over.
+class Sandbox {
+ public:
+  static Sandbox& Shared();
+
+  int Port() const { return port_; }
+  // "http://127.0.0.1:<port>"
+  std::string Base() const;
+
+  // Test hooks of the sandbox, fetched without the code under test.
+  void Reset();
+  void SetMode(const std::string& name, const std::string& value);
+  // Every request the sandbox has seen since the last reset.
+  std::vector<nlohmann::json> Log();
+
+  void Stop();
+  ~Sandbox();
+
+ private:
+  Sandbox();
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+// Raw GET, without the client's transport: the body exactly as sent.
+std::string RawGet(const std::string& url);
+
+// A loopback port where nothing listens: connecting is refused at once.
+int RefusingPort();
+
+// A loopback listener whose accept queue is full: a new connection attempt is
+// never answered, so only the client's connection bound ends it.
+class UnansweredListener {
+ public:
+  UnansweredListener();
+  ~UnansweredListener();
+  int Port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  std::vector<int> fillers_;
+  int port_ = 0;
+};
+
+}  // namespace itest

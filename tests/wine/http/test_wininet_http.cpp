@@ -1,0 +1,195 @@
+// The WinINet transport against the stand-in platform on loopback, run under
+// Wine. The ctest fixture starts the stand-in and names the file holding its
+// port in KQV_SANDBOX_PORT_FILE (a Unix path; Wine shows / as drive Z:).
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <windows.h>
+#include <wininet.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/win32/WinInetHttp.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using ui::win32::HttpLimits;
+using ui::win32::WinInetHttpGet;
+
+int SandboxPort() {
+  static const int port = [] {
+    const char* file = std::getenv("KQV_SANDBOX_PORT_FILE");
+    if (!file) return 0;
+    std::ifstream in(std::string("Z:") + file);
+    int p = 0;
+    in >> p;
+    return p;
+  }();
+  return port;
+}
+
+std::string Base() { return "http://127.0.0.1:" + std::to_string(SandboxPort()); }
+
+// The stand-in's test hooks, fetched past the cache and without the code
+// under test: the text exactly as sent.
+std::string Hook(const std::string& pathAndQuery) {
+  std::string body;
+  HINTERNET session = InternetOpenA("hook", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  HINTERNET request = InternetOpenUrlA(session, (Base() + pathAndQuery).c_str(), nullptr, 0,
+                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+  char buffer[4096];
+  DWORD got = 0;
+  while (request && InternetReadFile(request, buffer, sizeof buffer, &got) && got > 0) body.append(buffer, got);
+  if (request) InternetCloseHandle(request);
+  InternetCloseHandle(session);
+  return body;
+}
+
+class WinInetHttpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(SandboxPort(), 0) << "no stand-in: run through ctest, which starts one";
+    Hook("/__reset");
+  }
+
+  static std::string Get(const std::string& pathAndQuery, bool readBody = true, const HttpLimits& limits = {}) {
+    return WinInetHttpGet(Base() + pathAndQuery, readBody, "KQVClient", limits);
+  }
+
+  template <typename F>
+  static double Timed(F&& request, std::string& answer) {
+    const auto start = std::chrono::steady_clock::now();
+    answer = request();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+};
+
+TEST_F(WinInetHttpTest, ReturnsTheBodyWithoutLineBreaksWhateverTheStatus) {
+  const struct {
+    const char* query;
+    std::string body;
+  } cases[] = {
+      {"/test/echo?body=ok%0D%0A", "ok"},
+      {"/test/echo?body=a%0D%0Ab", "ab"},
+      {"/test/echo?body=a%0Db", "ab"},
+      {"/test/echo?body=a%0Ab", "ab"},
+      {"/test/echo?body=%0D%0A%0A%0D", ""},
+      {"/test/echo?body=%0D%0Aa%0D%0D%0A%0Ab%0A", "ab"},
+      {"/test/echo?body=%09x%00y%20%E4%B8%AD%FF", std::string("\tx\0y \xE4\xB8\xAD\xFF", 9)},
+      {"/test/echo?body=", ""},
+      {"/test/echo?status=404&body=not%20here%0D%0A", "not here"},
+      {"/test/echo?status=500&body=%7B%22err%22%7D", "{\"err\"}"},
+      {"/no/such/page", "<h1>404 Not Found</h1>"},
+      {"/test/redirect?to=/test/echo%3Fbody%3Dmoved", "moved"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Get(c.query), c.body) << c.query;
+}
+
+TEST_F(WinInetHttpTest, SendsTheAddressAndUserAgentAsGiven) {
+  Get("/test/echo?skey=S1&b=x,y&sign=ff");
+  const std::string log = Hook("/__log");
+  EXPECT_NE(log.find(R"("target": "/test/echo?skey=S1&b=x,y&sign=ff")"), std::string::npos) << log;
+  EXPECT_NE(log.find(R"("user_agent": "KQVClient")"), std::string::npos) << log;
+}
+
+TEST_F(WinInetHttpTest, WithoutReadingTheBodyStillSendsTheRequest) {
+  EXPECT_EQ(Get("/test/echo?body=unread&n=1", false), "");
+  EXPECT_EQ(Get("/test/echo?status=404&body=x&n=2", false), "");
+  // The answer's headers are awaited, its body is not.
+  std::string answer;
+  const double seconds = Timed([] { return Get("/test/stall?phase=body&seconds=10&n=3", false); }, answer);
+  EXPECT_EQ(answer, "");
+  EXPECT_LT(seconds, 3.0);
+  const std::string log = Hook("/__log");
+  EXPECT_NE(log.find("&n=3\""), std::string::npos) << log;
+  EXPECT_NE(log.find("&n=1\""), std::string::npos) << log;
+  EXPECT_NE(log.find("&n=2\""), std::string::npos) << log;
+}
+
+TEST_F(WinInetHttpTest, UnreachableOrUnusableAddressesGiveEmptyText) {
+  // A port that was just free: nothing listens there.
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  int length = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
+  closesocket(s);
+  const std::string refused = "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/x";
+  for (const std::string& address : {refused, std::string("not an address"), std::string("")}) {
+    EXPECT_EQ(WinInetHttpGet(address, true, "KQVClient"), "") << address;
+    EXPECT_EQ(WinInetHttpGet(address, false, "KQVClient"), "") << address;
+  }
+}
+
+TEST_F(WinInetHttpTest, BodiesOverTheCapCountAsAFailedRead) {
+  const std::size_t cap = HttpLimits{}.maxBodyBytes;
+  const std::string atCap = std::to_string(cap), overCap = std::to_string(cap + 1);
+  for (const char* length : {"1", "0"}) {
+    EXPECT_EQ(Get("/test/big?length=" + std::string(length) + "&bytes=" + atCap), std::string(cap, 'x')) << length;
+    EXPECT_EQ(Get("/test/big?length=" + std::string(length) + "&bytes=" + overCap), "") << length;
+  }
+  HttpLimits small;
+  small.maxBodyBytes = 10;
+  EXPECT_EQ(Get("/test/echo?body=%0D%0A12345678", true, small), "12345678");
+  EXPECT_EQ(Get("/test/echo?body=%0D%0A123456789", true, small), "");
+}
+
+TEST_F(WinInetHttpTest, StalledServersAreCutOffAtTheBounds) {
+  HttpLimits limits;
+  limits.connectTimeout = milliseconds(600);
+  limits.totalTimeout = milliseconds(1200);
+  for (const char* query : {"/test/stall?phase=head&seconds=10", "/test/stall?phase=body&seconds=10",
+                            "/test/trickle?seconds=10"}) {
+    std::string answer = "unset";
+    const double seconds = Timed([&] { return Get(query, true, limits); }, answer);
+    EXPECT_EQ(answer, "") << query;
+    EXPECT_GE(seconds, 1.2 * 0.9) << query;
+    EXPECT_LT(seconds, 1.2 + 1.5) << query;
+  }
+
+  // A listener whose accept queue is full never answers a new connection.
+  // Wine ignores WinINet's connection time-out; the whole-request bound
+  // still ends the wait.
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  listen(listener, 0);
+  int length = sizeof a;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length);
+  std::vector<SOCKET> fillers;
+  for (int i = 0; i < 8; ++i) {
+    SOCKET c = socket(AF_INET, SOCK_STREAM, 0);
+    u_long nonBlocking = 1;
+    ioctlsocket(c, FIONBIO, &nonBlocking);
+    connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    fillers.push_back(c);
+  }
+  Sleep(200);
+  std::string answer = "unset";
+  const std::string address = "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/x";
+  const double seconds = Timed([&] { return WinInetHttpGet(address, true, "KQVClient", limits); }, answer);
+  EXPECT_EQ(answer, "");
+  EXPECT_LT(seconds, 1.2 + 1.5);
+  for (SOCKET c : fillers) closesocket(c);
+  closesocket(listener);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(2, 2), &wsa);
+  ::testing::InitGoogleTest(&argc, argv);
+  const int result = RUN_ALL_TESTS();
+  WSACleanup();
+  return result;
+}

@@ -1,0 +1,99 @@
+"""The "360" platform's VIP service interface and the contact's chat page.
+
+client.html checks the request exactly as the client signs it:
+sign = md5(platform + gkey + skey + type + "#" + key), lower-case hex.
+Switch vip=<mode> through /__mode to make it misbehave:
+
+    garbage     an HTML error page instead of JSON
+    empty       an empty body
+    whitespace  the right object with blanks and tabs around it
+    linebreaks  the right object spread over CR LF separated lines
+    stall       wait vip_stall seconds (default 10), then answer normally
+"""
+
+from __future__ import annotations
+
+import hashlib
+import json
+import re
+
+from routes import Response, route
+
+SIGNING_KEY = "3b8e0f6a91c4d27e5a0b6c8d1f2e7a94"
+PLATFORM_ID = "121140"
+GAME_KEY = "qelu"
+KNOWN_SERVER = re.compile(r"S([1-9][0-9]?)")  # S1 .. S99
+
+ERR_SIGN = "1001"
+ERR_SERVER = "1002"
+ERR_PLATFORM = "1003"
+
+
+def expected_sign(platform: bytes, gkey: bytes, skey: bytes, types: bytes) -> str:
+    return hashlib.md5(platform + gkey + skey + types + b"#" + SIGNING_KEY.encode()).hexdigest()
+
+
+def contact(n: int, base: str) -> dict:
+    return {
+        "server_name": f"双线{n}服",
+        "logout_url": f"{base}/vip/logout.html",
+        "gsurl": f"{base}/vip/chat.html",
+        "user_name": f"客服{n:02d}",
+    }
+
+
+def answer(req) -> dict:
+    platform = req.param_bytes("platform", b"")
+    gkey = req.param_bytes("gkey", b"")
+    types = req.param_bytes("type", b"")
+    skey = req.param_bytes("skey", b"")
+    sign = req.param("sign", "")
+    if platform != PLATFORM_ID.encode() or gkey != GAME_KEY.encode():
+        return {"errno": ERR_PLATFORM, "msg": "unknown platform or game"}
+    if sign != expected_sign(platform, gkey, skey, types):
+        return {"errno": ERR_SIGN, "msg": "sign error"}
+    known = KNOWN_SERVER.fullmatch(skey.decode("latin-1"))
+    if not known:
+        return {"errno": ERR_SERVER, "msg": "no such server"}
+    return {"errno": "0", "msg": "ok", "data": contact(int(known.group(1)), req.base)}
+
+
+@route("/vip/client.html")
+def client(req):
+    mode = req.state.mode("vip")
+    if mode == "garbage":
+        return Response.html("<html><body><h1>502 Bad Gateway</h1></body></html>")
+    if mode == "empty":
+        return Response(200, b"", "application/json; charset=utf-8")
+    if mode == "stall":
+        req.state.wait(float(req.state.mode("vip_stall", "10")))
+    reply = answer(req)
+    body = json.dumps(reply, ensure_ascii=False, separators=(",", ":"))
+    if mode == "whitespace":
+        body = " \t" + body + "\t "
+    elif mode == "linebreaks":
+        body = json.dumps(reply, ensure_ascii=False, indent=2).replace("\n", "\r\n") + "\r\n"
+    return Response(200, body.encode("utf-8"), "application/json; charset=utf-8")
+
+
+@route("/vip/chat.html")
+def chat(req):
+    # The contact's page: it names the contact and reports a new message, as
+    # the service's chat page does, through the window's external object.
+    return Response.html("""<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>VIP专员</title></head>
+<body style="font-family:sans-serif;margin:8px">
+<p id="who">VIP专员</p>
+<p>您好，有什么可以帮您？</p>
+<script>
+  var ext = window.external || {};
+  if (typeof ext.getGsName === "function") ext.getGsName("VIP专员");
+  if (typeof ext.getNewMsg === "function") ext.getNewMsg("1");
+</script>
+</body></html>
+""")
+
+
+@route("/vip/logout.html")
+def logout(req):
+    return Response.html("<!DOCTYPE html><html><body><p>已退出</p></body></html>")
