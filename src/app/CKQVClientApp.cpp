@@ -4,6 +4,7 @@
 #include "gamewnd/ChtmlbrowserDlg.h"
 #include "launcher/CKQVClientDlg.h"
 #include "ui/Platform.h"
+#include "vip/VipServiceInfo.h"
 
 CKQVClientDlg* g_pSplashDlg = nullptr;
 
@@ -16,9 +17,9 @@ CKQVClientApp::CKQVClientApp() : m_dwRestartManagerSupportFlags(1), m_previous(g
 CKQVClientApp::~CKQVClientApp() { g_pCurrentApp = m_previous; }
 
 CKQVClientApp& App() {
-  // The settings store exists before the application object, as the rest of
-  // the system expects; both live until the process ends.
-  static CKQVClientApp* process = (PlatformConfig::Instance(), new CKQVClientApp());
+  // The settings store and the service record exist before the application
+  // object, as the rest of the system expects; all live until the process ends.
+  static CKQVClientApp* process = (PlatformConfig::Instance(), VipServiceInfo::Instance(), new CKQVClientApp());
   return g_pCurrentApp ? *g_pCurrentApp : *process;
 }
 
