@@ -122,6 +122,10 @@ namespace {
 
 constexpr const char* kPeerKey = "kqv-window-peer";
 
+// How long the window manager may take to carry out a move or resize before
+// what it last reported counts as the window's place.
+constexpr guint kSettleMs = 700;
+
 bool IsNonClient(Hit hit) {
   return hit != Hit::Client && hit != Hit::Nowhere && hit != Hit::Transparent && hit != Hit::Error;
 }
@@ -399,6 +403,9 @@ void GtkWindowPeer::ForgetWidget() {
   m_widget = nullptr;
   m_container = nullptr;
   m_pendingRects.clear();
+  m_lastReported.reset();
+  if (m_settleTimer) g_source_remove(m_settleTimer);
+  m_settleTimer = 0;
   m_trackingLeave = false;
   m_ncPressed = false;
   m_iconic = m_zoomed = false;
@@ -477,6 +484,9 @@ void GtkWindowPeer::SetWindowRect(const Rect& rect, bool fromSystem) {
     // for is the window's, as on Windows, where a move is immediate.
     if (m_pendingRects.size() >= 16) m_pendingRects.erase(m_pendingRects.begin());
     m_pendingRects.push_back(rect);
+    m_lastReported.reset();
+    if (m_settleTimer) g_source_remove(m_settleTimer);
+    m_settleTimer = g_timeout_add(kSettleMs, OnSettle, this);
     GtkWindow* window = GTK_WINDOW(m_widget);
     gtk_window_move(window, rect.left, rect.top);
     gtk_window_resize(window, std::max(1, rect.Width()), std::max(1, rect.Height()));
@@ -900,20 +910,32 @@ gboolean GtkWindowPeer::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpoint
   if (peer->m_destroying) return FALSE;
   const Rect reported = Rect::FromXYWH(event->x, event->y, event->width, event->height);
   auto& pending = peer->m_pendingRects;
-  const auto asked = std::find(pending.begin(), pending.end(), reported);
-  if (asked != pending.end()) {
-    // The answer to one of our own requests; an older one is stale, since a
-    // newer request is still on its way.
-    const bool latest = asked + 1 == pending.end();
-    pending.erase(pending.begin(), asked + 1);
-    if (!latest) return FALSE;
-  } else {
-    // Moved or sized by the user or the window manager.
-    pending.clear();
+  if (!pending.empty()) {
+    if (reported == pending.back()) {
+      // Our latest request is done.
+      pending.clear();
+      peer->m_lastReported.reset();
+    } else {
+      // An older request's answer or a step on the way to the latest (a move
+      // before its resize): the latest one is still coming. If it never
+      // does, the settle timer takes what was reported last.
+      peer->m_lastReported = reported;
+      return FALSE;
+    }
   }
-  if (peer->m_rect.IsEmpty() && reported.Width() == 1 && reported.Height() == 1) return FALSE;
   if (reported != peer->m_rect) peer->SetWindowRect(reported, true);
   return FALSE;
+}
+
+gboolean GtkWindowPeer::OnSettle(gpointer self) {
+  auto* peer = static_cast<GtkWindowPeer*>(self);
+  peer->m_settleTimer = 0;
+  const auto reported = peer->m_lastReported;
+  peer->m_pendingRects.clear();
+  peer->m_lastReported.reset();
+  // The window manager placed the window otherwise than asked.
+  if (reported && *reported != peer->m_rect && !peer->m_destroying) peer->SetWindowRect(*reported, true);
+  return G_SOURCE_REMOVE;
 }
 
 gboolean GtkWindowPeer::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self) {

@@ -116,6 +116,7 @@ class GtkWindowPeer : public WindowPeer {
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer self);
   static void OnDestroy(GtkWidget*, gpointer self);
   static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
+  static gboolean OnSettle(gpointer self);
 
   Window& m_window;
   const DialogTemplate* m_template = nullptr;
@@ -128,6 +129,8 @@ class GtkWindowPeer : public WindowPeer {
   // of the window manager that it has not confirmed yet.
   Rect m_rect;
   std::vector<Rect> m_pendingRects;
+  std::optional<Rect> m_lastReported;  // by the window manager while requests were pending
+  guint m_settleTimer = 0;
   // The client rectangle's distance from each edge of the window.
   Rect m_insets;
   bool m_iconic = false;

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kqvtest {
+
+// A small HTTP server on 127.0.0.1 and a port the system picks. Serves fixed
+// answers by path and records every request line's path, in order.
+class LoopbackServer {
+ public:
+  struct Answer {
+    int status = 200;
+    std::string contentType = "text/html; charset=utf-8";
+    std::string body{};
+    std::string location{};  // for redirects
+    std::string extraHeaders{};
+  };
+
+  LoopbackServer();
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  void Route(const std::string& path, Answer answer);
+  std::string Url(const std::string& path) const;
+  std::vector<std::string> Requests() const;
+  bool WasRequested(const std::string& path) const;
+  int Count(const std::string& path) const;
+  // The request headers of the last request for the path, as received.
+  std::string LastHeaders(const std::string& path) const;
+
+ private:
+  void Serve();
+  void Handle(int client);
+
+  int m_listener = -1;
+  int m_port = 0;
+  std::atomic<bool> m_stop{false};
+  mutable std::mutex m_mutex;
+  std::map<std::string, Answer> m_routes;
+  std::vector<std::string> m_requests;
+  std::map<std::string, std::string> m_lastHeaders;
+  std::thread m_thread;
+};
+
+}  // namespace kqvtest

@@ -1,0 +1,40 @@
+// The GTK backend's tests need a display (tools/xsession.sh run) and a
+// platform installed before any window exists.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "GtkTestSupport.h"
+#include "platform/gtk/GtkPlatform.h"
+
+namespace kqvtest {
+namespace {
+std::string g_home;
+}
+const std::string& TestHome() { return g_home; }
+}  // namespace kqvtest
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+
+  // Browser data and cache of this run only; GLib reads these once.
+  char home[] = "/tmp/kqv-gtk-tests.XXXXXX";
+  if (!mkdtemp(home)) return 2;
+  kqvtest::g_home = home;
+  setenv("XDG_DATA_HOME", (kqvtest::g_home + "/data").c_str(), 1);
+  setenv("XDG_CACHE_HOME", (kqvtest::g_home + "/cache").c_str(), 1);
+  setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
+  if (!gtk_init_check(&argc, &argv)) {
+    fprintf(stderr, "no display: run under tools/xsession.sh run\n");
+    return 2;
+  }
+  auto* platform = new ui::gtk::GtkPlatform({"-url", "http://127.0.0.1/x?a=1&b=2"});
+  ui::SetPlatform(platform);
+  const int result = RUN_ALL_TESTS();
+  std::string remove = "rm -rf '" + kqvtest::g_home + "'";
+  if (std::system(remove.c_str()) != 0) fprintf(stderr, "could not remove %s\n", home);
+  return result;
+}

@@ -1,0 +1,276 @@
+// The WebKitGTK browser's events and host choices against a loopback server.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GtkTestSupport.h"
+#include "LoopbackServer.h"
+#include "ui/Browser.h"
+#include "ui/Platform.h"
+#include "ui/Window.h"
+
+namespace kqvtest {
+namespace {
+
+using testing::ElementsAre;
+using testing::UnorderedElementsAre;
+
+struct Event {
+  std::string kind;  // before, navigated, complete
+  std::string url;
+  friend bool operator==(const Event&, const Event&) = default;
+};
+
+void PrintTo(const Event& event, std::ostream* out) { *out << event.kind << " " << event.url; }
+
+class Recorder : public ui::BrowserEvents {
+ public:
+  void OnBeforeNavigate2(const std::string& url, bool& cancel) override {
+    events.push_back({"before", url});
+    if (cancelIf && cancelIf(url)) cancel = true;
+  }
+  void OnNavigateComplete2(const std::string& url) override { events.push_back({"navigated", url}); }
+  void OnDocumentComplete(const std::string& url) override { events.push_back({"complete", url}); }
+
+  std::vector<std::string> Urls(const std::string& kind) const {
+    std::vector<std::string> urls;
+    for (const Event& event : events) {
+      if (event.kind == kind) urls.push_back(event.url);
+    }
+    return urls;
+  }
+  bool Saw(const std::string& kind, const std::string& url) const {
+    return std::find(events.begin(), events.end(), Event{kind, url}) != events.end();
+  }
+
+  std::vector<Event> events;
+  std::function<bool(const std::string&)> cancelIf;
+};
+
+class HostWindow : public ui::Dialog {
+ public:
+  HostWindow() : ui::Dialog(134) {}
+};
+
+std::string Page(const std::string& body) { return "<!DOCTYPE html><html><body>" + body + "</body></html>"; }
+
+class BrowserTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.Create(nullptr));
+    browser = host.Peer().CreateBrowser(1001, {0, 0, 400, 300}, recorder);
+    ASSERT_TRUE(browser);
+  }
+  void TearDown() override {
+    browser.reset();
+    host.DestroyWindow();
+  }
+
+  // Navigates and waits for the top document's completion.
+  bool Load(const std::string& url, const std::string& completes) {
+    browser->Navigate(url);
+    return PumpUntil([&] { return recorder.Saw("complete", completes); });
+  }
+  bool Load(const std::string& url) { return Load(url, url); }
+
+  LoopbackServer server;
+  Recorder recorder;
+  HostWindow host;
+  std::unique_ptr<ui::Browser> browser;
+};
+
+TEST_F(BrowserTest, IdleBeforeItsFirstPageAndCompleteAfterABlankOne) {
+  EXPECT_EQ(browser->ReadyState(), 4);
+  EXPECT_FALSE(browser->HasDocument());
+  EXPECT_FALSE(browser->InstallHostChoices({}));
+
+  ASSERT_TRUE(Load("about:blank"));
+  EXPECT_TRUE(browser->HasDocument());
+  EXPECT_EQ(browser->ReadyState(), 4);
+  EXPECT_TRUE(recorder.Saw("navigated", "about:blank"));
+}
+
+TEST_F(BrowserTest, EveryFrameIsOfferedAndCompletesThePageLast) {
+  server.Route("/page.html", {.body = Page("<iframe src='/frame.html'></iframe><iframe src='/frame2.html'></iframe>")});
+  server.Route("/frame.html", {.body = Page("one")});
+  server.Route("/frame2.html", {.body = Page("two")});
+  const std::string page = server.Url("/page.html");
+  ASSERT_TRUE(Load(page));
+  PumpFor(std::chrono::milliseconds(200));  // nothing more may come
+
+  EXPECT_THAT(recorder.Urls("before"), UnorderedElementsAre(page, server.Url("/frame.html"), server.Url("/frame2.html")));
+  EXPECT_THAT(recorder.Urls("navigated"), ElementsAre(page));
+  EXPECT_THAT(recorder.Urls("complete"),
+              UnorderedElementsAre(page, server.Url("/frame.html"), server.Url("/frame2.html")));
+  EXPECT_EQ(recorder.events.back(), (Event{"complete", page}));
+  EXPECT_EQ(browser->ReadyState(), 4);
+}
+
+TEST_F(BrowserTest, RedirectTargetIsOfferedBeforeItIsRequested) {
+  server.Route("/go", {.status = 302, .body = "", .location = "/target.html"});
+  server.Route("/target.html", {.body = Page("target")});
+  ASSERT_TRUE(Load(server.Url("/go"), server.Url("/target.html")));
+
+  EXPECT_THAT(recorder.Urls("before"), ElementsAre(server.Url("/go"), server.Url("/target.html")));
+  EXPECT_THAT(recorder.Urls("navigated"), ElementsAre(server.Url("/target.html")));
+}
+
+// Cancelling in BeforeNavigate2 keeps the request from being sent, whether
+// the page, a frame or a redirect target is cancelled.
+TEST_F(BrowserTest, CancelPreventsTheRequest) {
+  struct Case {
+    const char* name;
+    std::string start;     // navigated to
+    std::string blocked;   // cancelled, never requested
+    std::string completes; // the top document that still completes, or empty
+  };
+  server.Route("/with-frame.html", {.body = Page("<iframe src='/blocked-frame.html'></iframe>")});
+  server.Route("/blocked-frame.html", {.body = Page("frame")});
+  server.Route("/blocked-page.html", {.body = Page("page")});
+  server.Route("/to-blocked", {.status = 302, .body = "", .location = "/blocked-target.html"});
+  server.Route("/blocked-target.html", {.body = Page("target")});
+  server.Route("/after.html", {.body = Page("after")});
+  const Case cases[] = {
+      {"page", "/blocked-page.html", "/blocked-page.html", ""},
+      {"frame", "/with-frame.html", "/blocked-frame.html", "/with-frame.html"},
+      {"redirect target", "/to-blocked", "/blocked-target.html", ""},
+  };
+  recorder.cancelIf = [](const std::string& url) { return url.find("/blocked") != std::string::npos; };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    recorder.events.clear();
+    if (!c.completes.empty()) {
+      ASSERT_TRUE(Load(server.Url(c.start), server.Url(c.completes)));
+    } else {
+      browser->Navigate(server.Url(c.start));
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("before", server.Url(c.blocked)); }));
+      // The browser is still usable afterwards.
+      ASSERT_TRUE(Load(server.Url("/after.html")));
+    }
+    PumpFor(std::chrono::milliseconds(200));
+    EXPECT_TRUE(recorder.Saw("before", server.Url(c.blocked)));
+    EXPECT_FALSE(server.WasRequested(c.blocked));
+    EXPECT_FALSE(recorder.Saw("complete", server.Url(c.blocked)));
+    EXPECT_FALSE(recorder.Saw("navigated", server.Url(c.blocked)));
+  }
+}
+
+// A port that takes connections and never answers them.
+class SilentPort {
+ public:
+  SilentPort() {
+    m_socket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(m_socket, 8);
+    socklen_t length = sizeof address;
+    getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+  }
+  ~SilentPort() { close(m_socket); }
+  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+ private:
+  int m_socket;
+  int m_port = 0;
+};
+
+TEST_F(BrowserTest, StopEndsTheLoadingPage) {
+  // A page whose picture never arrives keeps loading until stopped.
+  SilentPort silent;
+  server.Route("/slow-page.html", {.body = Page("<img src='" + silent.Url("/never.png") + "'>")});
+  browser->Navigate(server.Url("/slow-page.html"));
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("navigated", server.Url("/slow-page.html")); }));
+  EXPECT_NE(browser->ReadyState(), 4);
+  browser->Stop();
+  EXPECT_TRUE(PumpUntil([&] { return browser->ReadyState() == 4; }));
+}
+
+class HostChoicesTest : public BrowserTest {
+ protected:
+  // Installs the choices on a blank first document, as the launcher does.
+  void Install(ui::HostChoices choices) {
+    ASSERT_TRUE(Load("about:blank"));
+    ASSERT_TRUE(browser->InstallHostChoices(choices));
+  }
+  std::vector<std::vector<std::string>> calls;
+  ui::HostChoices Reporting(bool scrollBars) {
+    ui::HostChoices choices;
+    choices.scrollBars = scrollBars;
+    choices.external["report"] = [this](const std::vector<std::string>& args) {
+      calls.push_back(args);
+      return std::string("ignored");
+    };
+    choices.externalConstants["getAppVersion"] = "1.0.0.1";
+    return choices;
+  }
+};
+
+TEST_F(HostChoicesTest, ExternalObjectInEveryFrameWithConstantsAnsweredAtOnce) {
+  Install(Reporting(false));
+  server.Route("/app.html", {.body = Page("<script>window.external.report(window.external.getAppVersion(), '版本',"
+                                          " typeof window.external.missing);</script>"
+                                          "<iframe src='/app-frame.html'></iframe>")});
+  server.Route("/app-frame.html", {.body = Page("<script>window.external.report('frame');</script>")});
+  ASSERT_TRUE(Load(server.Url("/app.html")));
+  ASSERT_TRUE(PumpUntil([&] { return calls.size() >= 2; }));
+  EXPECT_THAT(calls, UnorderedElementsAre(ElementsAre("1.0.0.1", "版本", "undefined"), ElementsAre("frame")));
+}
+
+TEST_F(HostChoicesTest, ScrollBarsFollowTheChoice) {
+  struct Case {
+    bool scrollBars;
+    const char* overflow;
+  };
+  for (const Case c : {Case{false, "hidden"}, Case{true, "visible"}}) {
+    SCOPED_TRACE(c.scrollBars);
+    calls.clear();
+    recorder.events.clear();
+    Install(Reporting(c.scrollBars));
+    const std::string path = std::string("/tall-") + (c.scrollBars ? "bars" : "none") + ".html";
+    server.Route(path, {.body = Page("<div style='height:5000px;width:5000px'></div><script>"
+                                     "addEventListener('load', function () { window.external.report("
+                                     "getComputedStyle(document.documentElement).overflow); });</script>")});
+    ASSERT_TRUE(Load(server.Url(path)));
+    ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
+    EXPECT_THAT(calls.back(), ElementsAre(c.overflow));
+  }
+}
+
+TEST_F(HostChoicesTest, CleaningTheCacheRefetchesResourcesAndKeepsCookies) {
+  Install(Reporting(false));
+  server.Route("/cached.js", {.contentType = "application/javascript", .body = "window.fromCache = 1;",
+                              .extraHeaders = "Cache-Control: max-age=3600\r\n"});
+  server.Route("/cookie.html", {.body = Page("<script src='/cached.js'></script><script>"
+                                             "document.cookie = 'kept=yes; max-age=3600; path=/';"
+                                             "window.external.report(document.cookie);</script>"),
+                                .extraHeaders = "Cache-Control: no-store\r\n"});
+  const std::string url = server.Url("/cookie.html");
+  ASSERT_TRUE(Load(url));
+  ASSERT_EQ(server.Count("/cached.js"), 1);
+  // The premise: a second visit takes the script from the cache.
+  recorder.events.clear();
+  ASSERT_TRUE(Load(url));
+  ASSERT_EQ(server.Count("/cached.js"), 1);
+
+  ui::GetPlatform().CleanBrowserCache();
+  recorder.events.clear();
+  ASSERT_TRUE(Load(url));
+  EXPECT_EQ(server.Count("/cached.js"), 2);
+  EXPECT_THAT(server.LastHeaders("/cookie.html"), testing::HasSubstr("kept=yes"));
+}
+
+}  // namespace
+}  // namespace kqvtest

@@ -1,0 +1,247 @@
+// The GTK platform's services and conversions, checked against the system
+// they run on (files, processes, network interfaces, the resource table).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <gdk/gdkkeysyms.h>
+#include <jsc/jsc.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "GtkTestSupport.h"
+#include "platform/gtk/GtkBrowser.h"
+#include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/GtkWindowPeer.h"
+#include "ui/Platform.h"
+
+namespace kqvtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(GtkServicesTest, CommandLineIsRebuiltTheWayAWindowsProgramReceivesIt) {
+  struct Case {
+    std::vector<std::string> argv;
+    std::string text;
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{"-url", "http://a/b"}, R"(-url "http://a/b")"},
+      {{"-url", "http://a/b?x=1&y=2", "-v"}, R"(-url "http://a/b?x=1&y=2" -v)"},
+      {{"plain", ""}, R"("plain" "")"},
+      {{"两个 字"}, "\"两个 字\""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ui::gtk::JoinCommandLine(c.argv), c.text);
+  // The process's own arguments, as main() gave them to the platform.
+  EXPECT_EQ(ui::GetPlatform().CommandLineArgs(), R"(-url "http://127.0.0.1/x?a=1&b=2")");
+}
+
+TEST(GtkServicesTest, AppendGoesToTheEndOfExistingFilesOnly) {
+  const fs::path dir = fs::path(TestHome()) / "append";
+  fs::create_directories(dir);
+  const fs::path existing = dir / "pm_config.ini";
+  std::ofstream(existing) << "first\n";
+  auto& platform = ui::GetPlatform();
+
+  EXPECT_TRUE(platform.AppendToExistingFile(existing, "second=二\r\n"));
+  EXPECT_TRUE(platform.AppendToExistingFile(existing, ""));
+  EXPECT_TRUE(platform.AppendToExistingFile(existing, "third"));
+  EXPECT_EQ(ReadFile(existing), "first\nsecond=二\r\nthird");
+
+  EXPECT_FALSE(platform.AppendToExistingFile(dir / "missing.ini", "x"));
+  EXPECT_FALSE(fs::exists(dir / "missing.ini"));
+  EXPECT_FALSE(platform.AppendToExistingFile(dir, "x"));
+}
+
+TEST(GtkServicesTest, StartedProcessGetsItsArgumentsSplitLikeAShell) {
+  const fs::path out = fs::path(TestHome()) / "started.txt";
+  auto& platform = ui::GetPlatform();
+  ASSERT_TRUE(platform.StartProcess(
+      "/bin/sh", "-c 'printf \"[%s]\" \"$@\" > " + out.string() + "' sh  p  'http://a/b?x=1&y=2' \"two words\""));
+  ASSERT_TRUE(PumpUntil([&] { return fs::exists(out) && fs::file_size(out) > 0; }));
+  EXPECT_EQ(ReadFile(out), "[p][http://a/b?x=1&y=2][two words]");
+
+  EXPECT_FALSE(platform.StartProcess("/nonexistent/program", ""));
+  EXPECT_FALSE(platform.StartProcess("/bin/sh", "-c 'unbalanced"));
+  EXPECT_FALSE(platform.StartProcess("", "x"));
+}
+
+TEST(GtkServicesTest, AdapterAddressesAreTheInterfacesHardwareAddresses) {
+  // What the kernel lists: every interface but loopback with a 6-byte address.
+  std::set<ui::HardwareAddress> expected;
+  for (const auto& entry : fs::directory_iterator("/sys/class/net")) {
+    if (entry.path().filename() == "lo") continue;
+    if (ReadFile(entry.path() / "addr_len").rfind("6", 0) != 0) continue;
+    unsigned b[6];
+    if (std::sscanf(ReadFile(entry.path() / "address").c_str(), "%x:%x:%x:%x:%x:%x", &b[0], &b[1], &b[2], &b[3],
+                    &b[4], &b[5]) != 6) {
+      continue;
+    }
+    ui::HardwareAddress address;
+    for (int i = 0; i < 6; ++i) address[i] = static_cast<std::uint8_t>(b[i]);
+    expected.insert(address);
+  }
+  const auto addresses = ui::GetPlatform().AdapterAddresses();
+  if (expected.empty()) {
+    EXPECT_FALSE(addresses.has_value());
+  } else {
+    ASSERT_TRUE(addresses.has_value());
+    EXPECT_EQ(std::set<ui::HardwareAddress>(addresses->begin(), addresses->end()), expected);
+    EXPECT_EQ(addresses->size(), expected.size());
+  }
+}
+
+TEST(GtkServicesTest, SplashPictureDecodesToStraightBgraWithItsAlpha) {
+  auto& platform = ui::GetPlatform();
+  const auto png = platform.FindResource(ui::ResourceType::Png, 143);
+  ASSERT_TRUE(png.has_value());
+  const auto image = platform.DecodePng(*png);
+  ASSERT_TRUE(image.has_value());
+  EXPECT_EQ(image->width, 1357);
+  EXPECT_EQ(image->height, 852);
+  EXPECT_EQ(image->bitsPerPixel, 32);
+  EXPECT_EQ(image->pitch, 1357 * 4);
+  ASSERT_EQ(image->pixels.size(), 1357u * 852u * 4u);
+
+  std::ifstream file(std::string(KQV_SOURCE_DIR) + "/res/art-probes.json");
+  const auto probes = nlohmann::json::parse(file);
+  for (const auto& probe : probes["opaque"]) {
+    const std::uint8_t* p = &image->pixels[(probe["y"].get<int>() * 1357 + probe["x"].get<int>()) * 4];
+    EXPECT_EQ(p[0], probe["b"].get<int>());
+    EXPECT_EQ(p[1], probe["g"].get<int>());
+    EXPECT_EQ(p[2], probe["r"].get<int>());
+    EXPECT_EQ(p[3], 255);
+  }
+  for (const auto& probe : probes["transparent"]) {
+    EXPECT_EQ(image->pixels[(probe["y"].get<int>() * 1357 + probe["x"].get<int>()) * 4 + 3], 0);
+  }
+
+  const auto bitmap = platform.FindResource(ui::ResourceType::Bitmap, 135);
+  ASSERT_TRUE(bitmap.has_value());
+  EXPECT_FALSE(platform.DecodePng(*bitmap).has_value());
+  EXPECT_FALSE(platform.DecodePng({0x89, 'P', 'N', 'G', 1, 2, 3}).has_value());
+  EXPECT_FALSE(platform.DecodePng({}).has_value());
+}
+
+TEST(GtkServicesTest, BitmapsDecodeWithOrWithoutTheirFileHeader) {
+  const auto file = ui::GetPlatform().FindResource(ui::ResourceType::Bitmap, 161);
+  ASSERT_TRUE(file.has_value());
+  ASSERT_GT(file->size(), 14u);
+  const std::vector<std::uint8_t> dib(file->begin() + 14, file->end());
+  GdkPixbuf* withHeader = ui::gtk::PixbufFromBytes(*file, "bmp");
+  GdkPixbuf* bare = ui::gtk::PixbufFromBytes(dib, "bmp");
+  ASSERT_TRUE(withHeader);
+  ASSERT_TRUE(bare);
+  const auto a = ui::gtk::PixbufToBgra(withHeader);
+  const auto b = ui::gtk::PixbufToBgra(bare);
+  EXPECT_EQ(a.width, 60);
+  EXPECT_EQ(a.height, 20);
+  EXPECT_EQ(a.pixels, b.pixels);
+  g_object_unref(withHeader);
+  g_object_unref(bare);
+}
+
+TEST(GtkServicesTest, PicturesFromResources) {
+  struct Case {
+    ui::ResourceType type;
+    int id;
+    int width;
+    int height;
+  };
+  auto& platform = ui::GetPlatform();
+  for (const Case c : {Case{ui::ResourceType::Png, 164, 594, 229}, Case{ui::ResourceType::Png, 167, 18, 18},
+                       Case{ui::ResourceType::Bitmap, 165, 123, 20}, Case{ui::ResourceType::Png, 9999, 0, 0}}) {
+    SCOPED_TRACE(c.id);
+    const auto picture = platform.LoadPicture(c.type, c.id);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->Ok(), c.width > 0);
+    EXPECT_EQ(picture->Width(), c.width);
+    EXPECT_EQ(picture->Height(), c.height);
+  }
+}
+
+TEST(GtkServicesTest, FactsOfTheProcessAndTheScreen) {
+  auto& platform = ui::GetPlatform();
+  EXPECT_EQ(platform.FileVersion(), KQV_PROJECT_VERSION);
+  EXPECT_EQ(platform.ScreenSize(), (ui::Size{1920, 1080}));
+  EXPECT_EQ(platform.PathSeparator(), '/');
+  const fs::path module = platform.ModulePath();
+  EXPECT_TRUE(module.is_absolute());
+  EXPECT_EQ(module.filename(), "gtk_integration_tests");
+  EXPECT_TRUE(fs::equivalent(module, "/proc/self/exe"));
+
+  const std::time_t before = std::time(nullptr);
+  const ui::SystemTime now = platform.UtcNow();
+  std::tm utc{};
+  gmtime_r(&before, &utc);
+  EXPECT_EQ(now.year, utc.tm_year + 1900);
+  EXPECT_EQ(now.month, utc.tm_mon + 1);
+  EXPECT_EQ(now.dayOfWeek, utc.tm_wday);
+  const long nowSeconds = now.hour * 3600L + now.minute * 60 + now.second;
+  const long beforeSeconds = utc.tm_hour * 3600L + utc.tm_min * 60 + utc.tm_sec;
+  EXPECT_LE(std::labs(nowSeconds - beforeSeconds), 2);
+  EXPECT_GE(now.milliseconds, 0);
+  EXPECT_LT(now.milliseconds, 1000);
+}
+
+TEST(GtkServicesTest, VirtualKeysOfGdkKeys) {
+  const std::pair<guint, unsigned> cases[] = {
+      {GDK_KEY_Return, 13}, {GDK_KEY_KP_Enter, 13}, {GDK_KEY_Escape, 27}, {GDK_KEY_a, 'A'}, {GDK_KEY_Z, 'Z'},
+      {GDK_KEY_7, '7'},     {GDK_KEY_F5, 0x74},     {GDK_KEY_Left, 0x25}, {GDK_KEY_Tab, 9}, {GDK_KEY_dead_acute, 0},
+  };
+  for (const auto& [keyval, key] : cases) EXPECT_EQ(ui::gtk::VirtualKeyFromKeyval(keyval), key) << keyval;
+}
+
+TEST(GtkServicesTest, JavaScriptLiteralsReadBackAsTheSameText) {
+  JSCContext* context = jsc_context_new();
+  const std::string texts[] = {"", "1.0.0.1", "quote \" and \\ backslash", "line\nbreak\r\ttab", "</script><b>",
+                               "中文 VIP专员", "sep\xE2\x80\xA8" "ar\xE2\x80\xA9" "ators", std::string("nul\0byte", 8)};
+  for (const std::string& text : texts) {
+    const std::string literal = ui::gtk::JsString(text);
+    EXPECT_EQ(literal.find('\n'), std::string::npos);
+    JSCValue* value = jsc_context_evaluate(context, literal.c_str(), static_cast<gssize>(literal.size()));
+    ASSERT_TRUE(jsc_value_is_string(value)) << literal;
+    GBytes* bytes = jsc_value_to_string_as_bytes(value);
+    gsize size = 0;
+    const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+    EXPECT_EQ(std::string(data, size), text) << literal;
+    g_bytes_unref(bytes);
+    g_object_unref(value);
+  }
+  g_object_unref(context);
+}
+
+TEST(GtkServicesTest, OpaqueRegionIsExactlyThePixelsWithAlpha) {
+  ui::PixelImage image{.width = 67, .height = 23, .bitsPerPixel = 32, .pitch = 67 * 4, .pixels = {}};
+  image.pixels.resize(67 * 23 * 4);
+  std::mt19937 random(7);
+  for (std::size_t i = 3; i < image.pixels.size(); i += 4) {
+    const unsigned roll = random() % 4;
+    image.pixels[i] = roll == 0 ? 0 : roll == 1 ? 1 : roll == 2 ? 128 : 255;
+  }
+  cairo_region_t* region = ui::gtk::OpaqueRegion(image);
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      const bool opaque = image.pixels[(y * image.width + x) * 4 + 3] != 0;
+      EXPECT_EQ(cairo_region_contains_point(region, x, y), opaque) << x << "," << y;
+    }
+  }
+  cairo_region_destroy(region);
+}
+
+}  // namespace
+}  // namespace kqvtest

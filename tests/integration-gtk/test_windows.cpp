@@ -1,0 +1,411 @@
+// The GTK window peer with real windows on a real display: the order of the
+// handlers, modal loops, keys, close requests, pixels and clicks.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <array>
+#include <cstdlib>
+#include <optional>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GtkTestSupport.h"
+#include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/GtkWindowPeer.h"
+#include "ui/Platform.h"
+#include "ui/Window.h"
+
+namespace kqvtest {
+namespace {
+
+using testing::ElementsAre;
+
+// A dialog that writes down the handlers the platform calls.
+class Recording : public ui::Dialog {
+ public:
+  explicit Recording(int templateId) : ui::Dialog(templateId) {}
+
+  int OnCreate() override {
+    log.push_back("create");
+    return ui::Dialog::OnCreate();
+  }
+  bool OnInitDialog() override {
+    log.push_back("initdialog");
+    if (onInit) onInit(*this);
+    return true;
+  }
+  void OnMove(int x, int y) override {
+    log.push_back("move " + std::to_string(x) + "," + std::to_string(y));
+    ui::Dialog::OnMove(x, y);
+  }
+  void OnSize(ui::SizeType type, int cx, int cy) override {
+    log.push_back("size " + std::to_string(static_cast<int>(type)) + " " + std::to_string(cx) + "x" +
+                  std::to_string(cy));
+    ui::Dialog::OnSize(type, cx, cy);
+  }
+  void OnClose() override {
+    log.push_back("close");
+    ui::Dialog::OnClose();
+  }
+  bool OnCommand(int id) override {
+    log.push_back("command " + std::to_string(id));
+    if (onCommand) return onCommand(id);
+    return ui::Dialog::OnCommand(id);
+  }
+  bool PreTranslateMessage(const ui::Message& message) override {
+    if (message.kind == ui::Message::Kind::KeyDown) keys.push_back(message.key);
+    return filter && filter(message);
+  }
+  ui::Hit OnNcHitTest(ui::Point screen) override {
+    const auto hit = ui::Dialog::OnNcHitTest(screen);
+    return hitAnswer ? *hitAnswer : hit;
+  }
+
+  std::vector<std::string> log;
+  std::vector<unsigned> keys;
+  std::function<void(Recording&)> onInit;
+  std::function<bool(int)> onCommand;
+  std::function<bool(const ui::Message&)> filter;
+  std::optional<ui::Hit> hitAnswer;
+};
+
+GtkWidget* WidgetOf(ui::Window& window) { return static_cast<ui::gtk::GtkWindowPeer&>(window.Peer()).Widget(); }
+
+std::vector<std::string> Only(const std::vector<std::string>& log, const std::string& prefix) {
+  std::vector<std::string> kept;
+  for (const auto& entry : log) {
+    if (entry.rfind(prefix, 0) == 0) kept.push_back(entry);
+  }
+  return kept;
+}
+
+// The screen's pixel as red, green, blue.
+std::array<int, 3> ScreenPixel(int x, int y) {
+  GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1);
+  if (!shot) return {-1, -1, -1};
+  const guchar* p = gdk_pixbuf_read_pixels(shot);
+  std::array<int, 3> rgb{p[0], p[1], p[2]};
+  g_object_unref(shot);
+  return rgb;
+}
+
+// Real input, sent while this process goes on serving its windows (a window
+// manager's move, for one, waits for the window's own answer).
+void Xdotool(const std::string& arguments) {
+  gchar** argv = nullptr;
+  ASSERT_TRUE(g_shell_parse_argv(("xdotool " + arguments).c_str(), nullptr, &argv, nullptr));
+  GPid pid = 0;
+  ASSERT_TRUE(g_spawn_async(nullptr, argv, nullptr,
+                            static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr,
+                            &pid, nullptr));
+  g_strfreev(argv);
+  bool done = false;
+  int status = -1;
+  struct Wait {
+    bool* done;
+    int* status;
+  } wait{&done, &status};
+  g_child_watch_add(pid, [](GPid child, gint code, gpointer data) {
+    auto* w = static_cast<Wait*>(data);
+    *w->status = code;
+    *w->done = true;
+    g_spawn_close_pid(child);
+  }, &wait);
+  ASSERT_TRUE(PumpUntil([&] { return done; }));
+  EXPECT_EQ(status, 0) << arguments;
+}
+
+// Pumps until the real window is mapped and its position settled.
+bool ShownAt(ui::Window& window, ui::Rect rect) {
+  return PumpUntil([&] {
+    GtkWidget* widget = WidgetOf(window);
+    GdkWindow* gdk = widget ? gtk_widget_get_window(widget) : nullptr;
+    if (!gdk || !gdk_window_is_viewable(gdk)) return false;
+    int x = 0, y = 0;
+    gdk_window_get_origin(gdk, &x, &y);
+    return x == rect.left && y == rect.top && gdk_window_get_width(gdk) == rect.Width() &&
+           gdk_window_get_height(gdk) == rect.Height();
+  });
+}
+
+TEST(GtkWindowTest, CreationSendsTheWindowsMessagesInOrderAndTheTemplateDecidesVisibility) {
+  struct Case {
+    int templateId;
+    bool visible;
+    const char* title;
+  };
+  for (const Case c : {Case{102, true, ""}, Case{105, false, "对话框"}, Case{130, false, ""}, Case{134, false, ""}}) {
+    SCOPED_TRACE(c.templateId);
+    Recording window(c.templateId);
+    ASSERT_TRUE(window.Create(nullptr));
+    const ui::Rect rect = window.GetWindowRect();
+    EXPECT_THAT(window.log, ElementsAre("create", "move 0,0",
+                                        "size 0 " + std::to_string(rect.Width()) + "x" + std::to_string(rect.Height()),
+                                        "initdialog"));
+    EXPECT_GT(rect.Width(), 0);
+    EXPECT_EQ(window.IsWindowVisible(), c.visible);
+    EXPECT_EQ(window.GetWindowText(), c.title);
+    window.DestroyWindow();
+    EXPECT_FALSE(window.IsWindow());
+  }
+  Recording unknown(999);
+  EXPECT_FALSE(unknown.Create(nullptr));
+}
+
+TEST(GtkWindowTest, MoveNotifiesAtOnceAndTheWindowManagerDoesNotBounceIt) {
+  Recording window(134);
+  ASSERT_TRUE(window.Create(nullptr));
+  window.ShowWindow(ui::ShowCommand::Show);
+  const ui::Rect first = ui::Rect::FromXYWH(100, 80, 300, 200);
+  const ui::Rect second = ui::Rect::FromXYWH(140, 90, 320, 240);
+  window.log.clear();
+  window.MoveWindow(first);
+  window.MoveWindow(second);
+  EXPECT_THAT(window.log, ElementsAre("move 100,80", "size 0 300x200", "move 140,90", "size 0 320x240"));
+  EXPECT_EQ(window.GetWindowRect(), second);
+  ASSERT_TRUE(ShownAt(window, second));
+  PumpFor(std::chrono::milliseconds(200));
+  // The window manager's confirmations of both requests change nothing.
+  EXPECT_EQ(window.log.size(), 4u) << testing::PrintToString(window.log);
+  EXPECT_EQ(window.GetWindowRect(), second);
+}
+
+TEST(GtkWindowTest, ModalLoopEndsWithTheResultOrACloseRequest) {
+  struct Case {
+    const char* name;
+    std::function<void(Recording&)> during;
+    int result;
+  };
+  const Case cases[] = {
+      {"end dialog", [](Recording& w) { w.EndDialog(42); }, 42},
+      // A close request is the dialog manager's cancel.
+      {"close request", [](Recording& w) { gtk_window_close(GTK_WINDOW(WidgetOf(w))); }, ui::kIdCancel},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Recording window(130);
+    window.onInit = [&](Recording& w) {
+      g_idle_add_full(G_PRIORITY_DEFAULT, [](gpointer data) {
+        auto* pair = static_cast<std::pair<const Case*, Recording*>*>(data);
+        pair->first->during(*pair->second);
+        return G_SOURCE_REMOVE;
+      }, new std::pair<const Case*, Recording*>(&c, &w), [](gpointer data) {
+        delete static_cast<std::pair<const Case*, Recording*>*>(data);
+      });
+    };
+    EXPECT_EQ(window.DoModal(), c.result);
+    EXPECT_FALSE(window.IsWindow());
+  }
+}
+
+TEST(GtkWindowTest, QuitRequestEndsEveryModalLoopAndLaterOnesAtOnce) {
+  // A platform of its own: a quit request cannot be taken back.
+  ui::Platform& shared = ui::GetPlatform();
+  ui::gtk::GtkPlatform quitting({});
+  ui::SetPlatform(&quitting);
+  {
+    Recording outer(102);
+    Recording inner(130);
+    int innerResult = 0;
+    outer.onInit = [&](Recording&) {
+      g_idle_add(
+          [](gpointer data) {
+            auto* pair = static_cast<std::pair<Recording*, int*>*>(data);
+            pair->first->onInit = [](Recording&) {
+              g_idle_add([](gpointer) { ui::GetPlatform().PostQuit(0); return G_SOURCE_REMOVE; }, nullptr);
+            };
+            *pair->second = pair->first->DoModal();
+            return G_SOURCE_REMOVE;
+          },
+          new std::pair<Recording*, int*>(&inner, &innerResult));
+    };
+    EXPECT_EQ(outer.DoModal(), ui::kModalQuit);
+    EXPECT_EQ(innerResult, ui::kModalQuit);
+    Recording later(105);
+    EXPECT_EQ(later.DoModal(), ui::kModalQuit);
+    EXPECT_EQ(later.MessageBox("?", "", ui::kMbYesNo), ui::kIdNo);
+  }
+  ui::SetPlatform(&shared);
+}
+
+// Keys go to the focus window's filter, then its owners', then the dialog
+// manager; only Return and Escape mean something to the latter.
+TEST(GtkWindowTest, KeysPassTheFiltersBeforeTheDialogManager) {
+  struct Case {
+    const char* name;
+    guint keyval;
+    bool ownFilter;
+    bool ownerFilter;
+    std::vector<std::string> commands;
+    std::vector<unsigned> ownerSaw;
+  };
+  const Case cases[] = {
+      {"return", GDK_KEY_Return, false, false, {"command 1"}, {13}},
+      {"escape", GDK_KEY_Escape, false, false, {"command 2"}, {27}},
+      {"keypad enter", GDK_KEY_KP_Enter, false, false, {"command 1"}, {13}},
+      {"a letter", GDK_KEY_a, false, false, {}, {'A'}},
+      {"own filter swallows", GDK_KEY_Return, true, false, {}, {}},
+      {"owner's filter swallows", GDK_KEY_Escape, false, true, {}, {27}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Recording owner(102);
+    ASSERT_TRUE(owner.Create(nullptr));
+    Recording window(130);
+    ASSERT_TRUE(window.Create(&owner));
+    window.ShowWindow(ui::ShowCommand::Show);
+    window.onCommand = [](int) { return true; };
+    owner.onCommand = [](int) { return true; };
+    window.filter = [&](const ui::Message&) { return c.ownFilter; };
+    owner.filter = [&](const ui::Message&) { return c.ownerFilter; };
+    ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_realized(WidgetOf(window)); }));
+
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(WidgetOf(window))));
+    event->key.keyval = c.keyval;
+    event->key.time = GDK_CURRENT_TIME;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_widget_event(WidgetOf(window), event);
+    gdk_event_free(event);
+
+    EXPECT_EQ(Only(window.log, "command"), c.commands);
+    EXPECT_TRUE(Only(owner.log, "command").empty());
+    EXPECT_EQ(owner.keys, c.ownerSaw);
+  }
+}
+
+TEST(GtkWindowTest, LayeredPictureShowsItsAlphaAndLetsTheScreenThroughWhereTransparent) {
+  Recording window(102);
+  // Premultiplied: opaque red, half-transparent green (drawn against black
+  // without a compositor), and fully transparent.
+  ui::PixelImage picture{.width = 90, .height = 40, .bitsPerPixel = 32, .pitch = 90 * 4, .pixels = {}};
+  picture.pixels.resize(90 * 40 * 4);
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 90; ++x) {
+      std::uint8_t* p = &picture.pixels[(y * 90 + x) * 4];
+      if (x < 30) p[2] = p[3] = 255;
+      else if (x < 60) p[1] = p[3] = 128;
+    }
+  }
+  window.onInit = [&](Recording& w) {
+    w.Peer().AddLayeredStyle();
+    w.Peer().UpdateLayered(picture);
+    w.MoveWindow(ui::Rect::FromXYWH(400, 300, 90, 40));
+  };
+  const auto below = ScreenPixel(475, 320);
+  ASSERT_TRUE(window.Create(nullptr));
+  EXPECT_EQ(window.GetWindowRect(), ui::Rect::FromXYWH(400, 300, 90, 40));
+  ASSERT_TRUE(ShownAt(window, window.GetWindowRect()));
+  const bool composited = gdk_screen_is_composited(gdk_screen_get_default());
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(415, 320) == (std::array<int, 3>{255, 0, 0}); }));
+  if (!composited) {
+    EXPECT_EQ(ScreenPixel(445, 320), (std::array<int, 3>{0, 128, 0}));
+  }
+  EXPECT_EQ(ScreenPixel(475, 320), below);
+
+  // A click on a transparent pixel reaches what lies below; one on the
+  // picture reaches the window.
+  int hits = 0;
+  GtkWidget* widget = WidgetOf(window);
+  gulong handler = g_signal_connect(widget, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer n) {
+                                      ++*static_cast<int*>(n);
+                                      return FALSE;
+                                    }),
+                                    &hits);
+  Xdotool("mousemove 475 320 click 1");
+  PumpFor(std::chrono::milliseconds(300));
+  EXPECT_EQ(hits, 0);
+  Xdotool("mousemove 415 320 click 1");
+  EXPECT_TRUE(PumpUntil([&] { return hits > 0; }));
+  g_signal_handler_disconnect(widget, handler);
+  window.DestroyWindow();
+}
+
+TEST(GtkWindowTest, ColourKeyedWindowIsItsButtonsAndAButtonClickIsACommand) {
+  Recording window(130);
+  window.onInit = [](Recording& w) {
+    w.Peer().SetColorKey({255, 0, 255, 255});
+    w.Peer().AttachPictureButton(1, 135, 151);
+  };
+  ASSERT_TRUE(window.Create(nullptr));
+  ASSERT_TRUE(window.Peer().HasControl(1));
+  EXPECT_FALSE(window.Peer().HasControl(1001));
+  window.MoveWindow(ui::Rect::FromXYWH(600, 400, 200, 100));
+  window.Peer().MoveControl(1, ui::Rect::FromXYWH(50, 30, 23, 23), true);
+  window.ShowWindow(ui::ShowCommand::Show);
+  ASSERT_TRUE(ShownAt(window, window.GetWindowRect()));
+  std::vector<std::string> commands;
+  window.onCommand = [&](int id) {
+    commands.push_back(std::to_string(id));
+    return true;
+  };
+
+  // The bitmaps as the screen must show them.
+  auto pictureAt = [](int bitmap) {
+    auto bytes = ui::GetPlatform().FindResource(ui::ResourceType::Bitmap, bitmap);
+    GdkPixbuf* pixbuf = ui::gtk::PixbufFromBytes(*bytes, "bmp");
+    const guchar* p = gdk_pixbuf_read_pixels(pixbuf) + 11 * gdk_pixbuf_get_rowstride(pixbuf) +
+                      11 * gdk_pixbuf_get_n_channels(pixbuf);
+    std::array<int, 3> rgb{p[0], p[1], p[2]};
+    g_object_unref(pixbuf);
+    return rgb;
+  };
+  const auto normal = pictureAt(135);
+  const auto pressed = pictureAt(151);
+  ASSERT_NE(normal, pressed);
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(661, 441) == normal; }));
+  // Outside the button the window is not there at all.
+  EXPECT_NE(ScreenPixel(605, 405), (std::array<int, 3>{255, 0, 255}));
+
+  Xdotool("mousemove 661 441 mousedown 1");
+  EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(661, 441) == pressed; }));
+  EXPECT_TRUE(commands.empty());
+  Xdotool("mouseup 1");
+  EXPECT_TRUE(PumpUntil([&] { return commands.size() == 1; }));
+  EXPECT_THAT(commands, ElementsAre("1"));
+  EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(661, 441) == normal; }));
+
+  // Pressed, then released away from it: no click.
+  Xdotool("mousemove 661 441 mousedown 1 mousemove 700 480 mouseup 1");
+  PumpFor(std::chrono::milliseconds(300));
+  EXPECT_EQ(commands.size(), 1u);
+  window.DestroyWindow();
+}
+
+TEST(GtkWindowTest, CaptionDragMovesTheWindowAndReportsEachMove) {
+  Recording window(130);
+  window.onInit = [](Recording& w) { w.hitAnswer = ui::Hit::Caption; };
+  ASSERT_TRUE(window.Create(nullptr));
+  window.MoveWindow(ui::Rect::FromXYWH(300, 200, 200, 120));
+  window.ShowWindow(ui::ShowCommand::Show);
+  ASSERT_TRUE(ShownAt(window, window.GetWindowRect()));
+  window.log.clear();
+  Xdotool("mousemove 350 250 mousedown 1 sleep 0.1 mousemove 370 260 sleep 0.05 mousemove 390 270 sleep 0.05 "
+          "mousemove 410 280");
+  PumpFor(std::chrono::milliseconds(200));
+  Xdotool("mouseup 1");
+  const ui::Rect moved = ui::Rect::FromXYWH(360, 230, 200, 120);
+  EXPECT_TRUE(PumpUntil([&] { return window.GetWindowRect() == moved; }));
+  EXPECT_TRUE(ShownAt(window, moved));
+  ASSERT_FALSE(Only(window.log, "move").empty());
+  EXPECT_EQ(Only(window.log, "move").back(), "move 360,230");
+  window.DestroyWindow();
+}
+
+TEST(GtkWindowTest, OwnedWindowGoesWithItsOwner) {
+  Recording owner(102);
+  ASSERT_TRUE(owner.Create(nullptr));
+  Recording owned(130);
+  ASSERT_TRUE(owned.Create(&owner));
+  EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(WidgetOf(owned))), GTK_WINDOW(WidgetOf(owner)));
+  owner.DestroyWindow();
+  EXPECT_FALSE(owned.IsWindow());
+  // No handler ran while they went.
+  EXPECT_THAT(Only(owned.log, "close"), testing::IsEmpty());
+}
+
+}  // namespace
+}  // namespace kqvtest
