@@ -408,6 +408,7 @@ void GtkWindowPeer::ForgetWidget() {
   m_settleTimer = 0;
   m_trackingLeave = false;
   m_ncPressed = false;
+  m_dragFrom.reset();
   m_iconic = m_zoomed = false;
   if (m_layered) cairo_surface_destroy(m_layered);
   m_layered = nullptr;
@@ -834,7 +835,7 @@ std::intptr_t GtkWindowPeer::DefaultNcButtonDown(Hit hit, const GdkEventButton* 
   switch (hit) {
     case Hit::Caption:
       // A maximised window stays where it is.
-      if (!m_zoomed) gtk_window_begin_move_drag(window, static_cast<gint>(event->button), x, y, event->time);
+      if (!m_zoomed) m_dragFrom = *event;
       break;
     case Hit::Left:
       resize(GDK_WINDOW_EDGE_WEST);
@@ -964,18 +965,16 @@ gboolean GtkWindowPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointe
   gint doubleTime = 400;
   gint doubleDistance = 5;
   g_object_get(settings, "gtk-double-click-time", &doubleTime, "gtk-double-click-distance", &doubleDistance, nullptr);
-  static guint32 lastTime = 0;
-  static Point lastPoint;
-  static bool lastWasSingle = false;
-  const bool isDouble = lastWasSingle && event->time - lastTime <= static_cast<guint32>(doubleTime) &&
-                        std::abs(point.x - lastPoint.x) <= doubleDistance &&
-                        std::abs(point.y - lastPoint.y) <= doubleDistance;
-  lastTime = event->time;
-  lastPoint = point;
-  lastWasSingle = !isDouble;
+  const bool isDouble = peer->m_lastPressSingle && event->time - peer->m_lastPressTime <= guint32(doubleTime) &&
+                        std::abs(point.x - peer->m_lastPressPoint.x) <= doubleDistance &&
+                        std::abs(point.y - peer->m_lastPressPoint.y) <= doubleDistance;
+  peer->m_lastPressTime = event->time;
+  peer->m_lastPressPoint = point;
+  peer->m_lastPressSingle = !isDouble;
 
   peer->m_ncPressed = true;
   peer->m_ncPressHit = hit;
+  peer->m_dragFrom.reset();
   if (isDouble) {
     const bool maximizable = peer->m_template && peer->m_template->maximizeBox;
     peer->Dispatch(
@@ -996,7 +995,9 @@ gboolean GtkWindowPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointe
 
 gboolean GtkWindowPeer::OnButtonRelease(GtkWidget*, GdkEventButton* event, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
-  if (peer->m_destroying || event->button != 1 || !peer->m_ncPressed) return FALSE;
+  if (peer->m_destroying || event->button != 1) return FALSE;
+  peer->m_dragFrom.reset();
+  if (!peer->m_ncPressed) return FALSE;
   peer->m_ncPressed = false;
   const Point point = ScreenPoint(event->x_root, event->y_root);
   const Hit hit = peer->HitTest(point);
@@ -1016,9 +1017,28 @@ gboolean GtkWindowPeer::OnButtonRelease(GtkWidget*, GdkEventButton* event, gpoin
   return TRUE;
 }
 
-gboolean GtkWindowPeer::OnMotion(GtkWidget*, GdkEventMotion* event, gpointer self) {
+gboolean GtkWindowPeer::OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
   if (peer->m_destroying) return FALSE;
+  if (peer->m_dragFrom) {
+    const GdkEventButton from = *peer->m_dragFrom;
+    if (!(event->state & GDK_BUTTON1_MASK)) {
+      peer->m_dragFrom.reset();
+    } else {
+      gint threshold = 8;
+      g_object_get(gtk_widget_get_settings(widget), "gtk-dnd-drag-threshold", &threshold, nullptr);
+      if (std::abs(event->x_root - from.x_root) > threshold || std::abs(event->y_root - from.y_root) > threshold) {
+        // The window manager moves the window by the pointer's way from the
+        // press, so nothing of the way so far is lost.
+        peer->m_dragFrom.reset();
+        peer->m_ncPressed = false;
+        gtk_window_begin_move_drag(GTK_WINDOW(widget), static_cast<gint>(from.button),
+                                   static_cast<gint>(std::lround(from.x_root)),
+                                   static_cast<gint>(std::lround(from.y_root)), event->time);
+      }
+      return TRUE;
+    }
+  }
   const Point point = ScreenPoint(event->x_root, event->y_root);
   const Hit hit = peer->HitTest(point);
   if (!peer->m_widget) return FALSE;

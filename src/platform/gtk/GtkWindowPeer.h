@@ -158,6 +158,12 @@ class GtkWindowPeer : public WindowPeer {
   bool m_trackingLeave = false;
   Hit m_ncPressHit = Hit::Nowhere;
   bool m_ncPressed = false;
+  // A press on the caption becomes a move once the pointer goes far enough
+  // with the button held, so that a double-click is not taken for a drag.
+  std::optional<GdkEventButton> m_dragFrom;
+  guint32 m_lastPressTime = 0;  // for telling double-clicks
+  Point m_lastPressPoint;
+  bool m_lastPressSingle = false;
 
   std::map<int, GtkWidget*> m_controls;
   std::map<int, std::unique_ptr<PictureButton>> m_buttons;
