@@ -28,4 +28,8 @@ inline void PumpFor(std::chrono::milliseconds time) {
 // The private home of this test run (data and cache directories inside).
 const std::string& TestHome();
 
+// Where the system browser of the test run writes the addresses it opens.
+std::string OpenedPagesFile();
+void InstallSystemBrowser();
+
 }  // namespace kqvtest

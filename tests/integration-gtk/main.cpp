@@ -14,6 +14,26 @@ namespace {
 std::string g_home;
 }
 const std::string& TestHome() { return g_home; }
+
+std::string OpenedPagesFile() { return g_home + "/opened-pages.txt"; }
+
+// The "system browser" of this run: a handler of web addresses that writes
+// each address it is given to a file.
+void InstallSystemBrowser() {
+  const std::string applications = g_home + "/data/applications";
+  const std::string config = g_home + "/config";
+  g_mkdir_with_parents(applications.c_str(), 0700);
+  g_mkdir_with_parents(config.c_str(), 0700);
+  const std::string desktop =
+      "[Desktop Entry]\nType=Application\nName=Test browser\n"
+      "Exec=/bin/sh -c 'echo \"$1\" >> " + OpenedPagesFile() + "' sh %u\n"
+      "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n";
+  g_file_set_contents((applications + "/kqv-test-browser.desktop").c_str(), desktop.c_str(), -1, nullptr);
+  const std::string defaults =
+      "[Default Applications]\nx-scheme-handler/http=kqv-test-browser.desktop\n"
+      "x-scheme-handler/https=kqv-test-browser.desktop\n";
+  g_file_set_contents((config + "/mimeapps.list").c_str(), defaults.c_str(), -1, nullptr);
+}
 }  // namespace kqvtest
 
 int main(int argc, char** argv) {
@@ -26,6 +46,8 @@ int main(int argc, char** argv) {
   kqvtest::g_home = home;
   setenv("XDG_DATA_HOME", (kqvtest::g_home + "/data").c_str(), 1);
   setenv("XDG_CACHE_HOME", (kqvtest::g_home + "/cache").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (kqvtest::g_home + "/config").c_str(), 1);
+  kqvtest::InstallSystemBrowser();
   setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
   if (!gtk_init_check(&argc, &argv)) {
     fprintf(stderr, "no display: run under tools/xsession.sh run\n");

@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include <glib/gstdio.h>
+#include <gtk/gtk.h>
+
 #include "GtkTestSupport.h"
 #include "LoopbackServer.h"
 #include "ui/Browser.h"
@@ -270,6 +273,147 @@ TEST_F(HostChoicesTest, CleaningTheCacheRefetchesResourcesAndKeepsCookies) {
   ASSERT_TRUE(Load(url));
   EXPECT_EQ(server.Count("/cached.js"), 2);
   EXPECT_THAT(server.LastHeaders("/cookie.html"), testing::HasSubstr("kept=yes"));
+}
+
+}  // namespace
+}  // namespace kqvtest
+
+namespace kqvtest {
+namespace {
+
+void Xdotool(const std::string& arguments) {
+  gchar** argv = nullptr;
+  ASSERT_TRUE(g_shell_parse_argv(("xdotool " + arguments).c_str(), nullptr, &argv, nullptr));
+  GPid pid = 0;
+  ASSERT_TRUE(g_spawn_async(nullptr, argv, nullptr,
+                            static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr,
+                            &pid, nullptr));
+  g_strfreev(argv);
+  bool done = false;
+  g_child_watch_add(pid, [](GPid child, gint, gpointer flag) {
+    *static_cast<bool*>(flag) = true;
+    g_spawn_close_pid(child);
+  }, &done);
+  ASSERT_TRUE(PumpUntil([&] { return done; }));
+}
+
+std::vector<std::string> OpenedPages() {
+  gchar* text = nullptr;
+  std::vector<std::string> lines;
+  if (!g_file_get_contents(OpenedPagesFile().c_str(), &text, nullptr, nullptr)) return lines;
+  gchar** split = g_strsplit(text, "\n", -1);
+  for (gchar** line = split; *line; ++line) {
+    if (**line) lines.emplace_back(*line);
+  }
+  g_strfreev(split);
+  g_free(text);
+  return lines;
+}
+
+// The launcher overlay's situation: a dialog whose page has the focus.
+class PageWindow : public ui::Dialog {
+ public:
+  PageWindow() : ui::Dialog(130) {}
+  bool PreTranslateMessage(const ui::Message& message) override {
+    if (!dispatchReturnAndEscape || message.kind != ui::Message::Kind::KeyDown) return false;
+    if (message.key != ui::kVkReturn && message.key != ui::kVkEscape) return false;
+    return Peer().DispatchToTarget(message);
+  }
+  bool OnCommand(int id) override {
+    commands.push_back(id);
+    return true;
+  }
+  bool dispatchReturnAndEscape = false;
+  std::vector<int> commands;
+};
+
+class ShownBrowserTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(window.Create(nullptr));
+    window.MoveWindow(ui::Rect::FromXYWH(100, 100, 500, 400));
+    window.ShowWindow(ui::ShowCommand::Show);
+    browser = window.Peer().CreateBrowser(1001, {50, 50, 450, 350}, recorder);
+    ASSERT_TRUE(browser);
+    browser->Navigate("about:blank");
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", "about:blank"); }));
+    ui::HostChoices choices;
+    choices.external["report"] = [this](const std::vector<std::string>& args) {
+      reports.push_back(args.empty() ? "" : args[0]);
+      return std::string();
+    };
+    ASSERT_TRUE(browser->InstallHostChoices(choices));
+  }
+  void TearDown() override {
+    browser.reset();
+    window.DestroyWindow();
+  }
+  bool Load(const std::string& path, const std::string& body) {
+    server.Route(path, {.body = Page(body)});
+    browser->Navigate(server.Url(path));
+    return PumpUntil([&] { return recorder.Saw("complete", server.Url(path)); });
+  }
+
+  LoopbackServer server;
+  Recorder recorder;
+  PageWindow window;
+  std::unique_ptr<ui::Browser> browser;
+  std::vector<std::string> reports;
+};
+
+// Return and Escape go to the page only when the window's filter sends them
+// there; otherwise the dialog manager takes them. Other keys always reach it.
+TEST_F(ShownBrowserTest, KeysReachThePageThroughTheFilterOrGoToTheDialogManager) {
+  struct Case {
+    bool dispatch;
+    const char* key;
+    std::vector<std::string> pageSaw;
+    std::vector<int> commands;
+  };
+  const Case cases[] = {
+      {true, "Return", {"Enter"}, {}},
+      {true, "Escape", {"Escape"}, {}},
+      {false, "Return", {}, {ui::kIdOk}},
+      {false, "Escape", {}, {ui::kIdCancel}},
+      {false, "b", {"b"}, {}},
+  };
+  ASSERT_TRUE(Load("/keys.html", "<input id='field' style='width:300px;height:200px'><script>"
+                                 "document.getElementById('field').addEventListener('keydown',"
+                                 " function (e) { window.external.report(e.key); });</script>"));
+  Xdotool("mousemove 300 300 click 1");
+  PumpFor(std::chrono::milliseconds(300));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + (c.dispatch ? " dispatched" : ""));
+    window.dispatchReturnAndEscape = c.dispatch;
+    reports.clear();
+    window.commands.clear();
+    Xdotool(std::string("key ") + c.key);
+    if (!c.pageSaw.empty()) {
+      ASSERT_TRUE(PumpUntil([&] { return !reports.empty(); }, std::chrono::seconds(3)));
+    }
+    PumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(reports, c.pageSaw);
+    EXPECT_EQ(window.commands, c.commands);
+  }
+}
+
+TEST_F(ShownBrowserTest, NewWindowsAreOfferedAndOpenInTheSystemBrowser) {
+  ASSERT_TRUE(Load("/links.html",
+                   "<a href='/popup-blocked.html' target='_blank' style='display:block;height:100px'>blocked</a>"
+                   "<a href='/popup.html' target='_blank' style='display:block;height:100px'>open</a>"));
+  recorder.cancelIf = [](const std::string& url) { return url.find("blocked") != std::string::npos; };
+  g_remove(OpenedPagesFile().c_str());
+  // Page coordinates: each link is a 100-pixel band from the top.
+  Xdotool("mousemove 200 210 click 1");
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("before", server.Url("/popup-blocked.html")); }));
+  Xdotool("mousemove 200 310 click 1");
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("before", server.Url("/popup.html")); }));
+  ASSERT_TRUE(PumpUntil([&] { return !OpenedPages().empty(); }));
+  PumpFor(std::chrono::milliseconds(300));
+  EXPECT_THAT(OpenedPages(), ElementsAre(server.Url("/popup.html")));
+  // Neither went to the embedded browser.
+  EXPECT_FALSE(server.WasRequested("/popup.html"));
+  EXPECT_FALSE(server.WasRequested("/popup-blocked.html"));
 }
 
 }  // namespace

@@ -245,3 +245,19 @@ TEST(GtkServicesTest, OpaqueRegionIsExactlyThePixelsWithAlpha) {
 
 }  // namespace
 }  // namespace kqvtest
+
+namespace kqvtest {
+namespace {
+
+TEST(GtkServicesTest, PagesOpenInTheSystemBrowser) {
+  fs::remove(OpenedPagesFile());
+  const std::string page = "http://127.0.0.1:9/home?a=1&b=2";
+  ui::GetPlatform().OpenInSystemBrowser(page);
+  ui::GetPlatform().OpenInSystemBrowser("");  // nothing to open: nothing happens
+  ASSERT_TRUE(PumpUntil([&] { return fs::exists(OpenedPagesFile()); }));
+  PumpFor(std::chrono::milliseconds(300));
+  EXPECT_EQ(ReadFile(OpenedPagesFile()), page + "\n");
+}
+
+}  // namespace
+}  // namespace kqvtest

@@ -409,3 +409,70 @@ TEST(GtkWindowTest, OwnedWindowGoesWithItsOwner) {
 
 }  // namespace
 }  // namespace kqvtest
+
+namespace kqvtest {
+namespace {
+
+// Presses keys a moment from now, while the caller is inside a modal loop.
+void KeysLater(const std::string& keys) {
+  gchar* argv[] = {g_strdup("/bin/sh"), g_strdup("-c"), g_strdup(("sleep 0.4; xdotool key " + keys).c_str()), nullptr};
+  g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, nullptr);
+  for (gchar* arg : argv) g_free(arg);
+}
+
+GtkMessageDialog* OpenMessageBox() {
+  GList* windows = gtk_window_list_toplevels();
+  GtkMessageDialog* found = nullptr;
+  for (GList* it = windows; it; it = it->next) {
+    if (GTK_IS_MESSAGE_DIALOG(it->data) && gtk_widget_get_visible(GTK_WIDGET(it->data))) found = GTK_MESSAGE_DIALOG(it->data);
+  }
+  g_list_free(windows);
+  return found;
+}
+
+TEST(GtkWindowTest, MessageBoxAsksAndAnswersWithTheButtonPressed) {
+  struct Case {
+    unsigned style;
+    const char* keys;
+    int answer;
+  };
+  Recording owner(102);
+  ASSERT_TRUE(owner.Create(nullptr));
+  for (const Case c : {Case{ui::kMbYesNo, "alt+y", ui::kIdYes}, Case{ui::kMbYesNo, "alt+n", ui::kIdNo},
+                       Case{ui::kMbOk, "alt+o", ui::kIdOk}}) {
+    SCOPED_TRACE(c.keys);
+    // What the box shows, read while it is open.
+    std::string title, text;
+    GtkMessageType type = GTK_MESSAGE_ERROR;
+    GtkWindow* parent = nullptr;
+    struct Look {
+      std::string* title;
+      std::string* text;
+      GtkMessageType* type;
+      GtkWindow** parent;
+    } look{&title, &text, &type, &parent};
+    g_timeout_add(200, [](gpointer data) -> gboolean {
+      auto* l = static_cast<Look*>(data);
+      GtkMessageDialog* box = OpenMessageBox();
+      if (!box) return G_SOURCE_CONTINUE;
+      *l->title = gtk_window_get_title(GTK_WINDOW(box));
+      gchar* message = nullptr;
+      g_object_get(box, "text", &message, "message-type", l->type, nullptr);
+      *l->text = message ? message : "";
+      g_free(message);
+      *l->parent = gtk_window_get_transient_for(GTK_WINDOW(box));
+      return G_SOURCE_REMOVE;
+    }, &look);
+    KeysLater(c.keys);
+    EXPECT_EQ(owner.MessageBox("正在游戏中，确定退出？", "关闭提示", c.style), c.answer);
+    EXPECT_EQ(title, "关闭提示");
+    EXPECT_EQ(text, "正在游戏中，确定退出？");
+    EXPECT_EQ(type, GTK_MESSAGE_OTHER);  // no icon
+    EXPECT_EQ(parent, GTK_WINDOW(WidgetOf(owner)));
+    EXPECT_EQ(OpenMessageBox(), nullptr);
+  }
+  owner.DestroyWindow();
+}
+
+}  // namespace
+}  // namespace kqvtest
