@@ -8,25 +8,14 @@
 #                                               runs COMMAND in a fresh session
 #                                               and returns its exit status
 #
-# The session is Xvfb on a free display number (its lock file and socket are
-# checked) and openbox with a configuration of its own. One supervising
+# The session is Xvfb on a free display number (the server claims one with
+# its lock file) and openbox with a configuration of its own. One supervising
 # process owns both and stops them, by their process ids, when it is told to
 # stop; XSESSION_PIDS names that supervisor.
 set -euo pipefail
 
 self="$(readlink -f "$0")"
 default_size=1920x1080x24
-
-free_display() {
-  local n
-  for n in $(seq 90 400); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-      echo "$n"
-      return 0
-    fi
-  done
-  return 1
-}
 
 openbox_config() {
   # Focus follows clicks, new windows take the focus, Alt+F4 closes: what
@@ -50,10 +39,11 @@ EOF
 }
 
 # Runs in the background: starts the display and the window manager, reports
-# readiness through a file, and stops both when it is terminated.
+# readiness (and the display number) through a file, and stops both when it
+# is terminated.
 supervise() {
-  local display="$1" size="$2" ready="$3"
-  local dir xvfb="" wm=""
+  local size="$1" ready="$2"
+  local dir xvfb="" wm="" display=""
   dir="$(mktemp -d /tmp/kqv-xsession.XXXXXX)"
   stop_all() {
     [ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm" 2>/dev/null
@@ -63,27 +53,32 @@ supervise() {
   trap 'stop_all; exit 0' TERM INT HUP
   trap 'stop_all' EXIT
 
-  Xvfb ":$display" -screen 0 "$size" -nolisten tcp -noreset >"$dir/xvfb.log" 2>&1 &
+  # The server picks a free display number itself (it takes the lock file
+  # atomically) and writes it to the given descriptor once it accepts
+  # connections, so sessions started side by side never collide.
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
   xvfb=$!
   local i
-  for i in $(seq 1 100); do
-    [ -S "/tmp/.X11-unix/X$display" ] && break
+  for i in $(seq 1 200); do
+    display="$(cat "$dir/display" 2>/dev/null)"
+    [ -n "$display" ] && break
     kill -0 "$xvfb" 2>/dev/null || { echo "failed: Xvfb" >"$ready"; exit 1; }
     sleep 0.05
   done
+  [ -n "$display" ] || { echo "failed: Xvfb timeout" >"$ready"; exit 1; }
 
   openbox_config >"$dir/rc.xml"
   DISPLAY=":$display" openbox --sm-disable --config-file "$dir/rc.xml" >"$dir/openbox.log" 2>&1 &
   wm=$!
   for i in $(seq 1 100); do
     if DISPLAY=":$display" xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
-      echo "ok" >"$ready"
+      echo "ok $display" >"$ready"
       break
     fi
     kill -0 "$wm" 2>/dev/null || { echo "failed: openbox" >"$ready"; exit 1; }
     sleep 0.05
   done
-  [ -s "$ready" ] || { echo "failed: timeout" >"$ready"; exit 1; }
+  [ -s "$ready" ] || { echo "failed: openbox timeout" >"$ready"; exit 1; }
   # Wait for a stop request (or for the display to die).
   while kill -0 "$xvfb" 2>/dev/null; do
     wait "$xvfb" 2>/dev/null || true
@@ -91,27 +86,24 @@ supervise() {
 }
 
 start() {
-  local size="${1:-$default_size}" display ready supervisor
-  display="$(free_display)" || { echo "no free display number" >&2; return 1; }
+  local size="${1:-$default_size}" ready supervisor state
   ready="$(mktemp /tmp/kqv-xsession-ready.XXXXXX)"
-  : >"$ready"
   # Detached from our output, so that "$(xsession.sh start)" returns at once.
-  "$self" _supervise "$display" "$size" "$ready" </dev/null >/dev/null 2>&1 &
+  "$self" _supervise "$size" "$ready" </dev/null >/dev/null 2>&1 &
   supervisor=$!
   local i
-  for i in $(seq 1 200); do
+  for i in $(seq 1 300); do
     [ -s "$ready" ] && break
     sleep 0.05
   done
-  local state
   state="$(cat "$ready")"
   rm -f "$ready"
-  if [ "$state" != "ok" ]; then
+  if [ "${state%% *}" != "ok" ]; then
     kill "$supervisor" 2>/dev/null || true
     echo "display session did not start: ${state:-timeout}" >&2
     return 1
   fi
-  echo "export DISPLAY=:$display XSESSION_PIDS=$supervisor"
+  echo "export DISPLAY=:${state#ok } XSESSION_PIDS=$supervisor"
 }
 
 stop() {
