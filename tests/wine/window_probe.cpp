@@ -3,6 +3,7 @@
 //   window_probe list            one line per visible dialog window:
 //                                handle owner left top right bottom exstyle
 //                                colorkey (-1 when none) title
+//   window_probe foreground       the handle of the foreground window
 //   window_probe close <handle>  posts WM_CLOSE to the window
 #include <windows.h>
 
@@ -50,10 +51,14 @@ int main(int argc, char** argv) {
     EnumWindows(&ListOne, 0);
     return 0;
   }
+  if (argc >= 2 && std::string(argv[1]) == "foreground") {
+    std::printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(GetForegroundWindow())));
+    return 0;
+  }
   if (argc >= 3 && std::string(argv[1]) == "close") {
     HWND hwnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(argv[2], nullptr, 10)));
     return PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: window_probe list | close <handle>\n");
+  std::fprintf(stderr, "usage: window_probe list | foreground | close <handle>\n");
   return 2;
 }
