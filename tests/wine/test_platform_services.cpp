@@ -31,6 +31,10 @@ struct PictureCase {
   int height;
 };
 
+void PrintTo(const PictureCase& c, std::ostream* out) {
+  *out << (c.type == ResourceType::Png ? "PNG " : "bitmap ") << c.id << ", " << c.width << "x" << c.height;
+}
+
 class ResourcePicture : public testing::TestWithParam<PictureCase> {};
 
 TEST_P(ResourcePicture, LoadsAtItsSize) {
@@ -49,7 +53,11 @@ INSTANTIATE_TEST_SUITE_P(ClientArt, ResourcePicture,
                                          PictureCase{ResourceType::Bitmap, 135, 23, 23},
                                          PictureCase{ResourceType::Bitmap, 155, 118, 35},
                                          PictureCase{ResourceType::Bitmap, 161, 60, 20},
-                                         PictureCase{ResourceType::Bitmap, 165, 123, 20}));
+                                         PictureCase{ResourceType::Bitmap, 165, 123, 20}),
+                         [](const testing::TestParamInfo<PictureCase>& info) {
+                           return (info.param.type == ResourceType::Png ? "Png" : "Bitmap") +
+                                  std::to_string(info.param.id);
+                         });
 
 TEST(ResourcePictureMissing, IsNotOkAndHasNoSize) {
   for (ResourceType type : {ResourceType::Png, ResourceType::Bitmap}) {
