@@ -1,0 +1,165 @@
+// The document host handler the browser gets: its choices for the page and
+// window.external, called the way the browser's script engine calls them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <mshtmhst.h>
+#include <oleauto.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32/HostUIHandler.h"
+#include "platform/win32/Text.h"
+
+using ui::win32::CreateHostUIHandler;
+
+namespace {
+
+constexpr IID kIidDocHostUIHandler = {0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
+constexpr IID kIidDocHostUIHandler2 = {0x3050F6D0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+
+TEST(HostUIHandler, AnswersOnlyForItsOwnInterfaces) {
+  IDocHostUIHandler* handler = CreateHostUIHandler({});
+  const struct {
+    const char* name;
+    IID iid;
+    bool found;
+  } cases[] = {
+      {"IUnknown", IID_IUnknown, true},
+      {"IDocHostUIHandler", kIidDocHostUIHandler, true},
+      {"IDocHostUIHandler2", kIidDocHostUIHandler2, false},
+      {"IDispatch", IID_IDispatch, false},
+  };
+  for (const auto& c : cases) {
+    void* object = reinterpret_cast<void*>(1);
+    const HRESULT result = handler->QueryInterface(c.iid, &object);
+    EXPECT_EQ(result, c.found ? S_OK : E_NOINTERFACE) << c.name;
+    EXPECT_EQ(object, c.found ? static_cast<void*>(handler) : nullptr) << c.name;
+    if (object) static_cast<IUnknown*>(object)->Release();
+  }
+  EXPECT_EQ(handler->Release(), 0u);
+}
+
+TEST(HostUIHandler, ContextMenuBorderAndScrollBarsAsChosen) {
+  const struct {
+    bool contextMenu, border3d, scrollBars;
+    HRESULT menuAnswer;  // S_OK: the host showed its menu, which is none
+    DWORD flags;
+  } cases[] = {
+      {false, false, false, S_OK, DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO},
+      {true, false, false, S_FALSE, DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO},
+      {true, true, true, S_FALSE, 0},
+      {false, true, false, S_OK, DOCHOSTUIFLAG_SCROLL_NO},
+  };
+  for (const auto& c : cases) {
+    ui::HostChoices choices;
+    choices.contextMenu = c.contextMenu;
+    choices.border3d = c.border3d;
+    choices.scrollBars = c.scrollBars;
+    IDocHostUIHandler* handler = CreateHostUIHandler(choices);
+    POINT at{10, 10};
+    EXPECT_EQ(handler->ShowContextMenu(0, &at, nullptr, nullptr), c.menuAnswer);
+    DOCHOSTUIINFO info{};
+    info.cbSize = sizeof info;
+    info.dwFlags = 0xFFFF0000;
+    EXPECT_EQ(handler->GetHostInfo(&info), S_OK);
+    EXPECT_EQ(info.dwFlags, c.flags);
+    EXPECT_EQ(info.dwDoubleClick, static_cast<DWORD>(DOCHOSTUIDBLCLK_DEFAULT));
+    handler->Release();
+  }
+}
+
+TEST(HostUIHandler, NoExternalObjectWithoutMethods) {
+  IDocHostUIHandler* handler = CreateHostUIHandler({});
+  IDispatch* external = reinterpret_cast<IDispatch*>(1);
+  EXPECT_EQ(handler->GetExternal(&external), S_OK);
+  EXPECT_EQ(external, nullptr);
+  handler->Release();
+}
+
+// Calls a method of window.external as a script does: name to id, then the
+// call with the arguments last-first.
+HRESULT CallExternal(IDispatch* external, const std::wstring& name, std::vector<VARIANT> args, std::string& answer) {
+  DISPID id = 0;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
+  const HRESULT found = external->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(found)) return found;
+  std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+  DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+  VARIANT result;
+  VariantInit(&result);
+  const HRESULT called =
+      external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+  answer = ui::win32::VariantText(&result);
+  VariantClear(&result);
+  return called;
+}
+
+VARIANT Text(const wchar_t* text) {
+  VARIANT value;
+  VariantInit(&value);
+  V_VT(&value) = VT_BSTR;
+  V_BSTR(&value) = SysAllocString(text);
+  return value;
+}
+
+VARIANT Number(int number) {
+  VARIANT value;
+  VariantInit(&value);
+  V_VT(&value) = VT_I4;
+  V_I4(&value) = number;
+  return value;
+}
+
+TEST(HostUIHandler, ExternalMethodsGetTheScriptsArgumentsAndAnswerText) {
+  auto token = std::make_shared<int>(0);
+  std::vector<std::vector<std::string>> calls;
+  ui::HostChoices choices;
+  choices.external["getGsName"] = [token, &calls](const std::vector<std::string>& args) {
+    calls.push_back(args);
+    return std::string("专员 ") + (args.empty() ? "" : args.front());
+  };
+  choices.externalConstants["getAppVersion"] = "1.0.0.1";
+  IDocHostUIHandler* handler = CreateHostUIHandler(choices);
+  choices.external.clear();  // only the handler's copies keep the token now
+  IDispatch* external = nullptr;
+  ASSERT_EQ(handler->GetExternal(&external), S_OK);
+  ASSERT_NE(external, nullptr);
+
+  const struct {
+    std::wstring name;
+    std::vector<VARIANT> args;
+    HRESULT result;
+    std::string answer;
+    std::vector<std::string> received;
+  } cases[] = {
+      {L"getGsName", {Text(L"小明"), Text(L"second")}, S_OK, "专员 小明", {"小明", "second"}},
+      {L"getGsName", {Number(42)}, S_OK, "专员 42", {"42"}},
+      {L"getGsName", {}, S_OK, "专员 ", {}},
+      {L"getAppVersion", {}, S_OK, "1.0.0.1", {}},
+      {L"getappversion", {}, DISP_E_UNKNOWNNAME, "", {}},  // script names are exact
+      {L"close", {}, DISP_E_UNKNOWNNAME, "", {}},
+  };
+  for (const auto& c : cases) {
+    calls.clear();
+    std::string answer;
+    EXPECT_EQ(CallExternal(external, c.name, c.args, answer), c.result) << ui::win32::Narrow(c.name);
+    EXPECT_EQ(answer, c.answer) << ui::win32::Narrow(c.name);
+    if (!c.received.empty()) {
+      ASSERT_EQ(calls.size(), 1u);
+      EXPECT_EQ(calls.front(), c.received);
+    }
+    for (VARIANT arg : c.args) VariantClear(&arg);
+  }
+
+  // The page keeps window.external after the handler has gone; the methods
+  // go with the last reference.
+  EXPECT_EQ(handler->Release(), 0u);
+  EXPECT_GT(token.use_count(), 1);
+  EXPECT_EQ(external->Release(), 0u);
+  EXPECT_EQ(token.use_count(), 1);
+}
+
+}  // namespace
