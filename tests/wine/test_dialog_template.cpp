@@ -20,7 +20,10 @@ struct Item {
 // Writes dialog templates the way the resource compiler lays them out.
 class Builder {
  public:
-  Builder(bool extended, bool font) : m_extended(extended), m_font(font) {}
+  Builder(bool extended, bool font, std::u16string title = u"标题 title")
+      : m_extended(extended), m_font(font), m_title(std::move(title)) {}
+  // Bytes of the last template before its final padding.
+  size_t Unpadded() const { return m_unpadded; }
 
   std::vector<std::uint8_t> Build(const std::vector<Item>& items) {
     m_bytes.clear();
@@ -34,7 +37,7 @@ class Builder {
     Word(0), Word(0), Word(319), Word(200);
     Word(0);               // no menu
     Word(0);               // the dialog class
-    Text(u"标题 title");  // title
+    Text(m_title);
     if (m_font) {
       Word(9);
       if (m_extended) Word(400), m_bytes.push_back(0), m_bytes.push_back(1);
@@ -56,6 +59,7 @@ class Builder {
       Word(static_cast<std::uint16_t>(item.data.size()));
       m_bytes.insert(m_bytes.end(), item.data.begin(), item.data.end());
     }
+    m_unpadded = m_bytes.size();
     Align();
     return m_bytes;
   }
@@ -76,6 +80,8 @@ class Builder {
 
   bool m_extended;
   bool m_font;
+  std::u16string m_title;
+  size_t m_unpadded = 0;
   std::vector<std::uint8_t> m_bytes;
 };
 
@@ -117,6 +123,20 @@ TEST(WithoutActiveXControls, DropsExactlyTheActiveXItems) {
       }
     }
   }
+}
+
+TEST(WithoutActiveXControls, PaddingPastTheResourcesEndIsZeros) {
+  // A resource may end right after its last string, short of the DWORD
+  // boundary; the copy must not take what follows it in memory.
+  Builder builder(true, true, u"对话框");
+  const auto whole = builder.Build({});
+  const size_t size = builder.Unpadded();
+  ASSERT_EQ(size % 4, 2u) << "the face name ends off the boundary";
+  std::vector<std::uint8_t> memory(whole.begin(), whole.end());
+  memory[size] = 0xAB, memory[size + 1] = 0xCD;  // what lies beyond the resource
+  auto output = ui::win32::WithoutActiveXControls(memory.data(), size);
+  ASSERT_TRUE(output);
+  EXPECT_EQ(Bytes(*output), whole);
 }
 
 TEST(WithoutActiveXControls, RefusesBytesThatEndTooEarly) {

@@ -1,5 +1,6 @@
 #include "platform/win32/DialogTemplate.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ui::win32 {
@@ -89,7 +90,10 @@ std::optional<DialogTemplate> WithoutActiveXControls(const void* resource, std::
   reader.AlignDword();
   if (!reader.Ok()) return std::nullopt;
 
-  std::vector<std::uint8_t> out(bytes, bytes + reader.Offset());
+  // The header ends on a DWORD boundary, which may lie past the resource's
+  // last byte: the padding is zeros, not whatever follows in memory.
+  std::vector<std::uint8_t> out(bytes, bytes + std::min(reader.Offset(), size));
+  out.resize(reader.Offset(), 0);
   std::uint16_t kept = 0;
   for (std::uint16_t item = 0; item < count; ++item) {
     const std::size_t start = reader.Offset();
