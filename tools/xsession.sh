@@ -41,47 +41,55 @@ EOF
 # Runs in the background: starts the display and the window manager, reports
 # readiness (and the display number) through a file, and stops both when it
 # is terminated.
+# Its state is global: the traps that stop it run outside the function.
+sv_dir="" sv_xvfb="" sv_wm="" sv_ready=""
+stop_all() {
+  # Tell a waiting start that this session is not coming.
+  if [ -f "$sv_ready" ] && [ ! -s "$sv_ready" ]; then echo "failed: supervisor ended" >"$sv_ready"; fi
+  if [ -n "$sv_wm" ]; then kill "$sv_wm" 2>/dev/null || true; wait "$sv_wm" 2>/dev/null || true; fi
+  if [ -n "$sv_xvfb" ]; then kill "$sv_xvfb" 2>/dev/null || true; wait "$sv_xvfb" 2>/dev/null || true; fi
+  if [ -n "$sv_dir" ]; then rm -rf "$sv_dir"; fi
+  sv_wm="" sv_xvfb="" sv_dir=""
+}
+
 supervise() {
-  local size="$1" ready="$2"
-  local dir xvfb="" wm="" display=""
-  dir="$(mktemp -d /tmp/kqv-xsession.XXXXXX)"
-  stop_all() {
-    [ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm" 2>/dev/null
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
-    rm -rf "$dir"
-  }
+  local size="$1" display=""
+  sv_ready="$2"
+  sv_dir="$(mktemp -d /tmp/kqv-xsession.XXXXXX)"
   trap 'stop_all; exit 0' TERM INT HUP
   trap 'stop_all' EXIT
+  local dir="$sv_dir" ready="$sv_ready"
+  : >"$dir/display"
 
   # The server picks a free display number itself (it takes the lock file
   # atomically) and writes it to the given descriptor once it accepts
   # connections, so sessions started side by side never collide.
   Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
-  xvfb=$!
+  sv_xvfb=$!
   local i
   for i in $(seq 1 200); do
-    display="$(cat "$dir/display" 2>/dev/null)"
+    display="$(cat "$dir/display" 2>/dev/null || true)"
     [ -n "$display" ] && break
-    kill -0 "$xvfb" 2>/dev/null || { echo "failed: Xvfb" >"$ready"; exit 1; }
+    kill -0 "$sv_xvfb" 2>/dev/null || { echo "failed: Xvfb" >"$ready"; exit 1; }
     sleep 0.05
   done
   [ -n "$display" ] || { echo "failed: Xvfb timeout" >"$ready"; exit 1; }
 
   openbox_config >"$dir/rc.xml"
   DISPLAY=":$display" openbox --sm-disable --config-file "$dir/rc.xml" >"$dir/openbox.log" 2>&1 &
-  wm=$!
+  sv_wm=$!
   for i in $(seq 1 100); do
     if DISPLAY=":$display" xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
       echo "ok $display" >"$ready"
       break
     fi
-    kill -0 "$wm" 2>/dev/null || { echo "failed: openbox" >"$ready"; exit 1; }
+    kill -0 "$sv_wm" 2>/dev/null || { echo "failed: openbox" >"$ready"; exit 1; }
     sleep 0.05
   done
   [ -s "$ready" ] || { echo "failed: openbox timeout" >"$ready"; exit 1; }
   # Wait for a stop request (or for the display to die).
-  while kill -0 "$xvfb" 2>/dev/null; do
-    wait "$xvfb" 2>/dev/null || true
+  while kill -0 "$sv_xvfb" 2>/dev/null; do
+    wait "$sv_xvfb" 2>/dev/null || true
   done
 }
 
