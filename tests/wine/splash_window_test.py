@@ -112,17 +112,22 @@ def main():
         found = wait_for(lambda: session.launcher(), 90, 0.5)
         if not check(found is not None, "the launcher's splash window appears"):
             return 1
-        (splash, overlay), _ = found
-        # The overlay is shown during the splash's initialisation, before the
-        # splash is placed; wait until both are in place.
-        time.sleep(1.0)
-        (splash, overlay), windows = session.launcher()
-
         width, height = screen_size()
         x = trunc_div(width - PICTURE[0] - 326, 2)
         y = trunc_div(height - PICTURE[1] - 190, 2)
         expected = (x, y, x + PICTURE[0], y + PICTURE[1])
         print("screen %dx%d, splash expected at %s" % (width, height, expected))
+
+        # The overlay is shown during the splash's initialisation, before the
+        # splash is placed; wait until both are in place.
+        def placed():
+            state = session.launcher()
+            if state and state[0][0].rect == expected and state[0][1] and state[0][1].rect == expected:
+                return state
+            return None
+
+        found = wait_for(placed, 20) or session.launcher() or found
+        (splash, overlay), _ = found
         check(splash.rect == expected, "splash placed at %s: %s" % (expected, splash))
         check(splash.exstyle & WS_EX_LAYERED, "splash is a layered window")
         check(splash.exstyle & WS_EX_APPWINDOW, "splash is on the taskbar")
@@ -132,8 +137,13 @@ def main():
             check(overlay.key == MAGENTA, "overlay is colour-keyed on magenta")
 
         # Keys the dialog manager would turn into OK and cancel.
-        foreground = int(session.probe("foreground").strip() or 0)
         launcher_handles = {splash.handle, overlay.handle if overlay else 0}
+
+        def launcher_foreground():
+            handle = int(session.probe("foreground").strip() or 0)
+            return handle if handle in launcher_handles else None
+
+        foreground = wait_for(launcher_foreground, 10) or int(session.probe("foreground").strip() or 0)
         check(foreground in launcher_handles, "the launcher has the keyboard (foreground %d)" % foreground)
         before = sorted(w.handle for w in session.windows())
         for key in ("Escape", "Return"):
