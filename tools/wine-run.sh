@@ -100,7 +100,7 @@ server_running() {
   # A server works in a folder named after the prefix's device and inode.
   local key pid
   key=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
-  for pid in $(pgrep -x 'wineserver64|wineserver'); do
+  for pid in $(pgrep -x wineserver64; pgrep -x wineserver); do
     case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in */"$key") return 0 ;; esac
   done
   return 1

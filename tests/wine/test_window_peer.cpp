@@ -364,6 +364,27 @@ TEST(NonClientMessages, ReachTheirHandlers) {
   EXPECT_TRUE(probe.IsIconic()) << "the default processing of SC_MINIMIZE ran";
 }
 
+TEST(NonClientMessages, LeaveTrackingReportsTheNonClientLeave) {
+  Probe probe(kFramed);
+  ASSERT_TRUE(probe.Create(nullptr));
+  probe.MoveWindow(ui::Rect::FromXYWH(600, 400, 300, 200));
+  probe.Peer().SetRoundShape({0, 0, 301, 201}, 5, 5);  // a self-painted frame: not decorated
+  probe.ShowWindow(ui::ShowCommand::ShowNormal);
+  RECT window{};
+  GetWindowRect(Handle(probe), &window);
+  POINT origin{0, 0};
+  ClientToScreen(Handle(probe), &origin);
+  SetCursorPos(750, (window.top + origin.y) / 2);  // on the caption
+  Pump(200);
+  probe.log.clear();
+  probe.Peer().TrackMouseLeave();
+  Pump(200);
+  EXPECT_FALSE(probe.Has("ncmouseleave")) << "still over the frame";
+  SetCursorPos(5, 5);
+  Pump(1000);
+  EXPECT_TRUE(probe.Has("ncmouseleave"));
+}
+
 // ---------------------------------------------------------------------------
 // The modal loop, the dialog manager and the key filters
 
