@@ -1,0 +1,412 @@
+// The reader (Part 5.3): ParseJson, ParseValue, ParseObject and ParseArray.
+//
+// The Part tells each step as work on a copy of "the rest of the text", and
+// FindMatchingBracket as a scan from every nested bracket to its partner.
+// Taken literally that is quadratic. This reader gives the same results in
+// time linear in the text:
+//  - Every step works on a range [pos, end) of the one text; nothing is copied
+//    but keys and string values.
+//  - One pass before the parse answers, for every '[' and '{' of the text,
+//    what FindMatchingBracket would answer when scanning from it: its partner
+//    or a failure, and how many brackets its scan holds open at once. This is
+//    possible because the scan's in-string flag flips at the same quotes
+//    whatever bracket it starts from (a quote not preceded by a backslash), so
+//    all scans fall into two classes by the parity of the quotes before their
+//    bracket, and within a class the scans nest like ordinary brackets.
+//  - The parse then walks the text once, left to right. A step never scans
+//    text that an earlier step consumed; a range that a step only skips (the
+//    trailing white space of a container) is measured once per container.
+// docs/json-reader.md explains the equivalence in more detail.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "vip/JsonInternal.h"
+#include "vip/JsonValue.h"
+
+namespace {
+
+using json_internal::IsSpace;
+
+// Byte classes for the bracket pass and the array element scan; an array
+// element ends at a class from kOpen on ('[', '{', ']', ','), not at '}'.
+enum : unsigned char { kPlain = 0, kQuote = 1, kCurlyClose = 2, kOpen = 3, kSquareClose = 4, kComma = 5 };
+
+struct ByteClasses {
+  unsigned char of[256] = {};
+  constexpr ByteClasses() {
+    of[static_cast<unsigned char>('"')] = kQuote;
+    of[static_cast<unsigned char>('[')] = kOpen;
+    of[static_cast<unsigned char>('{')] = kOpen;
+    of[static_cast<unsigned char>(']')] = kSquareClose;
+    of[static_cast<unsigned char>('}')] = kCurlyClose;
+    of[static_cast<unsigned char>(',')] = kComma;
+  }
+};
+constexpr ByteClasses kClasses;
+
+inline unsigned char ClassOf(char c) { return kClasses.of[static_cast<unsigned char>(c)]; }
+
+// Pushes a marker for the container being read and pops it when done, so the
+// stack holds one marker per open container; its size is the nesting depth.
+class MarkerScope {
+ public:
+  MarkerScope(JsonBracketStack& stack, int marker) : stack_(stack) { stack_.push_back(marker); }
+  ~MarkerScope() { stack_.pop_back(); }
+  MarkerScope(const MarkerScope&) = delete;
+  MarkerScope& operator=(const MarkerScope&) = delete;
+
+ private:
+  JsonBracketStack& stack_;
+};
+
+// Positions are Index-sized: 32 bits for texts under 4 GiB, to halve the
+// bracket table.
+template <class Index>
+class Reader {
+ public:
+  Reader(std::string_view text, JsonBracketStack& stack) : t_(text.data()), n_(text.size()), stack_(stack) {
+    FindPartners();
+  }
+
+  std::size_t size() const { return n_; }
+
+  // ParseValue on [pos, end), where end is already trimmed (no white space
+  // before it). rest is where the rest of the text starts; end when nothing
+  // is left.
+  JsonValue ValueAt(std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
+    error = false;
+    while (pos < end && IsSpace(static_cast<unsigned char>(t_[pos]))) ++pos;
+    rest = end;
+    if (pos >= end) return JsonValue();
+    const char first = t_[pos];
+    if (first == '[' || first == '{') {
+      const Opener* opener = OpenerAt(pos);
+      // A failed scan (mismatch, end of text first) or one that goes deeper
+      // than the bound is an error; so is a partner beyond this text's end.
+      if (opener == nullptr || opener->partner == kNoPartner || opener->partner >= end ||
+          stack_.size() + opener->height > kJsonMaxDepth) {
+        error = true;
+        return JsonValue();
+      }
+      const std::size_t partner = opener->partner;
+      rest = partner + 1;
+      // A container that fails without a mismatch is null, without error.
+      return first == '[' ? ArrayAt(pos, partner + 1) : ObjectAt(pos, partner + 1);
+    }
+    if (first == '"') return StringAt(pos, end, rest, error);
+    return ScalarAt(pos, end, rest, error);
+  }
+
+  // ParseObject on the object text [first, last): the content is what lies
+  // between its first and last characters.
+  JsonValue ObjectAt(std::size_t first, std::size_t last) {
+    MarkerScope marker(stack_, kJsonObjectMarker);
+    JsonObject members;
+    if (last - first <= 2) return JsonValue(std::move(members));  // "{}": empty content
+    std::size_t pos = first + 1;
+    const std::size_t end = TrimmedEnd(pos, last - 1);
+    // Content that is only white space has no key: null (the loop finds none).
+    while (true) {
+      const std::size_t open = UnescapedQuote(pos, end);
+      if (open == kNone) return JsonValue();
+      const std::size_t close = UnescapedQuote(open + 1, end);
+      if (close == kNone) return JsonValue();
+      const void* colon = std::memchr(t_ + close, ':', end - close);
+      if (colon == nullptr) return JsonValue();
+      if (close == open + 1) return JsonValue();  // empty key
+      const std::size_t valuePos = static_cast<std::size_t>(static_cast<const char*>(colon) - t_) + 1;
+      bool error = false;
+      JsonValue value = ValueAt(valuePos, end, pos, error);
+      if (error) return JsonValue();
+      // A repeated key ends with its last value, as a fresh copy of it: an
+      // assignment would keep fields of the earlier value's other kind.
+      std::string key(t_ + open + 1, close - open - 1);
+      auto [slot, inserted] = members.try_emplace(std::move(key), std::move(value));
+      if (!inserted) {
+        std::string again = slot->first;
+        auto next = members.erase(slot);
+        members.emplace_hint(next, std::move(again), std::move(value));
+      }
+      if (pos >= end) break;
+    }
+    return JsonValue(std::move(members));
+  }
+
+  // ParseArray on the array text [first, last), which begins with '[' and
+  // ends with ']'. Elements gather on a scratch stack shared by all arrays of
+  // the parse, so each array is allocated once, at its final size.
+  JsonValue ArrayAt(std::size_t first, std::size_t last) {
+    MarkerScope marker(stack_, kJsonArrayMarker);
+    const std::size_t base = scratch_.size();
+    std::size_t pos = first + 1;
+    // Trailing white space of the content only ever ends up in an element
+    // that trims to nothing, so the content can end where it is trimmed.
+    const std::size_t end = TrimmedEnd(pos, last - 1);
+    while (pos < end) {
+      std::size_t stop = pos;
+      while (stop < end && ClassOf(t_[stop]) < kOpen) ++stop;  // up to [ { ] or ,
+      bool error = false;
+      JsonValue value;
+      if (stop < end && ClassOf(t_[stop]) == kOpen) {
+        // A nested value: ParseValue of the whole content from pos.
+        value = ValueAt(pos, end, pos, error);
+      } else {
+        // An element up to ',' or ']' (or the end): ParseValue of that token.
+        // The token's own rest is dropped; the content goes on after the stop.
+        std::size_t unused = 0;
+        value = ValueAt(pos, TrimmedEnd(pos, stop), unused, error);
+        pos = stop < end ? stop + 1 : end;
+      }
+      if (error) {
+        DropScratchFrom(base);
+        return JsonValue();
+      }
+      if (value.mValueType != JsonValue::NullVal) scratch_.push_back(std::move(value));
+    }
+    JsonArray elements(std::make_move_iterator(scratch_.begin() + static_cast<std::ptrdiff_t>(base)),
+                       std::make_move_iterator(scratch_.end()));
+    DropScratchFrom(base);
+    return JsonValue(std::move(elements));
+  }
+
+ private:
+  static constexpr Index kNoPartner = std::numeric_limits<Index>::max();
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  static constexpr std::uint32_t kHeightCap = static_cast<std::uint32_t>(kJsonMaxDepth) + 1;
+
+  struct Opener {
+    Index pos;
+    Index partner;         // kNoPartner: the scan from here fails
+    std::uint32_t height;  // brackets its scan holds open at once, itself included (capped)
+  };
+
+  // The one pass before the parse. Scans of one class see the same brackets
+  // outside strings, and among them a scan from an opener behaves as a plain
+  // bracket matcher started there: its partner is the close bracket that pops
+  // it; a close bracket of the wrong kind fails every scan still open in its
+  // class; the end of the text fails the rest.
+  void FindPartners() {
+    std::vector<Index> open[2];  // indices into openers_, per class
+    unsigned parity = 0;
+    for (std::size_t pos = 0; pos < n_; ++pos) {
+      const unsigned char kind = ClassOf(t_[pos]);
+      if (kind == kPlain || kind == kComma) continue;
+      if (kind == kQuote) {
+        if (pos == 0 || t_[pos - 1] != '\\') parity ^= 1u;
+        continue;
+      }
+      std::vector<Index>& scans = open[parity];
+      if (kind == kOpen) {
+        scans.push_back(static_cast<Index>(openers_.size()));
+        openers_.push_back(Opener{static_cast<Index>(pos), kNoPartner, 1});
+        continue;
+      }
+      if (scans.empty()) continue;  // no scan of this class is open here
+      Opener& top = openers_[scans.back()];
+      if ((t_[top.pos] == '[') != (t_[pos] == ']')) {
+        scans.clear();  // mismatch: all of them answer -1
+        continue;
+      }
+      top.partner = static_cast<Index>(pos);
+      const std::uint32_t height = top.height;
+      scans.pop_back();
+      if (!scans.empty()) {
+        Opener& parent = openers_[scans.back()];
+        const std::uint32_t nested = height < kHeightCap ? height + 1 : kHeightCap;
+        if (nested > parent.height) parent.height = nested;
+      }
+    }
+  }
+
+  // The parse asks about openers in increasing position order.
+  const Opener* OpenerAt(std::size_t pos) {
+    while (cursor_ < openers_.size() && openers_[cursor_].pos < pos) ++cursor_;
+    if (cursor_ == openers_.size() || openers_[cursor_].pos != pos) return nullptr;  // cannot happen
+    return &openers_[cursor_];
+  }
+
+  void DropScratchFrom(std::size_t base) {
+    scratch_.erase(scratch_.begin() + static_cast<std::ptrdiff_t>(base), scratch_.end());
+  }
+
+  std::size_t TrimmedEnd(std::size_t pos, std::size_t end) const {
+    while (end > pos && IsSpace(static_cast<unsigned char>(t_[end - 1]))) --end;
+    return end;
+  }
+
+  // The first double quote in [pos, end) that no backslash escapes (a
+  // backslash escapes the next character; two in a row cancel out).
+  std::size_t UnescapedQuote(std::size_t pos, std::size_t end) const {
+    for (; pos < end; ++pos) {
+      if (t_[pos] == '\\')
+        ++pos;
+      else if (t_[pos] == '"')
+        return pos;
+    }
+    return kNone;
+  }
+
+  // A string value: FindClosingQuote, then UnescapeJsonString of the body.
+  JsonValue StringAt(std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
+    bool escaped = false;
+    std::size_t close = pos + 1;
+    for (; close < end; ++close) {
+      const char c = t_[close];
+      if (c == '\\') {
+        escaped = true;
+        ++close;
+      } else if (c == '"') {
+        break;
+      }
+    }
+    if (close >= end) {
+      error = true;
+      return JsonValue();
+    }
+    rest = close + 1;
+    if (escaped) return JsonValue(json_internal::Unescape(t_ + pos + 1, t_ + close));
+    std::size_t first = pos + 1;
+    while (first < close && IsSpace(static_cast<unsigned char>(t_[first]))) ++first;
+    return JsonValue(std::string(t_ + first, TrimmedEnd(first, close) - first));
+  }
+
+  // A scalar: the token scan up to ',' or the end, then the conversion. Any
+  // bracket in the token is an error: '[' and '{' at once, ']' and '}' either
+  // at the stack check or, having passed it, in the conversion.
+  JsonValue ScalarAt(std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
+    bool digit = false;
+    bool dot = false;
+    bool exponent = false;
+    bool spaceSeen = false;
+    bool spaceInside = false;     // white space between token characters
+    std::size_t tokenLength = 0;  // characters kept so far
+    char head[4] = {};            // the first four kept, for the "tru"/"fals" test
+    std::size_t tokenEnd = pos;
+    std::size_t at = pos;
+    for (; at < end; ++at) {
+      const char c = t_[at];
+      if (c == ',') break;
+      if (c == '.') {
+        if (!digit) return Fail(error);
+        dot = true;
+      } else if (c == 'e' || c == 'E') {
+        if (!IsKeywordStem(head, tokenLength)) {
+          if (!digit || exponent) return Fail(error);
+          exponent = true;
+        }
+      } else if (c == '[' || c == '{' || c == ']' || c == '}') {
+        return Fail(error);
+      }
+      if (IsSpace(static_cast<unsigned char>(c))) {
+        spaceSeen = true;
+        continue;
+      }
+      spaceInside = spaceInside || spaceSeen;
+      if (tokenLength < 4) head[tokenLength] = c;
+      ++tokenLength;
+      digit = digit || json_internal::IsDigit(static_cast<unsigned char>(c));
+      tokenEnd = at + 1;
+    }
+    rest = at;
+    JsonValue value;
+    bool converted = false;
+    if (!spaceInside) {
+      converted = json_internal::ConvertScalar(std::string_view(t_ + pos, tokenEnd - pos), dot, exponent, value);
+    } else {
+      std::string token;
+      token.reserve(tokenLength);
+      for (std::size_t i = pos; i < tokenEnd; ++i)
+        if (!IsSpace(static_cast<unsigned char>(t_[i]))) token.push_back(t_[i]);
+      converted = json_internal::ConvertScalar(token, dot, exponent, value);
+    }
+    if (!converted) return Fail(error);
+    return value;
+  }
+
+  static JsonValue Fail(bool& error) {
+    error = true;
+    return JsonValue();
+  }
+
+  // The token so far is "tru" or "fals", in any letter case.
+  static bool IsKeywordStem(const char (&head)[4], std::size_t length) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (length == 3) return lower(head[0]) == 't' && lower(head[1]) == 'r' && lower(head[2]) == 'u';
+    if (length == 4)
+      return lower(head[0]) == 'f' && lower(head[1]) == 'a' && lower(head[2]) == 'l' && lower(head[3]) == 's';
+    return false;
+  }
+
+  const char* t_;
+  std::size_t n_;
+  JsonBracketStack& stack_;
+  std::vector<Opener> openers_;  // every '[' and '{', in text order
+  std::size_t cursor_ = 0;
+  std::vector<JsonValue> scratch_;  // elements of the arrays being read
+};
+
+// Runs f on a reader of text, with the narrowest position type that fits.
+template <class F>
+JsonValue WithReader(std::string_view text, JsonBracketStack& stack, F&& f) {
+  if (text.size() < std::numeric_limits<std::uint32_t>::max()) {
+    Reader<std::uint32_t> reader(text, stack);
+    return f(reader);
+  }
+  Reader<std::size_t> reader(text, stack);
+  return f(reader);
+}
+
+}  // namespace
+
+JsonValue ParseJson(std::string_view text, JsonBracketStack& stack) {
+  const std::string_view trimmed = TrimSpaces(text);
+  if (trimmed.empty()) return JsonValue();
+  const char first = trimmed.front();
+  const char last = trimmed.back();
+  const bool object = first == '{' && last == '}';
+  const bool array = first == '[' && last == ']';
+  if (!object && !array) return JsonValue();  // a scalar, or text after the closing bracket
+  return WithReader(trimmed, stack, [&](auto& reader) {
+    return object ? reader.ObjectAt(0, reader.size()) : reader.ArrayAt(0, reader.size());
+  });
+}
+
+JsonValue ParseValue(std::string& text, JsonBracketStack& stack, bool& error) {
+  error = false;
+  const std::string_view trimmed = TrimSpaces(text);
+  if (trimmed.empty()) {
+    text.clear();
+    return JsonValue();
+  }
+  std::size_t rest = 0;
+  bool failed = false;
+  JsonValue value = WithReader(trimmed, stack, [&](auto& reader) {
+    return reader.ValueAt(0, reader.size(), rest, failed);
+  });
+  error = failed;
+  text = std::string(failed ? trimmed : trimmed.substr(rest));
+  return value;
+}
+
+JsonValue ParseObject(std::string_view text, JsonBracketStack& stack) {
+  const std::string_view trimmed = TrimSpaces(text);
+  if (trimmed.size() < 2) return JsonValue(JsonObject());
+  return WithReader(trimmed, stack, [&](auto& reader) { return reader.ObjectAt(0, reader.size()); });
+}
+
+JsonValue ParseArray(std::string& text, JsonBracketStack& stack) {
+  const std::string_view trimmed = TrimSpaces(text);
+  JsonValue value;
+  if (trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']')
+    value = WithReader(trimmed, stack, [&](auto& reader) { return reader.ArrayAt(0, reader.size()); });
+  text.clear();
+  return value;
+}
