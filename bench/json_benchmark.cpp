@@ -1,4 +1,4 @@
-// The JSON reader (Part 5.3) against nlohmann-json, on the service reply and
+// The JSON reader against nlohmann-json, on the service reply and
 // on generated documents of about 100 KB and 1 MB (arrays of objects of
 // strings, flat number arrays, nesting five deep). Both build a full tree.
 // After the run it prints the reader's CPU time as a multiple of nlohmann's on

@@ -1,6 +1,6 @@
-// libFuzzer target for the JSON reader (Part 5.3). Every input is read with
+// libFuzzer target for the JSON reader. Every input is read with
 // ParseJson, whose result is then walked through the accessors; inputs up to
-// kCompareLimit bytes are also read by the literal transcription of the Part
+// kCompareLimit bytes are also read by the literal transcription of the rules
 // (tests/unit/vip/test_json_literal.cpp) and every entry point must agree with
 // it field for field. Any difference aborts, so the fuzzer reports it.
 

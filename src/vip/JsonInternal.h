@@ -1,6 +1,6 @@
 #pragma once
 
-// Pieces of the JSON reader (Part 5.3) shared by its source files. Not for
+// Pieces of the JSON reader shared by its source files. Not for
 // other callers: use JsonValue.h.
 
 #include <string>
@@ -19,7 +19,7 @@ inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 // from both ends of the result (UnescapeJsonString).
 std::string Unescape(const char* first, const char* last);
 
-// Converts a scalar token (its white space already dropped) by the Part's
+// Converts a scalar token (its white space already dropped) by the defined
 // rules: keywords, then strtod-like when the dot or exponent flag is on, then
 // null, then strtol-like with a 32-bit long. False on error.
 bool ConvertScalar(std::string_view token, bool dotFlag, bool exponentFlag, JsonValue& out);

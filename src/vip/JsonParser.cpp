@@ -1,6 +1,6 @@
-// The reader (Part 5.3): ParseJson, ParseValue, ParseObject and ParseArray.
+// The reader: ParseJson, ParseValue, ParseObject and ParseArray.
 //
-// The Part tells each step as work on a copy of "the rest of the text", and
+// The rules describe each step as work on a copy of "the rest of the text", and
 // FindMatchingBracket as a scan from every nested bracket to its partner.
 // Taken literally that is quadratic. This reader gives the same results in
 // time linear in the text:

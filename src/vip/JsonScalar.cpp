@@ -1,6 +1,6 @@
-// Conversion of a scalar token (Part 5.3, "Conversion of the token").
+// Conversion of a scalar token.
 //
-// The Part names strtod and strtol. Both are replaced by locale-independent
+// The rules name strtod and strtol. Both are replaced by locale-independent
 // equivalents (a GTK program runs under the user's locale, whose decimal point
 // may be a comma): the token must match the decimal grammar strtod reads
 // (optional sign, digits with an optional point, optional exponent), which
@@ -34,7 +34,7 @@ bool EqualsIgnoringCase(std::string_view token, std::string_view lowerWord) {
   return true;
 }
 
-// strtod under the Part's rules: false unless the whole token is a decimal
+// strtod under the defined rules: false unless the whole token is a decimal
 // number within the double range.
 bool ConvertDouble(std::string_view token, JsonValue& out) {
   const std::size_t n = token.size();

@@ -1,4 +1,4 @@
-// The reader's text helpers (Part 5.3): trimming, the bracket and quote scans,
+// The reader's text helpers: trimming, the bracket and quote scans,
 // and the decoding of string bodies.
 
 #include <cstddef>
@@ -19,10 +19,10 @@ std::string_view TrimSpaces(std::string_view text) {
   return text.substr(first, last - first);
 }
 
-// The Part's scan as written, plus the nesting bound: a push that would make
+// The defined scan as written, plus the nesting bound: a push that would make
 // the stack hold more than kJsonMaxDepth markers is answered as a mismatch.
 // The reader itself finds the same answers in one pass over the whole text
-// (JsonParser.cpp); this is the helper the Part names.
+// (JsonParser.cpp); this is the helper the rules name.
 std::ptrdiff_t FindMatchingBracket(std::string_view text, JsonBracketStack& stack) {
   const std::size_t entrySize = stack.size();
   if (text.size() < 2) return 1;

@@ -1,8 +1,8 @@
 #pragma once
 
-// The system's own JSON reader (spec Part 5.3). It reads narrow byte strings as
-// they arrive, permissively and lossily in the fixed ways the Part states; only
-// the typed accessors raise. docs/json-reader.md records the points the Part
+// The system's own JSON reader. It reads narrow byte strings as
+// they arrive, permissively and lossily in the fixed ways the rules state; only
+// the typed accessors raise. docs/json-reader.md records the points the rules
 // leaves open, the nesting bound and how the reader stays linear.
 
 #include <cstddef>

@@ -1,7 +1,7 @@
-// A literal transcription of Part 5.3: every step copies "the rest of the
+// A literal transcription of the reader's rules: every step copies "the rest of the
 // text" and every nested bracket is scanned by FindMatchingBracket, exactly
-// as the Part tells it (quadratic, which is fine for short texts). Only the
-// points the Part leaves open are settled, as docs/json-reader.md records:
+// as the rules describe it (quadratic, which is fine for short texts). Only the
+// points the rules leave open are settled, as docs/json-reader.md records:
 // an unterminated nested bracket is an error, a cut-short \u escape follows
 // the window rule, and the scan fails past kJsonMaxDepth open brackets.
 //
@@ -128,7 +128,7 @@ inline std::string Unescape(const std::string& body) {
   return Trim(out);
 }
 
-// strtod under the Part's rules, decimal notation only.
+// strtod under the defined rules, decimal notation only.
 inline bool Strtod(const std::string& token, JsonValue& out) {
   for (char c : token)
     if (!IsDigitChar(c) && c != '+' && c != '-' && c != '.' && c != 'e' && c != 'E') return false;
@@ -289,7 +289,7 @@ inline JsonValue ParseObject(std::string text, Stack& stack, std::size_t depth) 
     if (error) return JsonValue();
     member = std::move(v);
   }
-  // The map is copied into the value, as the Part's object constructor does:
+  // The map is copied into the value, as the defined object constructor does:
   // every member becomes a fresh copy of its kind and payload.
   return JsonValue(JsonObject(members));
 }

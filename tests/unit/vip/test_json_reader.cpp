@@ -1,4 +1,4 @@
-// The JSON reader (Part 5.3), case by case: every edge case the Part lists,
+// The JSON reader, case by case: every edge case the rules list,
 // plus the cases where its rules bite, as tables. Results are written in a
 // compact notation (see Show): null, true, 7 (IntVal), d(1.5) (DoubleVal),
 // "text" (StringVal; \xHH for bytes outside printable ASCII, \" and \\),
@@ -13,7 +13,7 @@
 
 #include "vip/JsonValue.h"
 
-// The literal transcription of the Part, without its tests: every table text
+// The literal transcription of the rules, without its tests: every table text
 // must also read the same under it.
 #define KQV_JSON_LITERAL_NO_TESTS
 #include "test_json_literal.cpp"
@@ -108,7 +108,7 @@ const DocumentCase kDocuments[] = {
     {R"({"b":1,"a":2,"ab":3,"A":4})", R"({"A":4,"a":2,"ab":3,"b":1})"},
     {"{\"\xB0\":1,\"z\":2}", R"({"z":2,"\xB0":1})"},  // byte-wise order, unsigned
     {"{\"n\":\"\xCB\xAB\xCF\xDF\"}", R"({"n":"\xCB\xAB\xCF\xDF"})"},  // GBK passes through
-    // Where the Part's rules bite in objects.
+    // Where the defined rules bite in objects.
     {R"({ })", "null"},              // content of white space only has no key
     {R"({"a":"x",})", "null"},       // nor has a trailing comma
     {R"({"a":1,})", "null"},

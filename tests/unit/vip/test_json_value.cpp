@@ -1,4 +1,4 @@
-// JsonValue (Part 5.3, data model): fresh values, the constructors, the copy
+// JsonValue (data model): fresh values, the constructors, the copy
 // rules and the accessors with their two exact messages.
 
 #include <gtest/gtest.h>
