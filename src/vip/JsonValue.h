@@ -3,7 +3,7 @@
 // The system's own JSON reader. It reads narrow byte strings as
 // they arrive, permissively and lossily in the fixed ways the rules state; only
 // the typed accessors raise. docs/json-reader.md records the points the rules
-// leaves open, the nesting bound and how the reader stays linear.
+// leave open, the nesting bound and how the reader stays linear.
 
 #include <cstddef>
 #include <cstdint>
