@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -31,5 +32,13 @@ const std::string& TestHome();
 // Where the system browser of the test run writes the addresses it opens.
 std::string OpenedPagesFile();
 void InstallSystemBrowser();
+
+// The screen's pixel as red, green, blue; -1s when it cannot be read.
+std::array<int, 3> ScreenPixel(int x, int y);
+
+// Real input through xdotool, sent while this process goes on serving its
+// windows (a window manager's move, for one, waits for the window's own
+// answer). Fails the test unless xdotool succeeds.
+void Xdotool(const std::string& arguments);
 
 }  // namespace kqvtest

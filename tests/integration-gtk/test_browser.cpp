@@ -284,21 +284,6 @@ TEST_F(HostChoicesTest, CleaningTheCacheRefetchesResourcesAndKeepsCookies) {
 namespace kqvtest {
 namespace {
 
-void Xdotool(const std::string& arguments) {
-  gchar** argv = nullptr;
-  ASSERT_TRUE(g_shell_parse_argv(("xdotool " + arguments).c_str(), nullptr, &argv, nullptr));
-  GPid pid = 0;
-  ASSERT_TRUE(g_spawn_async(nullptr, argv, nullptr,
-                            static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr,
-                            &pid, nullptr));
-  g_strfreev(argv);
-  bool done = false;
-  g_child_watch_add(pid, [](GPid child, gint, gpointer flag) {
-    *static_cast<bool*>(flag) = true;
-    g_spawn_close_pid(child);
-  }, &done);
-  ASSERT_TRUE(PumpUntil([&] { return done; }));
-}
 
 std::vector<std::string> OpenedPages() {
   gchar* text = nullptr;

@@ -22,30 +22,7 @@ using testing::ElementsAre;
 constexpr ui::Color kFrameColour{0, 200, 0, 255};
 constexpr int kLeft = 3, kTop = 39, kRight = 3, kBottom = 6;
 
-std::array<int, 3> ScreenPixel(int x, int y) {
-  GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1);
-  if (!shot) return {-1, -1, -1};
-  const guchar* p = gdk_pixbuf_read_pixels(shot);
-  std::array<int, 3> rgb{p[0], p[1], p[2]};
-  g_object_unref(shot);
-  return rgb;
-}
 
-void Xdotool(const std::string& arguments) {
-  gchar** argv = nullptr;
-  ASSERT_TRUE(g_shell_parse_argv(("xdotool " + arguments).c_str(), nullptr, &argv, nullptr));
-  GPid pid = 0;
-  ASSERT_TRUE(g_spawn_async(nullptr, argv, nullptr,
-                            static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr,
-                            &pid, nullptr));
-  g_strfreev(argv);
-  bool done = false;
-  g_child_watch_add(pid, [](GPid child, gint, gpointer flag) {
-    *static_cast<bool*>(flag) = true;
-    g_spawn_close_pid(child);
-  }, &done);
-  ASSERT_TRUE(PumpUntil([&] { return done; }));
-}
 
 // A game-window-like dialog with a frame of its own.
 class Framed : public ui::Dialog {

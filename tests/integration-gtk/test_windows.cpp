@@ -82,41 +82,7 @@ std::vector<std::string> Only(const std::vector<std::string>& log, const std::st
   return kept;
 }
 
-// The screen's pixel as red, green, blue.
-std::array<int, 3> ScreenPixel(int x, int y) {
-  GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1);
-  if (!shot) return {-1, -1, -1};
-  const guchar* p = gdk_pixbuf_read_pixels(shot);
-  std::array<int, 3> rgb{p[0], p[1], p[2]};
-  g_object_unref(shot);
-  return rgb;
-}
 
-// Real input, sent while this process goes on serving its windows (a window
-// manager's move, for one, waits for the window's own answer).
-void Xdotool(const std::string& arguments) {
-  gchar** argv = nullptr;
-  ASSERT_TRUE(g_shell_parse_argv(("xdotool " + arguments).c_str(), nullptr, &argv, nullptr));
-  GPid pid = 0;
-  ASSERT_TRUE(g_spawn_async(nullptr, argv, nullptr,
-                            static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr,
-                            &pid, nullptr));
-  g_strfreev(argv);
-  bool done = false;
-  int status = -1;
-  struct Wait {
-    bool* done;
-    int* status;
-  } wait{&done, &status};
-  g_child_watch_add(pid, [](GPid child, gint code, gpointer data) {
-    auto* w = static_cast<Wait*>(data);
-    *w->status = code;
-    *w->done = true;
-    g_spawn_close_pid(child);
-  }, &wait);
-  ASSERT_TRUE(PumpUntil([&] { return done; }));
-  EXPECT_EQ(status, 0) << arguments;
-}
 
 // Pumps until the real window is mapped and its position settled.
 bool ShownAt(ui::Window& window, ui::Rect rect) {
