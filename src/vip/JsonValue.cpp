@@ -34,83 +34,47 @@ JsonValue::JsonValue(JsonObject members) : mValueType(ObjectVal), mObject(std::m
 
 JsonValue::JsonValue(JsonArray elements) : mValueType(ArrayVal), mArray(std::move(elements)) {}
 
-JsonValue::JsonValue(const JsonValue& other) : mValueType(other.mValueType) {
-  if (IsNumeric(mValueType)) {
-    mInt = other.mInt;
-    mFloat = other.mFloat;
-    mDouble = other.mDouble;
-  } else if (mValueType == StringVal) {
-    mString = other.mString;
-  } else if (mValueType == ObjectVal) {
-    mObject = other.mObject;
-  } else if (mValueType == ArrayVal) {
-    mArray = other.mArray;
-  } else if (mValueType == BoolVal) {
-    mBool = other.mBool;
-  }
-}
+// Copies or moves the kind and its payload only; the other representations
+// keep what they held. other may live inside this value (v = v.mArray[0]):
+// the payload is taken into a temporary before this value's own container is
+// replaced.
+namespace {
 
-JsonValue::JsonValue(JsonValue&& other) noexcept : mValueType(other.mValueType) {
-  if (IsNumeric(mValueType)) {
-    mInt = other.mInt;
-    mFloat = other.mFloat;
-    mDouble = other.mDouble;
-  } else if (mValueType == StringVal) {
-    mString = std::move(other.mString);
-  } else if (mValueType == ObjectVal) {
-    mObject = std::move(other.mObject);
-  } else if (mValueType == ArrayVal) {
-    mArray = std::move(other.mArray);
-  } else if (mValueType == BoolVal) {
-    mBool = other.mBool;
-  }
-}
-
-// other may live inside this value (v = v.mArray[0]): each payload is taken
-// into a temporary before this value's own container is replaced.
-JsonValue& JsonValue::operator=(const JsonValue& other) {
-  if (this == &other) return *this;
+template <typename Source>
+void AssignKindAndPayload(JsonValue& self, Source&& other) {
   const std::uint32_t type = other.mValueType;
   if (IsNumeric(type)) {
-    mInt = other.mInt;
-    mFloat = other.mFloat;
-    mDouble = other.mDouble;
-  } else if (type == StringVal) {
-    std::string copy = other.mString;
-    mString = std::move(copy);
-  } else if (type == ObjectVal) {
-    JsonObject copy = other.mObject;
-    mObject = std::move(copy);
-  } else if (type == ArrayVal) {
-    JsonArray copy = other.mArray;
-    mArray = std::move(copy);
-  } else if (type == BoolVal) {
-    mBool = other.mBool;
+    self.mInt = other.mInt;
+    self.mFloat = other.mFloat;
+    self.mDouble = other.mDouble;
+  } else if (type == JsonValue::StringVal) {
+    std::string taken = std::forward<Source>(other).mString;
+    self.mString = std::move(taken);
+  } else if (type == JsonValue::ObjectVal) {
+    JsonObject taken = std::forward<Source>(other).mObject;
+    self.mObject = std::move(taken);
+  } else if (type == JsonValue::ArrayVal) {
+    JsonArray taken = std::forward<Source>(other).mArray;
+    self.mArray = std::move(taken);
+  } else if (type == JsonValue::BoolVal) {
+    self.mBool = other.mBool;
   }
-  mValueType = type;
+  self.mValueType = type;
+}
+
+}  // namespace
+
+JsonValue::JsonValue(const JsonValue& other) { AssignKindAndPayload(*this, other); }
+
+JsonValue::JsonValue(JsonValue&& other) noexcept { AssignKindAndPayload(*this, std::move(other)); }
+
+JsonValue& JsonValue::operator=(const JsonValue& other) {
+  if (this != &other) AssignKindAndPayload(*this, other);
   return *this;
 }
 
 JsonValue& JsonValue::operator=(JsonValue&& other) noexcept {
-  if (this == &other) return *this;
-  const std::uint32_t type = other.mValueType;
-  if (IsNumeric(type)) {
-    mInt = other.mInt;
-    mFloat = other.mFloat;
-    mDouble = other.mDouble;
-  } else if (type == StringVal) {
-    std::string taken = std::move(other.mString);
-    mString = std::move(taken);
-  } else if (type == ObjectVal) {
-    JsonObject taken = std::move(other.mObject);
-    mObject = std::move(taken);
-  } else if (type == ArrayVal) {
-    JsonArray taken = std::move(other.mArray);
-    mArray = std::move(taken);
-  } else if (type == BoolVal) {
-    mBool = other.mBool;
-  }
-  mValueType = type;
+  if (this != &other) AssignKindAndPayload(*this, std::move(other));
   return *this;
 }
 
