@@ -137,6 +137,17 @@ TEST(JsonValue, AssignmentReplacesTheKindAndPayloadAndKeepsTheRest) {
   EXPECT_EQ(self.mArray.size(), 1u);
   self = std::move(self);
   EXPECT_EQ(self.mArray.size(), 1u);
+
+  // A value assigned from inside itself: the element outlives the array
+  // that held it.
+  JsonValue outer(JsonArray{JsonValue(JsonArray{JsonValue("inner")})});
+  outer = outer.mArray[0];
+  ASSERT_EQ(outer.mArray.size(), 1u);
+  EXPECT_EQ(outer.mArray[0].mString, "inner");
+  JsonValue moved(JsonObject{{"k", JsonValue("v")}});
+  moved = std::move(moved.mObject["k"]);
+  EXPECT_EQ(moved.mValueType, JsonValue::StringVal);
+  EXPECT_EQ(moved.mString, "v");
 }
 
 TEST(JsonValue, CopiesAreDeepAndOwnTheirMembers) {
