@@ -1,0 +1,223 @@
+#include "platform/gtk/GtkWindowPeer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/gtk/CairoCanvas.h"
+#include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/GtkWindowPeerInternal.h"
+
+namespace ui::gtk {
+
+cairo_region_t* OpaqueRegion(const PixelImage& image) {
+  if (image.Empty() || image.bitsPerPixel != 32) return cairo_region_create();
+  // A one-bit mask, built by hand: the region helper of GDK would otherwise
+  // count only pixels more than half opaque.
+  cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A1, image.width, image.height);
+  cairo_surface_flush(mask);
+  unsigned char* bits = cairo_image_surface_get_data(mask);
+  const int stride = cairo_image_surface_get_stride(mask);
+  for (int y = 0; y < image.height; ++y) {
+    const std::uint8_t* in = image.pixels.data() + static_cast<std::ptrdiff_t>(y) * image.pitch;
+    auto* row = reinterpret_cast<std::uint32_t*>(bits + static_cast<std::ptrdiff_t>(y) * stride);
+    for (int x = 0; x < image.width; ++x) {
+      if (in[x * 4 + 3] == 0) continue;
+      // cairo packs A1 pixels into native-endian 32-bit words.
+#if G_BYTE_ORDER == G_LITTLE_ENDIAN
+      row[x >> 5] |= 1u << (x & 31);
+#else
+      row[x >> 5] |= 0x80000000u >> (x & 31);
+#endif
+    }
+  }
+  cairo_surface_mark_dirty(mask);
+  cairo_region_t* region = gdk_cairo_region_create_from_surface(mask);
+  cairo_surface_destroy(mask);
+  return region;
+}
+
+void GtkWindowPeer::Invalidate(bool) {
+  if (m_widget) gtk_widget_queue_draw(m_widget);
+}
+
+void GtkWindowPeer::SetTitle(const std::string& text) {
+  m_title = text;
+  if (m_widget) gtk_window_set_title(GTK_WINDOW(m_widget), text.c_str());
+}
+
+void GtkWindowPeer::SetIcon(int iconId, bool big) {
+  (big ? m_bigIcon : m_smallIcon) = iconId;
+  if (!m_widget) return;
+  auto bytes = GetPlatform().FindResource(ResourceType::Icon, iconId);
+  if (!bytes) return;
+  if (GdkPixbuf* icon = PixbufFromBytes(*bytes, nullptr)) {
+    gtk_window_set_icon(GTK_WINDOW(m_widget), icon);
+    g_object_unref(icon);
+  }
+}
+
+void GtkWindowPeer::ApplyShape(cairo_region_t* region, bool inputOnly) {
+  if (!m_widget) return;
+  // Clicks always follow the shape; what is drawn follows it only without a
+  // compositor, which would otherwise show transparent pixels as they are.
+  gtk_widget_input_shape_combine_region(m_widget, region);
+  if (!inputOnly) gtk_widget_shape_combine_region(m_widget, region);
+  gtk_widget_queue_draw(m_widget);  // a new shape shows only at the next draw
+}
+
+void GtkWindowPeer::UpdateLayered(const PixelImage& image) {
+  if (!m_widget || image.Empty() || image.bitsPerPixel != 32) return;
+  // cairo's ARGB32 is premultiplied blue, green, red, alpha in memory on a
+  // little-endian machine: the picture's own bytes.
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+  cairo_surface_flush(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  for (int y = 0; y < image.height; ++y) {
+    const std::uint8_t* in = image.pixels.data() + static_cast<std::ptrdiff_t>(y) * image.pitch;
+    auto* out = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    for (int x = 0; x < image.width; ++x, in += 4) {
+      out[x] = static_cast<std::uint32_t>(in[3]) << 24 | in[2] << 16 | in[1] << 8 | in[0];
+    }
+  }
+  cairo_surface_mark_dirty(surface);
+  if (m_layered) cairo_surface_destroy(m_layered);
+  m_layered = surface;
+
+  cairo_region_t* opaque = OpaqueRegion(image);
+  ApplyShape(opaque, IsComposited(m_widget));
+  cairo_region_destroy(opaque);
+  // The picture gives the window its size; the position stays.
+  SetWindowRect(Rect::FromXYWH(m_rect.left, m_rect.top, image.width, image.height), false);
+}
+
+void GtkWindowPeer::SetColorKey(Color key) {
+  m_colorKey = key;
+  UpdateChildShape();
+}
+
+void GtkWindowPeer::UpdateChildShape() {
+  if (!m_widget || !m_colorKey || m_layered) return;
+  // Only the background has the key colour, so the window is what its
+  // visible children cover.
+  cairo_region_t* region = cairo_region_create();
+  GList* children = gtk_container_get_children(GTK_CONTAINER(m_container));
+  for (GList* it = children; it; it = it->next) {
+    auto* child = GTK_WIDGET(it->data);
+    if (!gtk_widget_get_visible(child)) continue;
+    GtkAllocation area;
+    gtk_widget_get_allocation(child, &area);
+    const cairo_rectangle_int_t rect{area.x, area.y, area.width, area.height};
+    if (area.width > 0 && area.height > 0) cairo_region_union_rectangle(region, &rect);
+  }
+  g_list_free(children);
+  ApplyShape(region, IsComposited(m_widget));
+  cairo_region_destroy(region);
+}
+
+void GtkWindowPeer::OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self) {
+  auto* peer = static_cast<GtkWindowPeer*>(self);
+  if (!peer->m_destroying) peer->UpdateChildShape();
+}
+
+void GtkWindowPeer::SetRoundShape(const Rect& rect, int ellipseWidth, int ellipseHeight) {
+  if (!m_widget) return;
+  const int width = std::max(1, m_rect.Width());
+  const int height = std::max(1, m_rect.Height());
+  cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A1, width, height);
+  cairo_t* cr = cairo_create(mask);
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  const double rx = ellipseWidth / 2.0;
+  const double ry = ellipseHeight / 2.0;
+  const double l = rect.left, t = rect.top, r = rect.right - 1, b = rect.bottom - 1;
+  if (rx > 0 && ry > 0) {
+    const auto corner = [&](double cx, double cy, double from) {
+      cairo_save(cr);
+      cairo_translate(cr, cx, cy);
+      cairo_scale(cr, rx, ry);
+      cairo_arc(cr, 0, 0, 1, from, from + M_PI / 2);
+      cairo_restore(cr);
+    };
+    cairo_new_path(cr);
+    corner(r - rx, t + ry, -M_PI / 2);
+    corner(r - rx, b - ry, 0);
+    corner(l + rx, b - ry, M_PI / 2);
+    corner(l + rx, t + ry, M_PI);
+    cairo_close_path(cr);
+  } else {
+    cairo_rectangle(cr, l, t, r - l, b - t);
+  }
+  cairo_fill(cr);
+  cairo_destroy(cr);
+  cairo_region_t* region = gdk_cairo_region_create_from_surface(mask);
+  cairo_surface_destroy(mask);
+  gtk_widget_input_shape_combine_region(m_widget, region);
+  gtk_widget_shape_combine_region(m_widget, region);
+  gtk_widget_queue_draw(m_widget);
+  cairo_region_destroy(region);
+}
+
+void GtkWindowPeer::PaintNonClient(const std::function<void(Canvas&)>& paint) {
+  if (!m_widget || m_rect.IsEmpty()) return;
+  const int width = m_rect.Width();
+  const int height = m_rect.Height();
+  if (!m_nonClient || cairo_image_surface_get_width(m_nonClient) != width ||
+      cairo_image_surface_get_height(m_nonClient) != height) {
+    if (m_nonClient) cairo_surface_destroy(m_nonClient);
+    m_nonClient = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  }
+  // Drawn off screen, client area excluded, and shown in one go.
+  cairo_t* cr = cairo_create(m_nonClient);
+  cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+  cairo_paint(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  const Rect client = ClientRect();
+  cairo_rectangle(cr, 0, 0, width, height);
+  cairo_rectangle(cr, m_insets.left, m_insets.top, client.Width(), client.Height());
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+  cairo_clip(cr);
+  CairoCanvas canvas(cr);
+  paint(canvas);
+  cairo_destroy(cr);
+  gtk_widget_queue_draw(m_widget);
+}
+
+gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
+  auto* peer = static_cast<GtkWindowPeer*>(self);
+  if (peer->m_destroying) return FALSE;
+  cairo_save(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  if (peer->m_layered) {
+    // The picture is the whole content, children included.
+    cairo_set_source_surface(cr, peer->m_layered, 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    return TRUE;
+  }
+  if (peer->m_colorKey) {
+    const Color key = *peer->m_colorKey;
+    if (IsComposited(widget)) cairo_set_source_rgba(cr, 0, 0, 0, 0);
+    else cairo_set_source_rgb(cr, key.r / 255.0, key.g / 255.0, key.b / 255.0);
+  } else {
+    cairo_set_source_rgb(cr, 240 / 255.0, 240 / 255.0, 240 / 255.0);  // the dialog face colour
+  }
+  cairo_paint(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  if (peer->m_nonClient) {
+    cairo_set_source_surface(cr, peer->m_nonClient, 0, 0);
+    cairo_paint(cr);
+  }
+  cairo_restore(cr);
+
+  cairo_save(cr);
+  const Rect client = peer->ClientRect();
+  cairo_translate(cr, peer->m_insets.left, peer->m_insets.top);
+  cairo_rectangle(cr, 0, 0, client.Width(), client.Height());
+  cairo_clip(cr);
+  CairoCanvas canvas(cr);
+  peer->Dispatch([] { return std::intptr_t{0}; }, [&] { peer->m_window.OnPaint(canvas); return 0; });
+  cairo_restore(cr);
+  return FALSE;  // the children draw next
+}
+
+}  // namespace ui::gtk
