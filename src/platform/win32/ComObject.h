@@ -20,4 +20,32 @@ class RefCounted {
   LONG m_references = 1;
 };
 
+// An IDispatch without type information: IUnknown, IDispatch and, for event
+// sinks, the events interface it stands for. Subclasses name and invoke.
+class DispatchObject : public IDispatch, protected RefCounted {
+ public:
+  explicit DispatchObject(const IID& alsoAnswers = IID_IDispatch) : m_alsoAnswers(alsoAnswers) {}
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, m_alsoAnswers)) {
+      *object = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
+  STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+
+ private:
+  IID m_alsoAnswers;
+};
+
 }  // namespace ui::win32

@@ -34,7 +34,7 @@ namespace {
 constexpr IID kIidDocHostUIHandler = {0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
 
 // window.external: the host's named methods, called with string arguments.
-class ExternalObject : public IDispatch, RefCounted {
+class ExternalObject : public DispatchObject {
  public:
   ExternalObject(std::map<std::string, ExternalMethod> methods, std::map<std::string, std::string> constants)
       : m_methods(std::move(methods)), m_constants(std::move(constants)) {
@@ -42,23 +42,6 @@ class ExternalObject : public IDispatch, RefCounted {
     for (const auto& entry : m_constants) m_names.push_back(entry.first);
   }
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-      *object = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
-  STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     HRESULT result = S_OK;
     for (UINT i = 0; i < count; ++i) {

@@ -130,28 +130,11 @@ class BrowserSite : public IOleClientSite, public IOleInPlaceSite, public IOleIn
 };
 
 // Receives the control's events and hands them to the browser's events.
-class BrowserEventSink : public IDispatch, RefCounted {
+class BrowserEventSink : public DispatchObject {
  public:
-  explicit BrowserEventSink(BrowserEvents* events) : m_events(events) {}
+  explicit BrowserEventSink(BrowserEvents* events) : DispatchObject(kIidWebBrowserEvents2), m_events(events) {}
   void Detach() { m_events = nullptr; }
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, kIidWebBrowserEvents2)) {
-      *object = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
-  STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
     if (!m_events || !params) return S_OK;
