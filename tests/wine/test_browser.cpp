@@ -151,7 +151,9 @@ TEST(Browser, BeforeNavigate2CarriesTheAddressAndCancelStopsTheRequest) {
     PumpUntil([&] { return !server.Requests().empty(); }, c.cancel ? 3000 : 15000);
     const auto requests = server.Requests();
     EXPECT_EQ(!requests.empty(), c.requested) << "cancel " << c.cancel;
-    if (c.requested && !requests.empty()) EXPECT_EQ(requests.front(), "GET /login.php?server_id=S12 HTTP/1.1");
+    if (c.requested && !requests.empty()) {
+      EXPECT_EQ(requests.front(), "GET /login.php?server_id=S12 HTTP/1.1");
+    }
     browser->Stop();
   }
 }

@@ -99,7 +99,9 @@ TEST(Resources, FoundByTypeAndNumber) {
   for (const auto& c : cases) {
     auto bytes = GetPlatform().FindResource(c.type, c.id);
     EXPECT_EQ(bytes.has_value(), c.present) << static_cast<int>(c.type) << " " << c.id;
-    if (bytes) EXPECT_FALSE(bytes->empty());
+    if (bytes) {
+      EXPECT_FALSE(bytes->empty());
+    }
   }
 }
 

@@ -243,7 +243,9 @@ TEST(HitTest, DefaultIsThePlatformsAnswerAndTheHandlerDecides) {
     const LRESULT answer = SendMessageW(Handle(framed), WM_NCHITTEST, 0, MAKELPARAM(c.at.x, c.at.y));
     EXPECT_EQ(static_cast<Hit>(answer), c.expected) << c.where;
     ASSERT_TRUE(defaultHit) << c.where;
-    if (!c.answer) EXPECT_EQ(*defaultHit, c.expected) << c.where;
+    if (!c.answer) {
+      EXPECT_EQ(*defaultHit, c.expected) << c.where;
+    }
   }
 }
 
@@ -269,7 +271,9 @@ TEST(Move, ReportsTheClientOriginOnScreenAndTheClientSize) {
         << templateId;
     EXPECT_EQ(probe.GetWindowRect(), ui::Rect::FromXYWH(130, 140, 420, 310)) << templateId;
     EXPECT_EQ(probe.GetClientRect(), (ui::Rect{0, 0, client.right, client.bottom})) << templateId;
-    if (templateId == kPopupVisible) EXPECT_TRUE(probe.Has("move 130 140"));
+    if (templateId == kPopupVisible) {
+      EXPECT_TRUE(probe.Has("move 130 140"));
+    }
   }
 }
 
@@ -478,7 +482,9 @@ TEST(KeyFilters, OfferedFromTheTargetUpTheOwnerChain) {
     Probe owner(kPopupVisible);
     Probe popup(kControls);
     popup.filter = [&](Probe& self, const Message& m) {
-      if (c.dispatch) EXPECT_TRUE(self.Peer().DispatchToTarget(m));
+      if (c.dispatch) {
+        EXPECT_TRUE(self.Peer().DispatchToTarget(m));
+      }
       return c.popupSwallows;
     };
     owner.onInit = [&](Probe& self) {
