@@ -1,25 +1,50 @@
 #pragma once
 
+#include <string>
+
+#include "gamewnd/CExplorer1.h"
 #include "ui/Window.h"
 
+class CDocHostUIHandlerImpl;
+
 // The colour-keyed window that lies exactly on the splash picture and carries
-// the launcher's buttons and its embedded browser.
-class CControllersDlg : public ui::Dialog {
+// the launcher's buttons and its embedded browser with the login page.
+class CControllersDlg : public ui::Dialog, public ui::BrowserEvents {
  public:
   // Every pixel of this colour lets the splash picture show through.
   static constexpr ui::Color kColorKey{255, 0, 255, 255};
+  static constexpr int kBrowserControlId = 1001;
 
   CControllersDlg();
 
   bool OnInitDialog() override;
+  void OnMove(int x, int y) override;
+  bool OnCommand(int id) override;
   ui::Hit OnNcHitTest(ui::Point screen) override;
   void OnPaint(ui::Canvas& canvas) override;
   int OnQueryDragIcon() override;
-  // Return and Escape are not the dialog manager's here.
+  // Return and Escape belong to the page, not to the dialog manager.
   void OnOK() override {}
   void OnCancel() override {}
   void OnClose() override;
+  bool PreTranslateMessage(const ui::Message& message) override;
+  // The browser goes first, then the host handler, then the window.
+  void DestroyWindow() override;
+
+  void OnBeforeNavigate2(const std::string& url, bool& cancel) override;
+  void OnDocumentComplete(const std::string& url) override;
+
+  // Puts the buttons at their places; the browser is placed by its pages.
+  void PlaceControls();
+
+  CExplorer1 m_browser;
 
  private:
+  void SetupControls();
+  void CloseWithConfirmation();
+
   int m_hIcon;
 };
+
+// The host handler installed on the launcher browser's first document.
+extern CDocHostUIHandlerImpl* g_pDocHostUIHandler;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "DocHostUIHandler.h"
 #include "Geometry.h"
 
 namespace ui {
@@ -49,6 +50,11 @@ class Browser {
   virtual void SetSilent(bool silent) = 0;
   // Host hooks; returns false when there is no document to install them on.
   virtual bool InstallHostChoices(const HostChoices& choices) = 0;
+  // The document's own host handler, asked from now on about the context
+  // menu, the border, the scroll bars and window.external. The browser adds
+  // a reference and releases it when its window goes. False when there is no
+  // document that takes a handler.
+  virtual bool SetUIHandler(DocHostUIHandler* handler) = 0;
   // Position relative to the parent's client area.
   virtual void Move(const Rect& rect, bool repaint) = 0;
   virtual Rect Placement() const = 0;

@@ -53,6 +53,10 @@ class Platform {
   virtual std::string ModulePath() const = 0;       // full path of the running executable
   virtual char PathSeparator() const = 0;           // '\\' on Windows, '/' elsewhere
   virtual std::string CommandLineArgs() const = 0;  // text after the executable's name, as received
+  // ".exe" on Windows, nothing elsewhere.
+  virtual std::string ExecutableSuffix() const = 0;
+  // arguments is a command line as Windows programs receive it: the started
+  // program splits it by Windows' rules (blanks, double quotes, backslashes).
   virtual bool StartProcess(const std::string& path, const std::string& arguments) = 0;
   // Appends at the end of an existing file; never creates one.
   virtual bool AppendToExistingFile(const std::string& path, const std::string& bytes) = 0;

@@ -20,7 +20,8 @@ class Window {
 
   // Operations.
   bool IsWindow() const { return m_peer->Exists(); }
-  void DestroyWindow() { m_peer->Destroy(); }
+  // Windows that own more than their peer release it here first.
+  virtual void DestroyWindow() { m_peer->Destroy(); }
   void ShowWindow(ShowCommand command) { m_peer->Show(command); }
   bool IsWindowVisible() const { return m_peer->IsVisible(); }
   bool IsIconic() const { return m_peer->IsIconic(); }

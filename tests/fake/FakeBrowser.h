@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ class FakeBrowser : public ui::Browser {
  public:
   FakeBrowser(int controlId, ui::Rect placement, ui::BrowserEvents& events)
       : controlId(controlId), placement(placement), events(&events) {}
+  ~FakeBrowser() override { ReleaseHandler(); }
 
   void Navigate(const std::string& url) override { navigations.push_back(url); }
   void Stop() override { ++stops; }
@@ -25,9 +27,22 @@ class FakeBrowser : public ui::Browser {
     hostChoices = choices;
     return true;
   }
+  // The document takes the handler only when it is a custom document.
+  bool SetUIHandler(ui::DocHostUIHandler* handler) override {
+    if (!hasDocument || !customDocument) return false;
+    if (handler) handler->AddRef();
+    ReleaseHandler();
+    uiHandler = handler;
+    ++handlerInstalls;
+    return true;
+  }
   void Move(const ui::Rect& rect, bool) override { placement = rect; }
   ui::Rect Placement() const override { return placement; }
-  void DestroyWindow() override { destroyed = true; }
+  // The document goes with the window and lets go of its handler.
+  void DestroyWindow() override {
+    destroyed = true;
+    ReleaseHandler();
+  }
 
   // Events as the engine would raise them; answers the cancel flag.
   bool RaiseBeforeNavigate2(const std::string& url) {
@@ -51,6 +66,17 @@ class FakeBrowser : public ui::Browser {
   bool destroyed = false;
   int installs = 0;
   ui::HostChoices hostChoices;
+  bool customDocument = true;
+  ui::DocHostUIHandler* uiHandler = nullptr;
+  int handlerInstalls = 0;
+  // What the last release of the document's reference answered.
+  std::uint32_t lastHandlerRelease = 0;
+
+ private:
+  void ReleaseHandler() {
+    if (uiHandler) lastHandlerRelease = uiHandler->Release();
+    uiHandler = nullptr;
+  }
 };
 
 }  // namespace fake

@@ -33,6 +33,7 @@ class FakePlatform : public ui::Platform {
   std::string ModulePath() const override { return modulePath; }
   char PathSeparator() const override { return separator; }
   std::string CommandLineArgs() const override { return commandLine; }
+  std::string ExecutableSuffix() const override { return executableSuffix; }
   bool StartProcess(const std::string& path, const std::string& arguments) override;
   bool AppendToExistingFile(const std::string& path, const std::string& bytes) override;
   std::string HttpGet(const std::string& url, bool readBody, const std::string& userAgent) override;
@@ -49,6 +50,7 @@ class FakePlatform : public ui::Platform {
   ui::Size screen{1920, 1080};
   std::string modulePath = "C:\\Games\\Client\\KQVClient.exe";
   char separator = '\\';
+  std::string executableSuffix = ".exe";
   std::string commandLine;
   std::string fileVersion = "1.0.0.1";
   std::optional<std::vector<ui::HardwareAddress>> adapters;

@@ -141,6 +141,7 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
 }
 
 GtkBrowser::~GtkBrowser() {
+  ReleaseUIHandler();
   if (m_view) {
     GtkWidget* widget = GTK_WIDGET(m_view);
     g_signal_handlers_disconnect_by_data(m_view, this);
@@ -161,6 +162,13 @@ void GtkBrowser::OnViewDestroyed(GtkWidget* widget, gpointer self) {
   g_object_unref(browser->m_view);
   browser->m_view = nullptr;
   browser->m_loading = false;
+  browser->ReleaseUIHandler();
+}
+
+void GtkBrowser::ReleaseUIHandler() {
+  DocHostUIHandler* handler = m_uiHandler;
+  m_uiHandler = nullptr;
+  if (handler) handler->Release();
 }
 
 void GtkBrowser::Navigate(const std::string& url) {
@@ -222,6 +230,30 @@ bool GtkBrowser::InstallHostChoices(const HostChoices& choices) {
   webkit_web_view_evaluate_javascript(m_view, now.c_str(), static_cast<gssize>(now.size()), nullptr, nullptr, nullptr,
                                       nullptr, nullptr);
   return true;
+}
+
+bool GtkBrowser::SetUIHandler(DocHostUIHandler* handler) {
+  if (!m_view || !m_hasDocument) return false;
+  if (handler) handler->AddRef();
+  ReleaseUIHandler();
+  m_uiHandler = handler;
+  if (!handler) return true;
+  // The page's look is asked once, as the document takes its host; the
+  // context menu is asked at each right click.
+  HostChoices choices;
+  DocHostUIInfo info;
+  info.cbSize = kDocHostUIInfoSize;
+  if (handler->GetHostInfo(&info) == kSOk) {
+    choices.border3d = (info.dwFlags & kDocHostUIFlagNo3DBorder) == 0;
+    choices.scrollBars = (info.dwFlags & kDocHostUIFlagScrollNo) == 0;
+  } else {
+    choices.border3d = choices.scrollBars = true;
+  }
+  // A portable handler cannot hand over a script object: whatever it
+  // answers, window.external stays an empty object.
+  void* external = nullptr;
+  handler->GetExternal(&external);
+  return InstallHostChoices(choices);
 }
 
 gboolean GtkBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
@@ -304,9 +336,15 @@ void GtkBrowser::OnExternalCall(WebKitUserContentManager*, WebKitJavascriptResul
   }
 }
 
-gboolean GtkBrowser::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
+gboolean GtkBrowser::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent* event, WebKitHitTestResult*,
                                    gpointer self) {
-  return !static_cast<GtkBrowser*>(self)->m_contextMenu;
+  auto* browser = static_cast<GtkBrowser*>(self);
+  if (!browser->m_uiHandler) return !browser->m_contextMenu;
+  // S_OK: the host has shown its own menu (perhaps none), so WebKit shows none.
+  Point at;
+  gdouble x = 0, y = 0;
+  if (event && gdk_event_get_root_coords(event, &x, &y)) at = {static_cast<int>(x), static_cast<int>(y)};
+  return browser->m_uiHandler->ShowContextMenu(kContextMenuDefault, &at, nullptr, nullptr) == kSOk;
 }
 
 void GtkBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,

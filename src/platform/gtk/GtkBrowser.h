@@ -27,6 +27,7 @@ class GtkBrowser : public Browser {
   void SetVisible(bool visible) override;
   void SetSilent(bool silent) override { m_silent = silent; }  // WebKit shows no script-error dialogs
   bool InstallHostChoices(const HostChoices& choices) override;
+  bool SetUIHandler(DocHostUIHandler* handler) override;
   void Move(const Rect& rect, bool repaint) override;
   Rect Placement() const override { return m_rect; }
   void DestroyWindow() override;
@@ -43,6 +44,7 @@ class GtkBrowser : public Browser {
   static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
   static void OnExternalCall(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
   static void OnViewDestroyed(GtkWidget*, gpointer self);
+  void ReleaseUIHandler();
 
   GtkWindowPeer& m_parent;
   BrowserEvents& m_events;
@@ -57,6 +59,7 @@ class GtkBrowser : public Browser {
   bool m_hostInstalled = false;
   int m_restarts = 0;
   HostChoices m_choices;
+  DocHostUIHandler* m_uiHandler = nullptr;  // one reference held while the view lives
 };
 
 // Text as a JavaScript string literal.

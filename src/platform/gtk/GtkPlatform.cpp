@@ -17,6 +17,7 @@
 #include "platform/gtk/CurlHttp.h"
 #include "platform/gtk/EmbeddedResources.h"
 #include "platform/gtk/GtkWindowPeer.h"
+#include "ui/CommandLine.h"
 
 namespace ui::gtk {
 
@@ -210,18 +211,11 @@ std::string GtkPlatform::CommandLineArgs() const { return JoinCommandLine(m_args
 
 bool GtkPlatform::StartProcess(const std::string& path, const std::string& arguments) {
   if (path.empty()) return false;
+  // The program gets the arguments a Windows program would split from the
+  // same command line.
   std::vector<std::string> argv{path};
-  gchar** parsed = nullptr;
+  for (std::string& argument : SplitCommandLine(arguments)) argv.push_back(std::move(argument));
   GError* error = nullptr;
-  if (arguments.find_first_not_of(" \t\r\n") != std::string::npos) {
-    gint count = 0;
-    if (!g_shell_parse_argv(arguments.c_str(), &count, &parsed, &error)) {
-      g_clear_error(&error);
-      return false;
-    }
-    for (gint i = 0; i < count; ++i) argv.emplace_back(parsed[i]);
-    g_strfreev(parsed);
-  }
   std::vector<gchar*> raw;
   for (std::string& arg : argv) raw.push_back(arg.data());
   raw.push_back(nullptr);

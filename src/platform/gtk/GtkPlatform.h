@@ -32,6 +32,7 @@ class GtkPlatform : public Platform {
   std::string ModulePath() const override;
   char PathSeparator() const override { return '/'; }
   std::string CommandLineArgs() const override;
+  std::string ExecutableSuffix() const override { return {}; }
   bool StartProcess(const std::string& path, const std::string& arguments) override;
   bool AppendToExistingFile(const std::string& path, const std::string& bytes) override;
 

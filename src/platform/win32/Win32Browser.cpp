@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/win32/ComObject.h"
+#include "platform/win32/DocHostUIAdapter.h"
 #include "platform/win32/HostUIHandler.h"
 #include "platform/win32/Text.h"
 
@@ -365,6 +366,23 @@ bool Win32Browser::InstallHostChoices(const HostChoices& choices) {
     handler->Release();
     custom->Release();
   }
+  document->Release();
+  return true;
+}
+
+bool Win32Browser::SetUIHandler(DocHostUIHandler* handler) {
+  if (!handler || !m_browser) return false;
+  IDispatch* document = nullptr;
+  if (FAILED(m_browser->get_Document(&document)) || !document) return false;
+  ICustomDoc* custom = nullptr;
+  if (FAILED(document->QueryInterface(kIidCustomDoc, reinterpret_cast<void**>(&custom))) || !custom) {
+    document->Release();
+    return false;
+  }
+  IDocHostUIHandler* adapter = CreateDocHostUIAdapter(handler);
+  custom->SetUIHandler(adapter);  // the document keeps its own reference
+  adapter->Release();
+  custom->Release();
   document->Release();
   return true;
 }

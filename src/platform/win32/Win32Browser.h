@@ -30,6 +30,7 @@ class Win32Browser : public Browser {
   void SetVisible(bool visible) override;
   void SetSilent(bool silent) override;
   bool InstallHostChoices(const HostChoices& choices) override;
+  bool SetUIHandler(DocHostUIHandler* handler) override;
   void Move(const Rect& rect, bool repaint) override;
   Rect Placement() const override;
   void DestroyWindow() override;

@@ -28,6 +28,7 @@ class Win32Platform : public Platform {
   std::string ModulePath() const override;
   char PathSeparator() const override { return '\\'; }
   std::string CommandLineArgs() const override;
+  std::string ExecutableSuffix() const override { return ".exe"; }
   bool StartProcess(const std::string& path, const std::string& arguments) override;
   bool AppendToExistingFile(const std::string& path, const std::string& bytes) override;
 
