@@ -76,6 +76,8 @@ class FakePlatform : public ui::Platform {
   std::vector<FakeWindowPeer*> peers;
   // Every browser created, including those of windows already gone.
   std::vector<FakeBrowser*> browsers;
+  // Shapes each new browser before its window goes on.
+  std::function<void(FakeBrowser&)> onBrowserCreated;
 
  private:
   std::map<int, ui::PixelImage> m_pngs;

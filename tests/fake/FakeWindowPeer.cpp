@@ -144,6 +144,7 @@ std::unique_ptr<ui::Browser> FakeWindowPeer::CreateBrowser(int controlId, const 
   auto browser = std::make_unique<FakeBrowser>(controlId, at, events);
   browsers.push_back(browser.get());
   platform.browsers.push_back(browser.get());
+  if (platform.onBrowserCreated) platform.onBrowserCreated(*browser);
   return browser;
 }
 
