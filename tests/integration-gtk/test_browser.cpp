@@ -18,6 +18,7 @@
 
 #include "GtkTestSupport.h"
 #include "LoopbackServer.h"
+#include "gamewnd/CDocHostUIHandlerImpl.h"
 #include "ui/Browser.h"
 #include "ui/Platform.h"
 #include "ui/Window.h"
@@ -278,6 +279,7 @@ TEST_F(HostChoicesTest, CleaningTheCacheRefetchesResourcesAndKeepsCookies) {
   EXPECT_THAT(server.LastHeaders("/cookie.html"), testing::HasSubstr("kept=yes"));
 }
 
+
 }  // namespace
 }  // namespace kqvtest
 
@@ -402,6 +404,93 @@ TEST_F(ShownBrowserTest, NewWindowsAreOfferedAndOpenInTheSystemBrowser) {
   // Neither went to the embedded browser.
   EXPECT_FALSE(server.WasRequested("/popup.html"));
   EXPECT_FALSE(server.WasRequested("/popup-blocked.html"));
+}
+
+
+// The launcher's host handler, counting what the browser asks of it.
+class CountingHandler : public CDocHostUIHandlerImpl {
+ public:
+  explicit CountingHandler(int& deletions) : m_deletions(deletions) {}
+  ~CountingHandler() override { ++m_deletions; }
+  ui::HResult ShowContextMenu(std::uint32_t id, const ui::Point* at, void* a, void* b) override {
+    ++menuRequests;
+    return showOwnMenu ? CDocHostUIHandlerImpl::ShowContextMenu(id, at, a, b) : ui::kSFalse;
+  }
+  int menuRequests = 0;
+  bool showOwnMenu = true;
+
+ private:
+  int& m_deletions;
+};
+
+int VisibleToplevels() {
+  GList* windows = gtk_window_list_toplevels();
+  int count = 0;
+  for (GList* item = windows; item; item = item->next) count += gtk_widget_get_visible(GTK_WIDGET(item->data)) ? 1 : 0;
+  g_list_free(windows);
+  return count;
+}
+
+class HandlerBrowserTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(window.Create(nullptr));
+    window.MoveWindow(ui::Rect::FromXYWH(100, 100, 500, 400));
+    window.ShowWindow(ui::ShowCommand::Show);
+    browser = window.Peer().CreateBrowser(1001, {50, 50, 450, 350}, recorder);
+    ASSERT_TRUE(browser);
+  }
+  void TearDown() override {
+    browser.reset();
+    window.DestroyWindow();
+    if (handler) handler->Release();
+  }
+
+  LoopbackServer server;
+  Recorder recorder;
+  PageWindow window;
+  std::unique_ptr<ui::Browser> browser;
+  int deletions = 0;
+  CountingHandler* handler = new CountingHandler(deletions);
+};
+
+TEST_F(HandlerBrowserTest, TheDocumentsHandlerDecidesTheMenuTheScrollBarsAndTheExternalObject) {
+  EXPECT_FALSE(browser->SetUIHandler(handler)) << "no document yet";
+  browser->Navigate("about:blank");
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", "about:blank"); }));
+  ASSERT_TRUE(browser->SetUIHandler(handler));
+
+  server.Route("/host.html", {.body = Page("<div style='height:5000px;width:5000px'></div><script>"
+                                          "addEventListener('load', function () { location.href = '/result?' +"
+                                          " getComputedStyle(document.documentElement).overflow + ',' +"
+                                          " typeof window.external + ',' + Object.keys(window.external).length;"
+                                          " });</script>")});
+  recorder.cancelIf = [](const std::string& url) { return url.find("/result?") != std::string::npos; };
+  browser->Navigate(server.Url("/host.html"));
+  ASSERT_TRUE(PumpUntil([&] { return !recorder.Urls("before").empty() &&
+                                      recorder.Urls("before").back().find("/result?") != std::string::npos; }));
+  EXPECT_EQ(recorder.Urls("before").back(), server.Url("/result?hidden,object,0"));
+
+  // A right click asks the handler; its S_OK means no menu of the browser's.
+  const int before = VisibleToplevels();
+  Xdotool("mousemove 300 300 click 3");
+  ASSERT_TRUE(PumpUntil([&] { return handler->menuRequests == 1; }));
+  PumpFor(std::chrono::milliseconds(500));
+  EXPECT_EQ(VisibleToplevels(), before);
+  // S_FALSE lets the browser show its own: the check above can see a menu.
+  handler->showOwnMenu = false;
+  Xdotool("mousemove 300 300 click 3");
+  EXPECT_TRUE(PumpUntil([&] { return VisibleToplevels() > before; }, std::chrono::seconds(3)));
+  Xdotool("key Escape");
+  PumpFor(std::chrono::milliseconds(300));
+
+  // The browser lets go of its reference with its window; ours remains.
+  EXPECT_EQ(handler->AddRef(), 3u);
+  handler->Release();
+  browser.reset();
+  EXPECT_EQ(handler->Release(), 0u);
+  handler = nullptr;
+  EXPECT_EQ(deletions, 1);
 }
 
 }  // namespace
