@@ -2,86 +2,19 @@
 // engine here: navigations start and can be cancelled, documents never load.
 #include <gtest/gtest.h>
 
-#include <winsock2.h>
 #include <windows.h>
 
-#include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "LoopbackServer.h"
 #include "platform/win32/Win32WindowPeer.h"
 #include "ui/Window.h"
 
 namespace {
 
-// An HTTP server on a free loopback port that records the request lines.
-class LoopbackServer {
- public:
-  LoopbackServer() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    int size = sizeof address;
-    getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size);
-    m_port = ntohs(address.sin_port);
-    listen(m_listener, 8);
-    m_thread = std::thread([this] { Serve(); });
-  }
-  ~LoopbackServer() {
-    m_stop = true;
-    m_thread.join();
-    closesocket(m_listener);
-    WSACleanup();
-  }
-  int Port() const { return m_port; }
-  std::vector<std::string> Requests() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests;
-  }
-
- private:
-  void Serve() {
-    while (!m_stop) {
-      fd_set readable;
-      FD_ZERO(&readable);
-      FD_SET(m_listener, &readable);
-      timeval wait{0, 100 * 1000};
-      if (select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
-      SOCKET client = accept(m_listener, nullptr, nullptr);
-      if (client == INVALID_SOCKET) continue;
-      std::string request;
-      char buffer[2048];
-      int got;
-      while (request.find("\r\n\r\n") == std::string::npos && (got = recv(client, buffer, sizeof buffer, 0)) > 0) {
-        request.append(buffer, static_cast<size_t>(got));
-      }
-      {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_requests.push_back(request.substr(0, request.find("\r\n")));
-      }
-      const std::string body = "<html><body>page</body></html>";
-      const std::string answer = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                                 std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-      send(client, answer.data(), static_cast<int>(answer.size()), 0);
-      closesocket(client);
-    }
-  }
-
-  SOCKET m_listener = INVALID_SOCKET;
-  int m_port = 0;
-  std::atomic<bool> m_stop{false};
-  std::mutex m_mutex;
-  std::vector<std::string> m_requests;
-  std::thread m_thread;
-};
+using wine_tests::LoopbackServer;
 
 class Host : public ui::Dialog {
  public:
@@ -142,7 +75,7 @@ TEST(Browser, BeforeNavigate2CarriesTheAddressAndCancelStopsTheRequest) {
     auto browser = host.Peer().CreateBrowser(1001, ui::Rect::FromXYWH(0, 0, 300, 200), events);
     ASSERT_TRUE(browser);
     browser->SetSilent(true);
-    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/login.php?server_id=S12";
+    const std::string url = server.Url("/login.php?server_id=S12");
     browser->Navigate(url);
     ASSERT_TRUE(PumpUntil([&] { return !events.before.empty(); }, 10000)) << "no BeforeNavigate2";
     EXPECT_EQ(events.before.front(), url);
@@ -156,6 +89,75 @@ TEST(Browser, BeforeNavigate2CarriesTheAddressAndCancelStopsTheRequest) {
     }
     browser->Stop();
   }
+}
+
+// Counts its references; every host call is left to the browser.
+class CountingHandler : public ui::DocHostUIHandler {
+ public:
+  explicit CountingHandler(int& deletions) : m_deletions(deletions) {}
+  long references = 1;
+
+  ui::HResult QueryInterface(const ui::Guid& riid, void** ppv) override {
+    if (riid == ui::kIidUnknown || riid == ui::kIidDocHostUIHandler) {
+      *ppv = this;
+      AddRef();
+      return ui::kSOk;
+    }
+    *ppv = nullptr;
+    return ui::kENoInterface;
+  }
+  std::uint32_t AddRef() override { return static_cast<std::uint32_t>(++references); }
+  std::uint32_t Release() override {
+    const long left = --references;
+    if (left == 0) delete this;
+    return static_cast<std::uint32_t>(left);
+  }
+  ui::HResult ShowContextMenu(std::uint32_t, const ui::Point*, void*, void*) override { return ui::kSFalse; }
+  ui::HResult GetHostInfo(ui::DocHostUIInfo*) override { return ui::kENotImpl; }
+  ui::HResult ShowUI(std::uint32_t, void*, void*, void*, void*) override { return ui::kENotImpl; }
+  ui::HResult HideUI() override { return ui::kENotImpl; }
+  ui::HResult UpdateUI() override { return ui::kENotImpl; }
+  ui::HResult EnableModeless(bool) override { return ui::kENotImpl; }
+  ui::HResult OnDocWindowActivate(bool) override { return ui::kENotImpl; }
+  ui::HResult OnFrameWindowActivate(bool) override { return ui::kENotImpl; }
+  ui::HResult ResizeBorder(const ui::Rect*, void*, bool) override { return ui::kENotImpl; }
+  ui::HResult TranslateAccelerator(const ui::Message*, const ui::Guid*, std::uint32_t) override {
+    return ui::kENotImpl;
+  }
+  ui::HResult GetOptionKeyPath(char16_t**, std::uint32_t) override { return ui::kENotImpl; }
+  ui::HResult GetDropTarget(void*, void**) override { return ui::kENotImpl; }
+  ui::HResult GetExternal(void**) override { return ui::kENotImpl; }
+  ui::HResult TranslateUrl(std::uint32_t, const char16_t*, char16_t**) override { return ui::kENotImpl; }
+  ui::HResult FilterDataObject(void*, void**) override { return ui::kENotImpl; }
+
+ private:
+  ~CountingHandler() override { ++m_deletions; }
+  int& m_deletions;
+};
+
+// Wine loads no document, so this is the path every Wine run takes: no
+// handler is installed and none of its references is kept or lost.
+TEST(Browser, HostHandlerWithoutADocumentIsRefusedAndNotHeld) {
+  Host host;
+  ASSERT_TRUE(host.Create(nullptr));
+  Recorder events;
+  auto browser = host.Peer().CreateBrowser(1001, ui::Rect::FromXYWH(0, 0, 100, 100), events);
+  ASSERT_TRUE(browser);
+  int deletions = 0;
+  auto* handler = new CountingHandler(deletions);
+  EXPECT_FALSE(browser->HasDocument());
+  EXPECT_FALSE(browser->SetUIHandler(handler));
+  EXPECT_EQ(handler->references, 1);
+  browser->SetSilent(true);
+  browser->Navigate("about:blank");
+  PumpUntil([] { return false; }, 1000);
+  EXPECT_EQ(browser->SetUIHandler(handler), browser->HasDocument());
+  EXPECT_FALSE(browser->SetUIHandler(nullptr));
+  browser->DestroyWindow();
+  EXPECT_FALSE(browser->SetUIHandler(handler));
+  EXPECT_EQ(handler->references, 1);
+  EXPECT_EQ(handler->Release(), 0u);
+  EXPECT_EQ(deletions, 1);
 }
 
 TEST(Browser, OutlivingItsWindowIsHarmless) {
