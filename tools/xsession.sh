@@ -18,7 +18,7 @@ self="$(readlink -f "$0")"
 default_size=1920x1080x24
 
 openbox_config() {
-  # Focus follows clicks, new windows take the focus, Alt+F4 closes: what
+  # A click focuses and raises, new windows take the focus, Alt+F4 closes: what
   # the tests rely on, and nothing from the user's own configuration.
   cat <<'EOF'
 <?xml version="1.0" encoding="UTF-8"?>
@@ -30,6 +30,10 @@ openbox_config() {
     <keybind key="A-F4"><action name="Close"/></keybind>
   </keyboard>
   <mouse>
+    <context name="Client">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Right" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+    </context>
     <context name="Frame">
       <mousebind button="A-Left" action="Drag"><action name="Move"/></mousebind>
     </context>

@@ -85,6 +85,7 @@ void GtkWindowPeer::BuildWidget(const DialogTemplate& dialog, GtkWindowPeer* own
   g_signal_connect(m_widget, "focus-out-event", G_CALLBACK(OnFocus), this);
   g_signal_connect(m_widget, "draw", G_CALLBACK(OnDraw), this);
   g_signal_connect(m_widget, "destroy", G_CALLBACK(OnDestroy), this);
+  g_signal_connect(m_widget, "map-event", G_CALLBACK(OnMapped), this);
   g_signal_connect_after(m_container, "size-allocate", G_CALLBACK(OnContainerAllocate), this);
 }
 
@@ -140,6 +141,20 @@ bool GtkWindowPeer::Create(int templateId, WindowPeer* ownerPeer) {
   if (!m_widget) return false;
   if (dialog->visible && !IsVisible()) Show(ShowCommand::ShowNormal);
   return true;
+}
+
+gboolean GtkWindowPeer::OnMapped(GtkWidget* widget, GdkEvent*, gpointer) {
+  // A popup shown before its owner would otherwise end up beneath it: the
+  // window manager stacks the owner, mapped last, on top.
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* item = windows; item; item = item->next) {
+    GtkWindow* owned = GTK_WINDOW(item->data);
+    if (gtk_window_get_transient_for(owned) != GTK_WINDOW(widget)) continue;
+    if (!gtk_widget_get_mapped(GTK_WIDGET(owned))) continue;
+    if (GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(owned))) gdk_window_raise(window);
+  }
+  g_list_free(windows);
+  return FALSE;
 }
 
 int GtkWindowPeer::RunModal(int templateId, WindowPeer* owner) {

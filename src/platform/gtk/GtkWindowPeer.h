@@ -115,6 +115,7 @@ class GtkWindowPeer : public WindowPeer {
   static gboolean OnFocus(GtkWidget*, GdkEventFocus* event, gpointer self);
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer self);
   static void OnDestroy(GtkWidget*, gpointer self);
+  static gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer);
   static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
   static gboolean OnSettle(gpointer self);
 
