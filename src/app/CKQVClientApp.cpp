@@ -16,12 +16,14 @@ CKQVClientApp::CKQVClientApp() : m_dwRestartManagerSupportFlags(1), m_previous(g
 
 CKQVClientApp::~CKQVClientApp() { g_pCurrentApp = m_previous; }
 
-CKQVClientApp& App() {
-  // The settings store and the service record exist before the application
-  // object, as the rest of the system expects; all live until the process ends.
-  static CKQVClientApp* process = (PlatformConfig::Instance(), VipServiceInfo::Instance(), new CKQVClientApp());
-  return g_pCurrentApp ? *g_pCurrentApp : *process;
-}
+namespace {
+// Made during static initialisation, after the settings store and the service
+// record, as the rest of the system expects; all live until the process ends.
+// An application object made later (a test's) is current while it lives.
+CKQVClientApp* const g_pProcessApp = (PlatformConfig::Instance(), VipServiceInfo::Instance(), new CKQVClientApp());
+}  // namespace
+
+CKQVClientApp& App() { return g_pCurrentApp ? *g_pCurrentApp : *g_pProcessApp; }
 
 bool CKQVClientApp::InitInstance() {
   // Common controls and control hosting are started by the backend's entry
