@@ -317,7 +317,8 @@ class PageWindow : public ui::Dialog {
   std::vector<int> commands;
 };
 
-class ShownBrowserTest : public testing::Test {
+// A shown window with a browser in it, for tests with real input.
+class ShownWindowTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(window.Create(nullptr));
@@ -325,6 +326,23 @@ class ShownBrowserTest : public testing::Test {
     window.ShowWindow(ui::ShowCommand::Show);
     browser = window.Peer().CreateBrowser(1001, {50, 50, 450, 350}, recorder);
     ASSERT_TRUE(browser);
+  }
+  void TearDown() override {
+    browser.reset();
+    window.DestroyWindow();
+  }
+
+  LoopbackServer server;
+  Recorder recorder;
+  PageWindow window;
+  std::unique_ptr<ui::Browser> browser;
+};
+
+class ShownBrowserTest : public ShownWindowTest {
+ protected:
+  void SetUp() override {
+    ShownWindowTest::SetUp();
+    if (HasFatalFailure()) return;
     browser->Navigate("about:blank");
     ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", "about:blank"); }));
     ui::HostChoices choices;
@@ -334,20 +352,12 @@ class ShownBrowserTest : public testing::Test {
     };
     ASSERT_TRUE(browser->InstallHostChoices(choices));
   }
-  void TearDown() override {
-    browser.reset();
-    window.DestroyWindow();
-  }
   bool Load(const std::string& path, const std::string& body) {
     server.Route(path, {.body = Page(body)});
     browser->Navigate(server.Url(path));
     return PumpUntil([&] { return recorder.Saw("complete", server.Url(path)); });
   }
 
-  LoopbackServer server;
-  Recorder recorder;
-  PageWindow window;
-  std::unique_ptr<ui::Browser> browser;
   std::vector<std::string> reports;
 };
 
@@ -431,25 +441,13 @@ int VisibleToplevels() {
   return count;
 }
 
-class HandlerBrowserTest : public testing::Test {
+class HandlerBrowserTest : public ShownWindowTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(window.Create(nullptr));
-    window.MoveWindow(ui::Rect::FromXYWH(100, 100, 500, 400));
-    window.ShowWindow(ui::ShowCommand::Show);
-    browser = window.Peer().CreateBrowser(1001, {50, 50, 450, 350}, recorder);
-    ASSERT_TRUE(browser);
-  }
   void TearDown() override {
-    browser.reset();
-    window.DestroyWindow();
+    ShownWindowTest::TearDown();
     if (handler) handler->Release();
   }
 
-  LoopbackServer server;
-  Recorder recorder;
-  PageWindow window;
-  std::unique_ptr<ui::Browser> browser;
   int deletions = 0;
   CountingHandler* handler = new CountingHandler(deletions);
 };
