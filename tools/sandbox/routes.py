@@ -82,13 +82,19 @@ class SandboxState:
                     self._modes[key] = value
             return dict(self._modes)
 
-    def record(self, entry: dict) -> None:
+    def record(self, entry: dict) -> dict:
         with self._lock:
             entry = {"seq": len(self._log) + 1, **entry}
             self._log.append(entry)
             if self._log_file:
                 with open(self._log_file, "a", encoding="utf-8") as f:
                     f.write(json.dumps(entry, ensure_ascii=False) + "\n")
+            return entry
+
+    def annotate(self, entry: dict, **values) -> None:
+        """Adds what became of a logged request (the log file keeps the request as it came)."""
+        with self._lock:
+            entry.update({k: v for k, v in values.items() if v is not None})
 
     def log_lines(self) -> str:
         with self._lock:
@@ -125,7 +131,7 @@ def as_text(data: bytes) -> str:
 
 
 class Request:
-    def __init__(self, handler, state: SandboxState, path: str, raw_query: str):
+    def __init__(self, handler, state: SandboxState, path: str, raw_query: str, body: bytes = b""):
         self.handler = handler  # the BaseHTTPRequestHandler, for pages that write raw
         self.state = state
         self.method = handler.command
@@ -133,6 +139,17 @@ class Request:
         self.raw_query = raw_query
         self.params = parse_query(raw_query)
         self.headers = handler.headers
+        self.body = body
+        form = "application/x-www-form-urlencoded" in handler.headers.get("Content-Type", "")
+        self.form = parse_query(body.decode("latin-1")) if form else []
+
+    def field(self, name: str, default: str | None = None) -> str | None:
+        """A form field of a POST body, else the query parameter, as UTF-8 text."""
+        key = name.encode("utf-8")
+        for k, v in self.form:
+            if k == key:
+                return as_text(v)
+        return self.param(name, default)
 
     def param_bytes(self, name: str, default: bytes | None = None) -> bytes | None:
         """The first value of a query parameter, as the bytes the client sent."""

@@ -50,14 +50,26 @@ class Handler(BaseHTTPRequestHandler):
     def do_HEAD(self):
         self._handle()
 
+    def do_POST(self):
+        self._handle()
+
+    def _read_body(self) -> bytes:
+        try:
+            length = int(self.headers.get("Content-Length", "0") or "0")
+        except ValueError:
+            length = 0
+        # Bounded: the stand-in only ever gets small forms.
+        return self.rfile.read(max(0, min(length, 1024 * 1024))) if length > 0 else b""
+
     def _handle(self):
         target = urlsplit(self.path)
         path, raw_query = target.path, target.query
         try:
+            body = self._read_body()
             if path.startswith("/__"):
                 self._control(path, raw_query)
                 return
-            self.state.record({
+            entry = self.state.record({
                 "time": datetime.datetime.now(datetime.timezone.utc).isoformat(timespec="milliseconds"),
                 "method": self.command,
                 "target": as_text(self.path.encode("latin-1")),
@@ -66,14 +78,15 @@ class Handler(BaseHTTPRequestHandler):
                 "params": {as_text(k): as_text(v) for k, v in parse_query(raw_query)},
                 "user_agent": self.headers.get("User-Agent", ""),
                 "headers": {k: v for k, v in self.headers.items()},
+                "body": as_text(body),
             })
             page = ROUTES.get(path)
-            if page is None:
-                self._send(Response.html("<h1>404 Not Found</h1>", 404))
-                return
-            response = page(Request(self, self.state, path, raw_query))
+            response = Response.html("<h1>404 Not Found</h1>", 404) if page is None else \
+                page(Request(self, self.state, path, raw_query, body))
             if response is not None:
                 self._send(response)
+                # Which answer the client got, a redirect's target included.
+                self.state.annotate(entry, status=response.status, location=response.headers.get("Location"))
         except (BrokenPipeError, ConnectionResetError, ConnectionAbortedError):
             self.close_connection = True  # the client left early, as clients may
 

@@ -1,0 +1,182 @@
+"""The platform's own pages: login, the game entry, home, top-up, forum,
+customer service and the first-open report.
+
+    /mini/login.html        the launcher's login page (896 x 487, no scrolling)
+    /mini/login_form.html   the same form, for the frame of the iframe variant
+    /mini/dologin           checks the form and answers 302 to the game entry
+    /game/login.php         the game entry: ?uid=&server_id=S12&time=&sign=
+    /index.html /order.html /forum-2959-1.html /cs   home, top-up, forum, service
+    /report/firstopen       the first-open report; answers "ok"
+
+Switches (/__mode):
+
+    login=iframe        /mini/login.html shows the form inside an iframe, so
+                        the submission and its redirect happen in the frame
+    login_method=get    the form submits with GET instead of POST
+
+LAYOUT gives where the form's parts lie on the page, for tests that click them.
+"""
+
+from __future__ import annotations
+
+import hashlib
+import html
+import time
+from urllib.parse import quote
+
+from routes import Response, route
+
+SERVER_ID = "S12"
+ENTRY_KEY = "9f3c2a7e5b1d4c60"
+
+PANEL = (896, 487)
+BACKGROUND = (244, 236, 220)  # parchment; the splash's panel is dark, so the page stands out
+# Rectangles (x, y, width, height) on the page.
+LAYOUT = {
+    "card": (298, 60, 300, 350),
+    "username": (328, 148, 240, 34),
+    "password": (328, 216, 240, 34),
+    "submit": (328, 280, 240, 40),
+}
+
+
+def entry_sign(uid: str, server_id: str, stamp: str) -> str:
+    return hashlib.md5(f"{uid}|{server_id}|{stamp}|{ENTRY_KEY}".encode("utf-8")).hexdigest()
+
+
+def entry_address(base: str, uid: str, stamp: int) -> str:
+    return (f"{base}/game/login.php?uid={quote(uid, safe='')}&server_id={SERVER_ID}"
+            f"&time={stamp}&sign={entry_sign(uid, SERVER_ID, str(stamp))}")
+
+
+def rgb(colour) -> str:
+    return "#%02x%02x%02x" % colour
+
+
+def box(name: str) -> str:
+    x, y, w, h = LAYOUT[name]
+    return f"position:absolute;left:{x}px;top:{y}px;width:{w}px;height:{h}px;box-sizing:border-box;"
+
+
+def page(title: str, body: str, style: str = "", status: int = 200) -> Response:
+    return Response.html(f"""<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>{html.escape(title)}</title>
+<style>
+html, body {{ margin: 0; padding: 0; }}
+body {{ font: 14px "WenQuanYi Micro Hei", "Noto Sans CJK SC", sans-serif; color: #3b2a1a; }}
+{style}
+</style></head>
+<body>
+{body}
+</body></html>
+""", status)
+
+
+PANEL_STYLE = f"""
+html, body {{ width: {PANEL[0]}px; height: {PANEL[1]}px; overflow: hidden; background: {rgb(BACKGROUND)}; }}
+"""
+
+
+def login_form(req, error: str = "") -> Response:
+    method = "get" if req.state.mode("login_method") == "get" else "post"
+    cx, cy, cw, ch = LAYOUT["card"]
+    ux, uy, _, _ = LAYOUT["username"]
+    px, py, _, _ = LAYOUT["password"]
+    notice = f'<p id="error" style="position:absolute;left:{cx}px;top:{cy + ch + 8}px;width:{cw}px;' \
+             f'margin:0;text-align:center;color:#b5452b">{html.escape(error)}</p>' if error else ""
+    body = f"""
+<div id="card" style="{box('card')}background:#fffaf0;border:1px solid #c9a96e;border-radius:6px;
+  box-shadow:0 2px 10px rgba(80,50,20,.18)"></div>
+<h1 style="position:absolute;left:{cx}px;top:{cy + 18}px;width:{cw}px;margin:0;text-align:center;
+  font-size:20px;letter-spacing:4px;color:#7a2e1d">账号登录</h1>
+<form id="login" method="{method}" action="/mini/dologin" autocomplete="off">
+  <label for="username" style="position:absolute;left:{ux}px;top:{uy - 22}px">账号</label>
+  <input id="username" name="username" type="text" style="{box('username')}padding:0 8px;
+    border:1px solid #c9a96e;border-radius:4px;background:#fff;font-size:15px">
+  <label for="password" style="position:absolute;left:{px}px;top:{py - 22}px">密码</label>
+  <input id="password" name="password" type="password" style="{box('password')}padding:0 8px;
+    border:1px solid #c9a96e;border-radius:4px;background:#fff;font-size:15px">
+  <button id="submit" type="submit" style="{box('submit')}border:0;border-radius:4px;background:#b5452b;
+    color:#fff;font-size:16px;letter-spacing:6px">登录</button>
+</form>
+<p style="position:absolute;left:{cx}px;top:{cy + ch - 34}px;width:{cw}px;margin:0;text-align:center;
+  font-size:12px;color:#8a7458">测试平台：任意账号、密码均可登录</p>
+{notice}
+"""
+    return page("Qelunar 登录", body, PANEL_STYLE)
+
+
+@route("/mini/login.html")
+def login(req):
+    if req.state.mode("login") != "iframe":
+        return login_form(req)
+    # The form in a frame of its own: its submission, and the redirect that
+    # follows, are navigations of the frame, not of the page.
+    return page("Qelunar 登录", f"""
+<iframe id="frame" src="/mini/login_form.html" scrolling="no"
+  style="position:absolute;left:0;top:0;width:{PANEL[0]}px;height:{PANEL[1]}px;border:0"></iframe>
+""", PANEL_STYLE)
+
+
+@route("/mini/login_form.html")
+def login_framed(req):
+    return login_form(req)
+
+
+@route("/mini/dologin")
+def do_login(req):
+    user = (req.field("username") or "").strip()
+    if not user:
+        return login_form(req, "请输入账号")
+    address = entry_address(req.base, user, int(time.time()))
+    return Response(302, b"", "text/html; charset=utf-8", {"Location": address})
+
+
+@route("/game/login.php")
+def game(req):
+    uid = req.param("uid", "")
+    server = req.param("server_id", "")
+    stamp = req.param("time", "")
+    if not uid or req.param("sign", "") != entry_sign(uid, server, stamp):
+        return page("签名错误", "<h1>签名错误</h1>", status=403)
+    return page(f"Qelunar {server}", f"""
+<h1 id="server">Qelunar · {html.escape(server)}</h1>
+<p>玩家 <span id="uid">{html.escape(uid)}</span> 已进入服务器 <span id="server_id">{html.escape(server)}</span>。</p>
+<p id="version">客户端版本：无</p>
+<script>
+  var ext = window.external;
+  if (ext && typeof ext.getAppVersion === "function") {{
+    document.getElementById("version").textContent = "客户端版本：" + ext.getAppVersion();
+  }}
+</script>
+""", "body { background: #1f2a44; color: #f1e6cf; padding: 24px; } h1 { color: #e7b65c; }")
+
+
+def plain(title: str, text: str) -> Response:
+    return page(title, f"<h1>{html.escape(title)}</h1><p>{html.escape(text)}</p>",
+                "body { padding: 24px; background: #fffaf0; }")
+
+
+@route("/index.html")
+def home(req):
+    return plain("Qelunar 官网", "月下仗剑，踏歌而行。")
+
+
+@route("/order.html")
+def order(req):
+    return plain("充值中心", f"游戏 {req.param('gkey', '')}，服务器 {req.param('skey', '')}")
+
+
+@route("/forum-2959-1.html")
+def forum(req):
+    return plain("Qelunar 游戏论坛", "版块 2959，第 1 页")
+
+
+@route("/cs")
+def service(req):
+    return plain("在线客服", f"类型 {req.param('type', '')}，游戏 {req.param('gamekey', '')}")
+
+
+@route("/report/firstopen")
+def first_open(req):
+    return Response.text("ok")
