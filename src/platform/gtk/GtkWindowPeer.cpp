@@ -350,23 +350,45 @@ gboolean GtkWindowPeer::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpoint
     } else {
       // An older request's answer or a step on the way to the latest (a move
       // before its resize): the latest one is still coming. If it never
-      // does, the settle timer takes what was reported last.
+      // does, the settle check finds where the window went.
       peer->m_lastReported = reported;
-      return FALSE;
     }
+    return FALSE;
   }
+  // The window manager's own doing: a user's drag or a placement. A late
+  // answer to a request already met looks the same, so the settle check
+  // later puts the window back where the X server really has it.
   if (reported != peer->m_rect) peer->SetWindowRect(reported, true);
+  peer->m_lastReported = reported;
+  if (peer->m_settleTimer) g_source_remove(peer->m_settleTimer);
+  peer->m_settleTimer = g_timeout_add(kSettleMs, OnSettle, peer);
   return FALSE;
+}
+
+Rect GtkWindowPeer::ActualRect(const Rect& reported) const {
+  GdkWindow* window = m_widget ? gtk_widget_get_window(m_widget) : nullptr;
+  if (!window) return reported;
+  int x = reported.left, y = reported.top;
+  gdk_window_get_origin(window, &x, &y);  // asks the X server
+  return Rect::FromXYWH(x, y, reported.Width(), reported.Height());
 }
 
 gboolean GtkWindowPeer::OnSettle(gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
   peer->m_settleTimer = 0;
-  const auto reported = peer->m_lastReported;
+  const bool unanswered = peer->m_lastReported.has_value();
   peer->m_pendingRects.clear();
   peer->m_lastReported.reset();
-  // The window manager placed the window otherwise than asked.
-  if (reported && *reported != peer->m_rect && !peer->m_destroying) peer->SetWindowRect(*reported, true);
+  if (!unanswered || peer->m_destroying || !peer->m_widget || !gtk_widget_get_mapped(peer->m_widget)) {
+    return G_SOURCE_REMOVE;
+  }
+  // The window manager placed the window otherwise than asked, or a report
+  // was a late answer to an older request: the X server says where the
+  // window is now.
+  int width = 0, height = 0;
+  gdk_window_get_geometry(gtk_widget_get_window(peer->m_widget), nullptr, nullptr, &width, &height);
+  const Rect actual = peer->ActualRect(Rect::FromXYWH(0, 0, width, height));
+  if (actual != peer->m_rect) peer->SetWindowRect(actual, true);
   return G_SOURCE_REMOVE;
 }
 
