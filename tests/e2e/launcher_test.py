@@ -41,9 +41,9 @@ sys.path.insert(0, str(SANDBOX_DIR))
 import pages_platform  # noqa: E402  (the page's layout and colour, shared with the page)
 import sandbox  # noqa: E402
 from routes import SandboxState  # noqa: E402
+from xdisplay import SCREEN, Screenshot, geometry, run, transient_for  # noqa: E402
 
 PORT = 47800  # where the client's built-in addresses point
-SCREEN = (1920, 1080)
 SPLASH_SIZE = (1357, 852)
 SPLASH_AT = (118, 19)
 BROWSER = (423, 284, 896, 487)  # in the overlay, for every platform but "6711"
@@ -108,22 +108,6 @@ def base():
 
 # ---------------------------------------------------------------- X helpers
 
-def run(*command, check=True):
-    return subprocess.run(command, check=check, capture_output=True, text=True).stdout
-
-
-def geometry(window):
-    values = dict(line.split("=", 1) for line in run("xdotool", "getwindowgeometry", "--shell", window).split())
-    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
-
-
-def transient_for(window):
-    text = run("xprop", "-id", window, "WM_TRANSIENT_FOR", check=False)
-    if "window id #" not in text:
-        return None
-    return str(int(text.rsplit("#", 1)[1].strip(), 16))
-
-
 def net_wm_state(window):
     return run("xprop", "-id", window, "_NET_WM_STATE", check=False)
 
@@ -142,24 +126,6 @@ def viewable_toplevels():
 
 def client_windows(pid):
     return run("xdotool", "search", "--onlyvisible", "--pid", str(pid), check=False).split()
-
-
-class Screenshot:
-    def __init__(self, path):
-        run("import", "-window", "root", path)
-        self.raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
-                                  capture_output=True).stdout
-        if len(self.raw) != SCREEN[0] * SCREEN[1] * 3:
-            raise AssertionError(f"screenshot of {len(self.raw)} bytes, not {SCREEN[0]}x{SCREEN[1]} RGB")
-        self.path = path
-
-    def pixel(self, x, y):
-        at = (y * SCREEN[0] + x) * 3
-        return tuple(self.raw[at:at + 3])
-
-    def region(self, x, y, w, h):
-        return b"".join(self.raw[((y + row) * SCREEN[0] + x) * 3:((y + row) * SCREEN[0] + x + w) * 3]
-                        for row in range(h))
 
 
 class Art:

@@ -16,46 +16,14 @@ import tempfile
 import time
 import unittest
 
-SCREEN = (1920, 1080)
+from xdisplay import SCREEN, Screenshot, geometry, run, transient_for
+
 SPLASH_SIZE = (1357, 852)
 SPLASH_AT = (118, 19)  # (W - w - 326) / 2, (H - h - 190) / 2 on this screen
 ROOT_COLOUR = (58, 123, 213)  # anything the picture never shows at its margins
 TOLERANCE = 2
 
 ARGS = None
-
-
-def run(*command, check=True):
-    return subprocess.run(command, check=check, capture_output=True, text=True).stdout
-
-
-def geometry(window):
-    """Position and size of a window on the screen."""
-    values = dict(line.split("=", 1) for line in run("xdotool", "getwindowgeometry", "--shell", window).split())
-    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
-
-
-def transient_for(window):
-    text = run("xprop", "-id", window, "WM_TRANSIENT_FOR", check=False)
-    if "window id #" not in text:
-        return None
-    return str(int(text.rsplit("#", 1)[1].strip(), 16))
-
-
-class Screenshot:
-    """The root window's pixels, saved as a PNG artefact."""
-
-    def __init__(self, path):
-        run("import", "-window", "root", path)
-        raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
-        if len(raw) != SCREEN[0] * SCREEN[1] * 3:
-            raise AssertionError(f"screenshot of {len(raw)} bytes, not {SCREEN[0]}x{SCREEN[1]} RGB")
-        self.raw = raw
-        self.path = path
-
-    def pixel(self, x, y):
-        at = (y * SCREEN[0] + x) * 3
-        return tuple(self.raw[at:at + 3])
 
 
 def close_to(actual, expected):

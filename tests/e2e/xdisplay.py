@@ -1,0 +1,42 @@
+"""What the end-to-end tests read from the X display: windows and pixels."""
+
+import subprocess
+
+SCREEN = (1920, 1080)
+
+
+def run(*command, check=True):
+    return subprocess.run(command, check=check, capture_output=True, text=True).stdout
+
+
+def geometry(window):
+    """Position and size of a window on the screen."""
+    values = dict(line.split("=", 1) for line in run("xdotool", "getwindowgeometry", "--shell", window).split())
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def transient_for(window):
+    text = run("xprop", "-id", window, "WM_TRANSIENT_FOR", check=False)
+    if "window id #" not in text:
+        return None
+    return str(int(text.rsplit("#", 1)[1].strip(), 16))
+
+
+class Screenshot:
+    """The root window's pixels, saved as a PNG artefact."""
+
+    def __init__(self, path):
+        run("import", "-window", "root", path)
+        self.raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
+                                  capture_output=True).stdout
+        if len(self.raw) != SCREEN[0] * SCREEN[1] * 3:
+            raise AssertionError(f"screenshot of {len(self.raw)} bytes, not {SCREEN[0]}x{SCREEN[1]} RGB")
+        self.path = path
+
+    def pixel(self, x, y):
+        at = (y * SCREEN[0] + x) * 3
+        return tuple(self.raw[at:at + 3])
+
+    def region(self, x, y, w, h):
+        return b"".join(self.raw[((y + row) * SCREEN[0] + x) * 3:((y + row) * SCREEN[0] + x + w) * 3]
+                        for row in range(h))
