@@ -41,7 +41,7 @@ sys.path.insert(0, str(SANDBOX_DIR))
 import pages_platform  # noqa: E402  (the page's layout and colour, shared with the page)
 import sandbox  # noqa: E402
 from routes import SandboxState  # noqa: E402
-from xdisplay import SCREEN, Screenshot, geometry, run, transient_for  # noqa: E402
+from e2e_support import SCREEN, Screenshot, geometry, run, stop, transient_for  # noqa: E402
 
 PORT = 47800  # where the client's built-in addresses point
 SPLASH_SIZE = (1357, 852)
@@ -184,13 +184,7 @@ class LauncherRun(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        if cls.client.poll() is None:
-            cls.client.terminate()
-            try:
-                cls.client.wait(5)
-            except subprocess.TimeoutExpired:
-                cls.client.kill()
-                cls.client.wait()
+        stop(cls.client)
         cls.log.close()
         with open(os.path.join(ARGS.out, f"requests-{cls.name}.jsonl"), "w", encoding="utf-8") as f:
             f.write(STATE.log_lines())

@@ -16,7 +16,7 @@ import tempfile
 import time
 import unittest
 
-from xdisplay import SCREEN, Screenshot, geometry, run, transient_for
+from e2e_support import SCREEN, Screenshot, geometry, run, stop, transient_for
 
 SPLASH_SIZE = (1357, 852)
 SPLASH_AT = (118, 19)  # (W - w - 326) / 2, (H - h - 190) / 2 on this screen
@@ -58,13 +58,7 @@ class SplashWindow(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        if cls.client.poll() is None:
-            cls.client.terminate()
-            try:
-                cls.client.wait(5)
-            except subprocess.TimeoutExpired:
-                cls.client.kill()
-                cls.client.wait()
+        stop(cls.client)
         cls.log.close()
         subprocess.run(["rm", "-rf", cls.home], check=False)
 

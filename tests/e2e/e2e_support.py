@@ -1,4 +1,5 @@
-"""What the end-to-end tests read from the X display: windows and pixels."""
+"""What the end-to-end tests share: the client process, and what they read
+from the X display (windows and pixels)."""
 
 import subprocess
 
@@ -40,3 +41,14 @@ class Screenshot:
     def region(self, x, y, w, h):
         return b"".join(self.raw[((y + row) * SCREEN[0] + x) * 3:((y + row) * SCREEN[0] + x + w) * 3]
                         for row in range(h))
+
+
+def stop(process):
+    """Ends a client still running, by its own PID."""
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
