@@ -365,14 +365,6 @@ gboolean GtkWindowPeer::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpoint
   return FALSE;
 }
 
-Rect GtkWindowPeer::ActualRect(const Rect& reported) const {
-  GdkWindow* window = m_widget ? gtk_widget_get_window(m_widget) : nullptr;
-  if (!window) return reported;
-  int x = reported.left, y = reported.top;
-  gdk_window_get_origin(window, &x, &y);  // asks the X server
-  return Rect::FromXYWH(x, y, reported.Width(), reported.Height());
-}
-
 gboolean GtkWindowPeer::OnSettle(gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
   peer->m_settleTimer = 0;
@@ -385,9 +377,11 @@ gboolean GtkWindowPeer::OnSettle(gpointer self) {
   // The window manager placed the window otherwise than asked, or a report
   // was a late answer to an older request: the X server says where the
   // window is now.
-  int width = 0, height = 0;
-  gdk_window_get_geometry(gtk_widget_get_window(peer->m_widget), nullptr, nullptr, &width, &height);
-  const Rect actual = peer->ActualRect(Rect::FromXYWH(0, 0, width, height));
+  GdkWindow* window = gtk_widget_get_window(peer->m_widget);
+  int x = 0, y = 0, width = 0, height = 0;
+  gdk_window_get_origin(window, &x, &y);
+  gdk_window_get_geometry(window, nullptr, nullptr, &width, &height);
+  const Rect actual = Rect::FromXYWH(x, y, width, height);
   if (actual != peer->m_rect) peer->SetWindowRect(actual, true);
   return G_SOURCE_REMOVE;
 }

@@ -116,8 +116,6 @@ class GtkWindowPeer : public WindowPeer {
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer self);
   static void OnDestroy(GtkWidget*, gpointer self);
   static gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer);
-  // Where the X server has the window now, with the size given.
-  Rect ActualRect(const Rect& reported) const;
   static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
   static gboolean OnSettle(gpointer self);
 
