@@ -18,8 +18,9 @@ self="$(readlink -f "$0")"
 default_size=1920x1080x24
 
 openbox_config() {
-  # A click focuses and raises, new windows take the focus, Alt+F4 closes: what
-  # the tests rely on, and nothing from the user's own configuration.
+  # A click focuses and raises, new windows take the focus, Alt+F4 closes and
+  # Alt+Tab switches windows: what the tests rely on, and nothing from the
+  # user's own configuration.
   cat <<'EOF'
 <?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
@@ -28,6 +29,7 @@ openbox_config() {
   <desktops><number>1</number></desktops>
   <keyboard>
     <keybind key="A-F4"><action name="Close"/></keybind>
+    <keybind key="A-Tab"><action name="NextWindow"><dialog>no</dialog><finalactions><action name="Focus"/><action name="Raise"/></finalactions></action></keybind>
   </keyboard>
   <mouse>
     <context name="Client">

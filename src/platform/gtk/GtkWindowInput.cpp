@@ -230,6 +230,7 @@ gboolean GtkWindowPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointe
   peer->m_ncPressed = true;
   peer->m_ncPressHit = hit;
   peer->m_dragFrom.reset();
+  peer->m_moveFrom.reset();
   if (isDouble) {
     const bool maximizable = peer->m_template && peer->m_template->maximizeBox;
     peer->Dispatch(
@@ -252,6 +253,7 @@ gboolean GtkWindowPeer::OnButtonRelease(GtkWidget*, GdkEventButton* event, gpoin
   auto* peer = static_cast<GtkWindowPeer*>(self);
   if (peer->m_destroying || event->button != 1) return FALSE;
   peer->m_dragFrom.reset();
+  peer->m_moveFrom.reset();
   if (!peer->m_ncPressed) return FALSE;
   peer->m_ncPressed = false;
   const Point point = ScreenPoint(event->x_root, event->y_root);
@@ -276,20 +278,31 @@ gboolean GtkWindowPeer::OnMotion(GtkWidget* widget, GdkEventMotion* event, gpoin
   auto* peer = static_cast<GtkWindowPeer*>(self);
   if (peer->m_destroying) return FALSE;
   if (peer->m_dragFrom) {
-    const GdkEventButton from = *peer->m_dragFrom;
+    const GdkEventButton& from = *peer->m_dragFrom;
     if (!(event->state & GDK_BUTTON1_MASK)) {
       peer->m_dragFrom.reset();
+      peer->m_moveFrom.reset();
     } else {
-      gint threshold = 8;
-      g_object_get(gtk_widget_get_settings(widget), "gtk-dnd-drag-threshold", &threshold, nullptr);
-      if (std::abs(event->x_root - from.x_root) > threshold || std::abs(event->y_root - from.y_root) > threshold) {
-        // The window manager moves the window by the pointer's way from the
-        // press, so nothing of the way so far is lost.
-        peer->m_dragFrom.reset();
-        peer->m_ncPressed = false;
-        gtk_window_begin_move_drag(GTK_WINDOW(widget), static_cast<gint>(from.button),
-                                   static_cast<gint>(std::lround(from.x_root)),
-                                   static_cast<gint>(std::lround(from.y_root)), event->time);
+      if (!peer->m_moveFrom) {
+        gint threshold = 8;
+        g_object_get(gtk_widget_get_settings(widget), "gtk-dnd-drag-threshold", &threshold, nullptr);
+        if (std::abs(event->x_root - from.x_root) > threshold || std::abs(event->y_root - from.y_root) > threshold) {
+          peer->m_ncPressed = false;
+          peer->m_moveFrom = Point{peer->m_rect.left, peer->m_rect.top};
+        }
+      }
+      if (peer->m_moveFrom) {
+        // We move the window ourselves, step by step, as Windows' caption
+        // drag does: a window manager's move would report the new place only
+        // at the drop, and owned windows following OnMove would lag behind.
+        // The offset is from the press, so nothing of the way is lost.
+        const int dx = static_cast<int>(std::lround(event->x_root - from.x_root));
+        const int dy = static_cast<int>(std::lround(event->y_root - from.y_root));
+        const Rect rect = peer->m_rect;
+        const Point to{peer->m_moveFrom->x + dx, peer->m_moveFrom->y + dy};
+        if (to.x != rect.left || to.y != rect.top) {
+          peer->SetWindowRect(Rect::FromXYWH(to.x, to.y, rect.Width(), rect.Height()), false);
+        }
       }
       return TRUE;
     }

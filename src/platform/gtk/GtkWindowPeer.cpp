@@ -151,6 +151,10 @@ gboolean GtkWindowPeer::OnMapped(GtkWidget* widget, GdkEvent*, gpointer) {
     GtkWindow* owned = GTK_WINDOW(item->data);
     if (gtk_window_get_transient_for(owned) != GTK_WINDOW(widget)) continue;
     if (!gtk_widget_get_mapped(GTK_WIDGET(owned))) continue;
+    // Window managers read the owner when the popup maps; an owner not yet
+    // managed then is forgotten, so name it again now that it is.
+    gtk_window_set_transient_for(owned, nullptr);
+    gtk_window_set_transient_for(owned, GTK_WINDOW(widget));
     if (GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(owned))) gdk_window_raise(window);
   }
   g_list_free(windows);
@@ -210,6 +214,7 @@ void GtkWindowPeer::ForgetWidget() {
   m_trackingLeave = false;
   m_ncPressed = false;
   m_dragFrom.reset();
+  m_moveFrom.reset();
   m_iconic = m_zoomed = false;
   if (m_layered) cairo_surface_destroy(m_layered);
   m_layered = nullptr;

@@ -162,6 +162,7 @@ class GtkWindowPeer : public WindowPeer {
   // A press on the caption becomes a move once the pointer goes far enough
   // with the button held, so that a double-click is not taken for a drag.
   std::optional<GdkEventButton> m_dragFrom;
+  std::optional<Point> m_moveFrom;  // the window's place when the move began
   guint32 m_lastPressTime = 0;  // for telling double-clicks
   Point m_lastPressPoint;
   bool m_lastPressSingle = false;
