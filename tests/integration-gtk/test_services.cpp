@@ -6,7 +6,12 @@
 #include <jsc/jsc.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <future>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -65,6 +70,51 @@ TEST(GtkServicesTest, AppendGoesToTheEndOfExistingFilesOnly) {
   EXPECT_FALSE(platform.AppendToExistingFile(dir / "missing.ini", "x"));
   EXPECT_FALSE(fs::exists(dir / "missing.ini"));
   EXPECT_FALSE(platform.AppendToExistingFile(dir, "x"));
+}
+
+// Whatever else sits under the settings file's name is left alone at once:
+// a FIFO without a reader would otherwise hold the GUI thread in open().
+TEST(GtkServicesTest, AppendLeavesAnythingButARegularFileAloneWithoutWaiting) {
+  const fs::path dir = fs::path(TestHome()) / "append-odd";
+  fs::create_directories(dir);
+  const fs::path fifo = dir / "fifo.ini";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path regular = dir / "regular.ini";
+  std::ofstream(regular) << "a=b";
+  fs::create_directory(dir / "directory.ini");
+  fs::create_symlink(dir / "nowhere.ini", dir / "dangling.ini");
+  fs::create_symlink(fifo, dir / "to-fifo.ini");
+  fs::create_symlink(regular, dir / "to-regular.ini");
+  struct Case {
+    const char* name;
+    bool appended;
+  };
+  for (const Case c : {Case{"fifo.ini", false}, Case{"directory.ini", false}, Case{"dangling.ini", false},
+                       Case{"to-fifo.ini", false}, Case{"to-regular.ini", true}}) {
+    SCOPED_TRACE(c.name);
+    const fs::path path = dir / c.name;
+    auto call = std::async(std::launch::async, [&] { return ui::GetPlatform().AppendToExistingFile(path, "x=y"); });
+    if (call.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      // Let the stuck open go before failing.
+      const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+      call.wait();
+      if (reader >= 0) close(reader);
+      ADD_FAILURE() << "the append waited";
+      continue;
+    }
+    EXPECT_EQ(call.get(), c.appended);
+  }
+  // A FIFO with a reader is not written to either.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  EXPECT_FALSE(ui::GetPlatform().AppendToExistingFile(fifo, "x=y"));
+  char byte = 0;
+  EXPECT_EQ(read(reader, &byte, 1), 0);  // nothing arrived, no writer left
+  close(reader);
+  // Nothing was made, and the one file reached through a link got the text.
+  EXPECT_FALSE(fs::exists(dir / "nowhere.ini"));
+  EXPECT_TRUE(fs::is_empty(dir / "directory.ini"));
+  EXPECT_EQ(ReadFile(regular), "a=bx=y");
 }
 
 TEST(GtkServicesTest, StartedProcessGetsItsArgumentsSplitAsAWindowsProgramWould) {

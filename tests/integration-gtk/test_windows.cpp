@@ -59,6 +59,10 @@ class Recording : public ui::Dialog {
     if (message.kind == ui::Message::Kind::KeyDown) keys.push_back(message.key);
     return filter && filter(message);
   }
+  void OnNcLButtonDown(ui::Hit hit, ui::Point screen) override {
+    log.push_back("ncdown");
+    ui::Dialog::OnNcLButtonDown(hit, screen);
+  }
   ui::Hit OnNcHitTest(ui::Point screen) override {
     const auto hit = ui::Dialog::OnNcHitTest(screen);
     return hitAnswer ? *hitAnswer : hit;
@@ -261,6 +265,7 @@ TEST(GtkWindowTest, LayeredPictureShowsItsAlphaAndLetsTheScreenThroughWhereTrans
     w.Peer().UpdateLayered(picture);
     w.MoveWindow(ui::Rect::FromXYWH(400, 300, 90, 40));
   };
+  PumpFor(std::chrono::milliseconds(300));  // windows of earlier tests gone from the screen
   const auto below = ScreenPixel(475, 320);
   ASSERT_TRUE(window.Create(nullptr));
   EXPECT_EQ(window.GetWindowRect(), ui::Rect::FromXYWH(400, 300, 90, 40));
@@ -351,10 +356,14 @@ TEST(GtkWindowTest, CaptionDragMovesTheWindowAndReportsEachMove) {
   window.log.clear();
   Xdotool("mousemove 350 250 mousedown 1 sleep 0.1 mousemove 370 260 sleep 0.05 mousemove 390 270 sleep 0.05 "
           "mousemove 410 280");
-  PumpFor(std::chrono::milliseconds(200));
-  Xdotool("mouseup 1");
+  // Still held: the window is already where the pointer took it, and it
+  // said so at each step, not only at the drop.
   const ui::Rect moved = ui::Rect::FromXYWH(360, 230, 200, 120);
   EXPECT_TRUE(PumpUntil([&] { return window.GetWindowRect() == moved; }));
+  EXPECT_TRUE(ShownAt(window, moved));
+  EXPECT_GE(Only(window.log, "move").size(), 2u);
+  Xdotool("mouseup 1");
+  PumpFor(std::chrono::milliseconds(300));
   EXPECT_TRUE(ShownAt(window, moved));
   ASSERT_FALSE(Only(window.log, "move").empty());
   EXPECT_EQ(Only(window.log, "move").back(), "move 360,230");
@@ -373,15 +382,12 @@ TEST(GtkWindowTest, OwnedWindowGoesWithItsOwner) {
   EXPECT_THAT(Only(owned.log, "close"), testing::IsEmpty());
 }
 
-}  // namespace
-}  // namespace kqvtest
 
-namespace kqvtest {
-namespace {
-
-// Presses keys a moment from now, while the caller is inside a modal loop.
-void KeysLater(const std::string& keys) {
-  gchar* argv[] = {g_strdup("/bin/sh"), g_strdup("-c"), g_strdup(("sleep 0.4; xdotool key " + keys).c_str()), nullptr};
+// Runs an xdotool command a moment from now, while the caller is inside a
+// modal loop.
+void XdotoolLater(const std::string& arguments) {
+  gchar* argv[] = {g_strdup("/bin/sh"), g_strdup("-c"), g_strdup(("sleep 0.3; xdotool " + arguments).c_str()),
+                   nullptr};
   g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, nullptr);
   for (gchar* arg : argv) g_free(arg);
 }
@@ -396,48 +402,126 @@ GtkMessageDialog* OpenMessageBox() {
   return found;
 }
 
-TEST(GtkWindowTest, MessageBoxAsksAndAnswersWithTheButtonPressed) {
+std::string ButtonLabel(GtkMessageDialog* box, int response) {
+  GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), response);
+  return button ? gtk_button_get_label(GTK_BUTTON(button)) : "";
+}
+
+// A screen point in the middle of one of the box's buttons.
+ui::Point ButtonCentre(GtkMessageDialog* box, int response) {
+  GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), response);
+  GtkAllocation area;
+  gtk_widget_get_allocation(button, &area);
+  int x = 0, y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(box)), &x, &y);
+  return {x + area.x + area.width / 2, y + area.y + area.height / 2};
+}
+
+// Every way a player answers or closes a box ends it once, with the answer
+// Windows gives, without a critical (the suite runs with fatal criticals).
+TEST(GtkWindowTest, MessageBoxAnswersEveryCloseWithoutTakingItsOwnersInput) {
   struct Case {
     unsigned style;
-    const char* keys;
+    const char* action;  // what the player does with the box open
     int answer;
   };
-  Recording owner(102);
-  ASSERT_TRUE(owner.Create(nullptr));
-  for (const Case c : {Case{ui::kMbYesNo, "alt+y", ui::kIdYes}, Case{ui::kMbYesNo, "alt+n", ui::kIdNo},
-                       Case{ui::kMbOk, "alt+o", ui::kIdOk}}) {
-    SCOPED_TRACE(c.keys);
-    // What the box shows, read while it is open.
+  struct Seen {
     std::string title, text;
     GtkMessageType type = GTK_MESSAGE_ERROR;
     GtkWindow* parent = nullptr;
-    struct Look {
-      std::string* title;
-      std::string* text;
-      GtkMessageType* type;
-      GtkWindow** parent;
-    } look{&title, &text, &type, &parent};
-    g_timeout_add(200, [](gpointer data) -> gboolean {
-      auto* l = static_cast<Look*>(data);
+    std::vector<std::string> labels;
+    ui::Point centre;
+    std::size_t ownerLogBefore = 0;
+    std::string action;
+    ui::Point ownerCorner;
+    Recording* owner = nullptr;
+    int polls = 0;
+  };
+  Recording owner(102);
+  owner.hitAnswer = ui::Hit::Caption;
+  ASSERT_TRUE(owner.Create(nullptr));
+  owner.MoveWindow(ui::Rect::FromXYWH(300, 200, 640, 400), true);
+  ASSERT_TRUE(ShownAt(owner, ui::Rect::FromXYWH(300, 200, 640, 400)));
+  for (const Case c : {Case{ui::kMbYesNo, "key y", ui::kIdYes}, Case{ui::kMbYesNo, "key n", ui::kIdNo},
+                       Case{ui::kMbYesNo, "key Return", ui::kIdYes}, Case{ui::kMbYesNo, "click no", ui::kIdNo},
+                       Case{ui::kMbYesNo, "click yes", ui::kIdYes}, Case{ui::kMbYesNo, "key Escape", ui::kIdNo},
+                       Case{ui::kMbYesNo, "key alt+F4", ui::kIdNo}, Case{ui::kMbOk, "key Return", ui::kIdOk},
+                       Case{ui::kMbOk, "key Escape", ui::kIdOk}, Case{ui::kMbOk, "key alt+F4", ui::kIdOk}}) {
+    SCOPED_TRACE(c.action);
+    Seen seen;
+    seen.action = c.action;
+    seen.owner = &owner;
+    seen.ownerCorner = {310, 210};
+    g_timeout_add(100, [](gpointer data) -> gboolean {
+      auto* s = static_cast<Seen*>(data);
       GtkMessageDialog* box = OpenMessageBox();
-      if (!box) return G_SOURCE_CONTINUE;
-      *l->title = gtk_window_get_title(GTK_WINDOW(box));
+      GdkWindow* gdk = box ? gtk_widget_get_window(GTK_WIDGET(box)) : nullptr;
+      if (!gdk || !gdk_window_is_viewable(gdk)) return G_SOURCE_CONTINUE;
+      // Placed by the window manager before it is looked at.
+      if (++s->polls < 4) return G_SOURCE_CONTINUE;
+      s->title = gtk_window_get_title(GTK_WINDOW(box));
       gchar* message = nullptr;
-      g_object_get(box, "text", &message, "message-type", l->type, nullptr);
-      *l->text = message ? message : "";
+      g_object_get(box, "text", &message, "message-type", &s->type, nullptr);
+      s->text = message ? message : "";
       g_free(message);
-      *l->parent = gtk_window_get_transient_for(GTK_WINDOW(box));
+      s->parent = gtk_window_get_transient_for(GTK_WINDOW(box));
+      for (int response : {GTK_RESPONSE_YES, GTK_RESPONSE_NO, GTK_RESPONSE_OK}) {
+        const std::string label = ButtonLabel(box, response);
+        if (!label.empty()) s->labels.push_back(label);
+      }
+      int x = 0, y = 0;
+      gdk_window_get_origin(gdk, &x, &y);
+      s->centre = {x + gdk_window_get_width(gdk) / 2, y + gdk_window_get_height(gdk) / 2};
+      // A press on the owner while the box is up reaches nothing of it.
+      s->ownerLogBefore = s->owner->log.size();
+      Xdotool("mousemove " + std::to_string(s->ownerCorner.x) + " " + std::to_string(s->ownerCorner.y) +
+              " click 1");
+      PumpFor(std::chrono::milliseconds(300));
+      s->ownerLogBefore = s->owner->log.size() - s->ownerLogBefore;
+      if (s->action.rfind("click ", 0) == 0) {
+        const ui::Point at = ButtonCentre(box, s->action == "click yes" ? GTK_RESPONSE_YES : GTK_RESPONSE_NO);
+        XdotoolLater("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1");
+      } else {
+        // The box has the focus once it is up; the keys go to it.
+        gtk_window_present(GTK_WINDOW(box));
+        XdotoolLater(s->action);
+      }
       return G_SOURCE_REMOVE;
-    }, &look);
-    KeysLater(c.keys);
+    }, &seen);
     EXPECT_EQ(owner.MessageBox("正在游戏中，确定退出？", "关闭提示", c.style), c.answer);
-    EXPECT_EQ(title, "关闭提示");
-    EXPECT_EQ(text, "正在游戏中，确定退出？");
-    EXPECT_EQ(type, GTK_MESSAGE_OTHER);  // no icon
-    EXPECT_EQ(parent, GTK_WINDOW(WidgetOf(owner)));
+    EXPECT_EQ(seen.title, "关闭提示");
+    EXPECT_EQ(seen.text, "正在游戏中，确定退出？");
+    EXPECT_EQ(seen.type, GTK_MESSAGE_OTHER);  // no icon
+    EXPECT_EQ(seen.parent, GTK_WINDOW(WidgetOf(owner)));
+    const std::vector<std::string> labels =
+        c.style == ui::kMbYesNo ? std::vector<std::string>{"是", "否"} : std::vector<std::string>{"确定"};
+    EXPECT_EQ(seen.labels, labels);
+    EXPECT_NEAR(seen.centre.x, 300 + 320, 2);
+    // The window manager puts its title bar where GTK asked for the box.
+    EXPECT_NEAR(seen.centre.y, 200 + 200, 24);
+    EXPECT_EQ(seen.ownerLogBefore, 0u) << "the owner took a click while its box was up";
     EXPECT_EQ(OpenMessageBox(), nullptr);
+    PumpFor(std::chrono::milliseconds(200));
   }
+  // With no box up the same click reaches the owner: the check above can fail.
+  const std::size_t before = owner.log.size();
+  Xdotool("mousemove 310 210 click 1");
+  EXPECT_TRUE(PumpUntil([&] { return owner.log.size() > before; }, std::chrono::seconds(3)));
   owner.DestroyWindow();
+}
+
+// The box goes with its owner: the wait ends, and nothing is freed twice.
+TEST(GtkWindowTest, MessageBoxEndsWhenItsOwnerIsDestroyed) {
+  Recording owner(102);
+  ASSERT_TRUE(owner.Create(nullptr));
+  g_timeout_add(300, [](gpointer data) -> gboolean {
+    if (!OpenMessageBox()) return G_SOURCE_CONTINUE;
+    static_cast<Recording*>(data)->DestroyWindow();
+    return G_SOURCE_REMOVE;
+  }, &owner);
+  EXPECT_EQ(owner.MessageBox("确定清理浏览器缓存？", "清理提示", ui::kMbYesNo), ui::kIdNo);
+  EXPECT_FALSE(owner.IsWindow());
+  EXPECT_EQ(OpenMessageBox(), nullptr);
 }
 
 }  // namespace

@@ -343,7 +343,10 @@ gboolean GtkBrowser::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*
   // S_OK: the host has shown its own menu (perhaps none), so WebKit shows none.
   Point at;
   gdouble x = 0, y = 0;
-  if (event && gdk_event_get_root_coords(event, &x, &y)) at = {static_cast<int>(x), static_cast<int>(y)};
+  if (event && gdk_event_get_root_coords(event, &x, &y)) {
+    const Point origin = ScreenOrigin();
+    at = {static_cast<int>(x) - origin.x, static_cast<int>(y) - origin.y};
+  }
   return browser->m_uiHandler->ShowContextMenu(kContextMenuDefault, &at, nullptr, nullptr) == kSOk;
 }
 

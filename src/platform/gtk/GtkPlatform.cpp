@@ -5,6 +5,7 @@
 #include <linux/if_packet.h>
 #include <net/if.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,21 +35,32 @@ std::unique_ptr<WindowPeer> GtkPlatform::CreateWindowPeer(Window& window) {
   return std::make_unique<GtkWindowPeer>(window);
 }
 
-Size GtkPlatform::ScreenSize() const {
+namespace {
+
+// The primary monitor in the desktop's logical pixels, the units windows
+// move in (GDK scales them to device pixels itself).
+GdkRectangle PrimaryMonitorArea() {
+  GdkRectangle area{0, 0, 0, 0};
   GdkDisplay* display = gdk_display_get_default();
-  if (!display) return {};
+  if (!display) return area;
   GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
   if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
-  if (monitor) {
-    GdkRectangle area;
-    gdk_monitor_get_geometry(monitor, &area);
-    const int scale = gdk_monitor_get_scale_factor(monitor);
-    return {area.width * scale, area.height * scale};
-  }
-  GdkScreen* screen = gdk_display_get_default_screen(display);
-  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  return {gdk_screen_get_width(screen), gdk_screen_get_height(screen)};
-  G_GNUC_END_IGNORE_DEPRECATIONS
+  if (monitor) gdk_monitor_get_geometry(monitor, &area);
+  return area;
+}
+
+}  // namespace
+
+Size GtkPlatform::ScreenSize() const {
+  const GdkRectangle area = PrimaryMonitorArea();
+  return {area.width, area.height};
+}
+
+Point ScreenOrigin() {
+  // Windows puts the primary monitor's corner at (0, 0); so do the system's
+  // coordinates here, whatever the monitor layout.
+  const GdkRectangle area = PrimaryMonitorArea();
+  return {area.x, area.y};
 }
 
 void GtkPlatform::PostQuit(int exitCode) {
@@ -227,8 +239,17 @@ bool GtkPlatform::StartProcess(const std::string& path, const std::string& argum
 }
 
 bool GtkPlatform::AppendToExistingFile(const std::string& path, const std::string& bytes) {
-  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  // Only an existing regular file: opening a FIFO for writing would wait for
+  // a reader on the GUI thread, so the open never blocks and anything else
+  // found under the name is left alone.
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return false;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return false;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   std::size_t done = 0;
   bool ok = true;
   while (done < bytes.size()) {

@@ -67,6 +67,10 @@ class GtkPlatform : public Platform {
 // The installed platform, for the backend's own classes.
 GtkPlatform& Backend();
 
+// Where the system's screen coordinates start on the desktop: the primary
+// monitor's top-left corner. System point = desktop point - ScreenOrigin().
+Point ScreenOrigin();
+
 // The text after the executable's name as a Windows program would receive it.
 std::string JoinCommandLine(const std::vector<std::string>& args);
 

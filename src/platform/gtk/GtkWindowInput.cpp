@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/gtk/DialogTemplates.h"
+#include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeerInternal.h"
 
 namespace ui::gtk {
@@ -75,7 +76,8 @@ bool IsNonClient(Hit hit) {
 }
 
 Point ScreenPoint(double x, double y) {
-  return {static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))};
+  const Point origin = ScreenOrigin();
+  return {static_cast<int>(std::lround(x)) - origin.x, static_cast<int>(std::lround(y)) - origin.y};
 }
 
 }  // namespace
@@ -208,6 +210,7 @@ void GtkWindowPeer::Close() {
 
 gboolean GtkWindowPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
+  if (peer->InputBlocked()) return TRUE;
   if (peer->m_destroying || event->button != 1) return FALSE;
   // Windows reports a second press soon after the first as a double-click
   // instead of a press; GTK reports both, and a double-click event besides.
@@ -251,6 +254,7 @@ gboolean GtkWindowPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointe
 
 gboolean GtkWindowPeer::OnButtonRelease(GtkWidget*, GdkEventButton* event, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
+  if (peer->InputBlocked()) return TRUE;
   if (peer->m_destroying || event->button != 1) return FALSE;
   peer->m_dragFrom.reset();
   peer->m_moveFrom.reset();
@@ -276,6 +280,7 @@ gboolean GtkWindowPeer::OnButtonRelease(GtkWidget*, GdkEventButton* event, gpoin
 
 gboolean GtkWindowPeer::OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
+  if (peer->InputBlocked()) return TRUE;
   if (peer->m_destroying) return FALSE;
   if (peer->m_dragFrom) {
     const GdkEventButton& from = *peer->m_dragFrom;
@@ -330,6 +335,7 @@ gboolean GtkWindowPeer::OnLeave(GtkWidget*, GdkEventCrossing*, gpointer self) {
 
 gboolean GtkWindowPeer::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
+  if (peer->InputBlocked()) return TRUE;
   if (peer->m_destroying) return FALSE;
   NativeKey native{event, GTK_WINDOW(widget)};
   const unsigned key = VirtualKeyFromKeyval(event->keyval);
@@ -351,7 +357,8 @@ gboolean GtkWindowPeer::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpoint
 
 gboolean GtkWindowPeer::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
-  if (!peer->m_destroying) peer->Close();
+  // A window whose modal box is up cannot be closed under it.
+  if (!peer->m_destroying && !peer->InputBlocked()) peer->Close();
   return TRUE;  // the window goes only when the system destroys it
 }
 

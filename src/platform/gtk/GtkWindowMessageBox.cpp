@@ -1,41 +1,111 @@
-#include "platform/gtk/GtkWindowPeer.h"
+#include <gdk/gdkkeysyms.h>
 
 #include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/GtkWindowPeer.h"
 
 namespace ui::gtk {
+
+namespace {
+
+// The texts the system shows are Chinese; so are the buttons, whatever the
+// desktop's language.
+constexpr const char* kYesLabel = "是";
+constexpr const char* kNoLabel = "否";
+constexpr const char* kOkLabel = "确定";
+
+struct Answer {
+  GMainLoop* loop = nullptr;
+  int response = GTK_RESPONSE_NONE;
+  bool destroyed = false;
+};
+
+void Finish(Answer& answer, int response) {
+  if (answer.response == GTK_RESPONSE_NONE) answer.response = response;
+  g_main_loop_quit(answer.loop);
+}
+
+}  // namespace
+
+void GtkWindowPeer::CentreOnOwner(GtkWindow* box) const {
+  // Placed by its full size, as Windows centres a box on its owner: GTK's own
+  // centring measures the box before its text is laid out.
+  gtk_widget_show_all(gtk_dialog_get_content_area(GTK_DIALOG(box)));
+  GtkRequisition natural{};
+  gtk_widget_get_preferred_size(GTK_WIDGET(box), nullptr, &natural);
+  Rect around = m_rect;
+  if (!m_widget || !gtk_widget_get_visible(m_widget) || around.IsEmpty()) {
+    const Size screen = GetPlatform().ScreenSize();
+    around = Rect::FromXYWH(0, 0, screen.cx, screen.cy);
+  }
+  const Point origin = ScreenOrigin();
+  gtk_window_move(box, origin.x + around.left + (around.Width() - natural.width) / 2,
+                  origin.y + around.top + (around.Height() - natural.height) / 2);
+}
 
 int GtkWindowPeer::MessageBox(const std::string& text, const std::string& caption, unsigned style) {
   const bool yesNo = (style & 0xF) == kMbYesNo;
   const int dismissed = yesNo ? kIdNo : kIdOk;
   GtkPlatform& platform = Backend();
   if (platform.QuitPosted()) return dismissed;
-  GtkWidget* box = gtk_message_dialog_new(m_widget ? GTK_WINDOW(m_widget) : nullptr,
-                                          static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-                                          GTK_MESSAGE_OTHER, yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s",
-                                          text.c_str());
+  GtkWidget* box = gtk_message_dialog_new(m_widget ? GTK_WINDOW(m_widget) : nullptr, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+                                          GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", text.c_str());
+  // Our reference keeps the box's memory until we let go of it, however the
+  // box goes (its close button, Escape, the window manager, its owner).
+  g_object_ref_sink(box);
   gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
-  struct Answer {
-    GMainLoop* loop;
-    int response = GTK_RESPONSE_NONE;
-  } answer{g_main_loop_new(nullptr, FALSE)};
+  if (yesNo) {
+    gtk_dialog_add_button(GTK_DIALOG(box), kYesLabel, GTK_RESPONSE_YES);
+    gtk_dialog_add_button(GTK_DIALOG(box), kNoLabel, GTK_RESPONSE_NO);
+    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_YES);
+  } else {
+    gtk_dialog_add_button(GTK_DIALOG(box), kOkLabel, GTK_RESPONSE_OK);
+    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+  }
+
+  Answer answer{g_main_loop_new(nullptr, FALSE)};
   g_signal_connect(box, "response", G_CALLBACK(+[](GtkDialog*, gint response, gpointer data) {
+                     Finish(*static_cast<Answer*>(data), response);
+                   }),
+                   &answer);
+  // The window manager's close and Escape only answer; the box goes below.
+  g_signal_connect(box, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer data) -> gboolean {
+                     Finish(*static_cast<Answer*>(data), GTK_RESPONSE_DELETE_EVENT);
+                     return TRUE;
+                   }),
+                   &answer);
+  // Y and N answer a question box without Alt, as on Windows.
+  g_signal_connect(box, "key-press-event", G_CALLBACK(+[](GtkWidget* widget, GdkEventKey* event, gpointer data) -> gboolean {
                      auto* a = static_cast<Answer*>(data);
-                     a->response = response;
+                     if (!g_object_get_data(G_OBJECT(widget), "kqv-yes-no")) return FALSE;
+                     if (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK)) return FALSE;
+                     const guint key = gdk_keyval_to_lower(event->keyval);
+                     if (key == GDK_KEY_y) Finish(*a, GTK_RESPONSE_YES);
+                     else if (key == GDK_KEY_n) Finish(*a, GTK_RESPONSE_NO);
+                     else return FALSE;
+                     return TRUE;
+                   }),
+                   &answer);
+  if (yesNo) g_object_set_data(G_OBJECT(box), "kqv-yes-no", GINT_TO_POINTER(1));
+  // Gone with its owner: that ends the wait too.
+  g_signal_connect(box, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
+                     auto* a = static_cast<Answer*>(data);
+                     a->destroyed = true;
                      g_main_loop_quit(a->loop);
                    }),
                    &answer);
-  // Destroyed with its owner: that ends the wait too.
-  g_signal_connect(box, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
-                     g_main_loop_quit(static_cast<Answer*>(data)->loop);
-                   }),
-                   &answer);
-  gtk_widget_show_all(box);
-  platform.PushModalLoop(answer.loop);
-  g_main_loop_run(answer.loop);
-  platform.PopModalLoop(answer.loop);
+
+  {
+    const InputBlock block(this);  // the owner takes no input meanwhile, as on Windows
+    CentreOnOwner(GTK_WINDOW(box));
+    gtk_widget_show_all(box);
+    platform.PushModalLoop(answer.loop);
+    g_main_loop_run(answer.loop);
+    platform.PopModalLoop(answer.loop);
+  }
   g_main_loop_unref(answer.loop);
   g_signal_handlers_disconnect_by_data(box, &answer);
-  gtk_widget_destroy(box);
+  if (!answer.destroyed) gtk_widget_destroy(box);
+  g_object_unref(box);
   switch (answer.response) {
     case GTK_RESPONSE_YES:
       return kIdYes;

@@ -56,7 +56,8 @@ void GtkWindowPeer::BuildWidget(const DialogTemplate& dialog, GtkWindowPeer* own
   gtk_window_set_default_size(window, size.cx, size.cy);
   // Templates place their windows at the origin; an explicit position also
   // keeps the window manager from choosing one.
-  gtk_window_move(window, 0, 0);
+  const Point origin = ScreenOrigin();
+  gtk_window_move(window, origin.x, origin.y);
   m_rect = Rect::FromXYWH(0, 0, size.cx, size.cy);
   m_pendingRects.clear();
   if (owner && owner->m_widget) {
@@ -161,6 +162,27 @@ gboolean GtkWindowPeer::OnMapped(GtkWidget* widget, GdkEvent*, gpointer) {
   return FALSE;
 }
 
+GtkWindowPeer::InputBlock::InputBlock(GtkWindowPeer* owner) : m_owner(owner) {
+  if (!m_owner || m_owner->m_inputBlocks++ > 0 || !m_owner->m_container) return;
+  // An insensitive container passes no input to the page or the buttons;
+  // the window's own handlers look at InputBlocked. The focus goes with the
+  // sensitivity, so it is kept to give back.
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(m_owner->m_widget));
+  if (focus) g_object_add_weak_pointer(G_OBJECT(focus), reinterpret_cast<gpointer*>(&m_owner->m_blockedFocus));
+  m_owner->m_blockedFocus = focus;
+  gtk_widget_set_sensitive(m_owner->m_container, FALSE);
+}
+
+GtkWindowPeer::InputBlock::~InputBlock() {
+  if (!m_owner || --m_owner->m_inputBlocks > 0) return;
+  GtkWidget* focus = m_owner->m_blockedFocus;
+  if (focus) g_object_remove_weak_pointer(G_OBJECT(focus), reinterpret_cast<gpointer*>(&m_owner->m_blockedFocus));
+  m_owner->m_blockedFocus = nullptr;
+  if (!m_owner->m_container) return;
+  gtk_widget_set_sensitive(m_owner->m_container, TRUE);
+  if (focus && gtk_widget_get_toplevel(focus) == m_owner->m_widget) gtk_widget_grab_focus(focus);
+}
+
 int GtkWindowPeer::RunModal(int templateId, WindowPeer* owner) {
   m_modal = true;
   m_modalResult.reset();
@@ -172,6 +194,7 @@ int GtkWindowPeer::RunModal(int templateId, WindowPeer* owner) {
   if (!m_modalResult && !platform.QuitPosted() && m_widget) {
     // A modal dialog is always shown, whatever its template says.
     if (!IsVisible()) Show(ShowCommand::ShowNormal);
+    const InputBlock block(m_owner);
     m_loop = g_main_loop_new(nullptr, FALSE);
     platform.PushModalLoop(m_loop);
     g_main_loop_run(m_loop);
@@ -285,7 +308,8 @@ void GtkWindowPeer::SetWindowRect(const Rect& rect, bool fromSystem) {
     if (m_settleTimer) g_source_remove(m_settleTimer);
     m_settleTimer = g_timeout_add(kSettleMs, OnSettle, this);
     GtkWindow* window = GTK_WINDOW(m_widget);
-    gtk_window_move(window, rect.left, rect.top);
+    const Point origin = ScreenOrigin();
+    gtk_window_move(window, rect.left + origin.x, rect.top + origin.y);
     gtk_window_resize(window, std::max(1, rect.Width()), std::max(1, rect.Height()));
     if (rect.IsEmpty()) {
       // A window of no size shows nothing.
@@ -345,7 +369,8 @@ void GtkWindowPeer::NotifyMoveSize(bool moved, bool sized) {
 gboolean GtkWindowPeer::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
   if (peer->m_destroying) return FALSE;
-  const Rect reported = Rect::FromXYWH(event->x, event->y, event->width, event->height);
+  const Point origin = ScreenOrigin();
+  const Rect reported = Rect::FromXYWH(event->x - origin.x, event->y - origin.y, event->width, event->height);
   auto& pending = peer->m_pendingRects;
   if (!pending.empty()) {
     if (reported == pending.back()) {
@@ -386,7 +411,8 @@ gboolean GtkWindowPeer::OnSettle(gpointer self) {
   int x = 0, y = 0, width = 0, height = 0;
   gdk_window_get_origin(window, &x, &y);
   gdk_window_get_geometry(window, nullptr, nullptr, &width, &height);
-  const Rect actual = Rect::FromXYWH(x, y, width, height);
+  const Point origin = ScreenOrigin();
+  const Rect actual = Rect::FromXYWH(x - origin.x, y - origin.y, width, height);
   if (actual != peer->m_rect) peer->SetWindowRect(actual, true);
   return G_SOURCE_REMOVE;
 }

@@ -74,6 +74,20 @@ class GtkWindowPeer : public WindowPeer {
   void TrackMouseLeave() override { m_trackingLeave = m_widget != nullptr; }
   void PaintNonClient(const std::function<void(Canvas&)>& paint) override;
 
+  // Keeps a window from taking input while a modal window it owns is up,
+  // as Windows disables the owner of a modal dialog or message box.
+  class InputBlock {
+   public:
+    explicit InputBlock(GtkWindowPeer* owner);
+    ~InputBlock();
+    InputBlock(const InputBlock&) = delete;
+    InputBlock& operator=(const InputBlock&) = delete;
+
+   private:
+    GtkWindowPeer* m_owner;
+  };
+  bool InputBlocked() const { return m_inputBlocks > 0; }
+
   // For the children: the GTK window, the container they are placed in, and
   // where the client area starts inside the window.
   GtkWidget* Widget() const { return m_widget; }
@@ -102,6 +116,7 @@ class GtkWindowPeer : public WindowPeer {
   void SysCommand(SysCommand command);
   void DefaultSysCommand(ui::SysCommand command);
   void Close();
+  void CentreOnOwner(GtkWindow* box) const;
   void ForgetWidget();
 
   static gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer self);
@@ -142,6 +157,8 @@ class GtkWindowPeer : public WindowPeer {
   int m_smallIcon = 0;
 
   // Modal loop.
+  int m_inputBlocks = 0;  // modal windows owned by this one that are up
+  GtkWidget* m_blockedFocus = nullptr;  // the focus before they came, weak
   bool m_modal = false;
   std::optional<int> m_modalResult;
   GMainLoop* m_loop = nullptr;

@@ -12,6 +12,10 @@ int main(int argc, char** argv) {
   // and draws the same pages.
   setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  // The launcher places its two windows itself and keeps one on the other,
+  // which Wayland does not let a client do: a Wayland session runs the
+  // client through XWayland.
+  gdk_set_allowed_backends("x11");
   gtk_init(&argc, &argv);
 
   // Kept to the end of the process: windows the system never frees still
