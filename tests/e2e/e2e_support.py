@@ -16,6 +16,17 @@ def geometry(window):
     return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
 
+def client_area(window):
+    """A window's own area on the screen, without the window manager's frame
+    (xdotool counts the frame's offset twice for decorated windows)."""
+    values = {}
+    for line in run("xwininfo", "-id", window).splitlines():
+        key, _, value = line.strip().partition(":")
+        values[key] = value.strip()
+    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+            int(values["Width"]), int(values["Height"]))
+
+
 def transient_for(window):
     text = run("xprop", "-id", window, "WM_TRANSIENT_FOR", check=False)
     if "window id #" not in text:

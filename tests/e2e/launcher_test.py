@@ -15,6 +15,13 @@ from xdotool, judged by screenshots, window states and the request log:
     LoginOnPage       the form on the page, submitted (POST) with Return
     LoginInFrame      the form in an iframe, submitted (GET) with its button
     LoginToGameClient the airclient build hands the address to game/KQVClient
+    StaysUsable       clicks, drags and Alt+Tab never hide the panel; every
+                      way out of the close confirmation; the close button ends
+    ScaledScreen      with GDK_SCALE=2 the launcher sits at its place in the
+                      desktop's logical pixels (run on a 3840x2160 display)
+
+Every run ends the client through its own close paths, and the client runs
+with G_DEBUG=fatal-criticals: a GTK critical ends it, and the test with it.
 """
 
 import argparse
@@ -41,7 +48,7 @@ sys.path.insert(0, str(SANDBOX_DIR))
 import pages_platform  # noqa: E402  (the page's layout and colour, shared with the page)
 import sandbox  # noqa: E402
 from routes import SandboxState  # noqa: E402
-from e2e_support import SCREEN, Screenshot, geometry, run, stop, transient_for  # noqa: E402
+from e2e_support import SCREEN, Screenshot, client_area, geometry, run, stop, transient_for  # noqa: E402
 
 PORT = 47800  # where the client's built-in addresses point
 SPLASH_SIZE = (1357, 852)
@@ -157,6 +164,8 @@ class LauncherRun(unittest.TestCase):
 
     modes = {}  # the stand-in's switches for this run
     name = "run"
+    scale = 1  # device pixels per logical pixel
+    extra_env = {}
 
     @classmethod
     def setUpClass(cls):
@@ -167,7 +176,7 @@ class LauncherRun(unittest.TestCase):
         env = dict(os.environ, HOME=cls.home, XDG_DATA_HOME=os.path.join(cls.home, "data"),
                    XDG_CACHE_HOME=os.path.join(cls.home, "cache"),
                    XDG_CONFIG_HOME=os.path.join(cls.home, "config"),
-                   no_proxy="*", NO_PROXY="*")
+                   no_proxy="*", NO_PROXY="*", G_DEBUG="fatal-criticals", **cls.extra_env)
         for proxy in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
             env.pop(proxy, None)
         cls.log = open(os.path.join(ARGS.out, f"client-{cls.name}.log"), "wb")
@@ -184,11 +193,39 @@ class LauncherRun(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
+        problem = cls.close_client()
         stop(cls.client)
         cls.log.close()
         with open(os.path.join(ARGS.out, f"requests-{cls.name}.jsonl"), "w", encoding="utf-8") as f:
             f.write(STATE.log_lines())
         shutil.rmtree(cls.home, ignore_errors=True)
+        if problem:
+            raise AssertionError(problem)
+
+    @classmethod
+    def close_client(cls):
+        """Ends a client still running the way a player would: every window
+        it shows gets a close request from the window manager (Alt+F4), and
+        the launcher's confirmation is answered Yes."""
+        deadline = time.monotonic() + 15
+        while cls.client.poll() is None and time.monotonic() < deadline:
+            windows = client_windows(cls.client.pid)
+            boxes = [w for w in windows if w not in (cls.splash, cls.overlay)
+                     and transient_for(w) in (cls.splash, cls.overlay)]
+            if boxes:
+                run("xdotool", "windowactivate", "--sync", boxes[0], check=False)
+                run("xdotool", "key", "y", check=False)
+            elif windows:
+                # The splash's close ends the launcher; the overlay's only hides it.
+                target = cls.splash if cls.splash in windows else windows[-1]
+                run("xdotool", "windowactivate", "--sync", target, check=False)
+                run("xdotool", "key", "alt+F4", check=False)
+            time.sleep(1.0)
+        if cls.client.poll() is None:
+            return "the client did not end through its own close paths"
+        if cls.client.returncode != 0:
+            return f"the client ended with {cls.client.returncode} (see client-{cls.name}.log: a critical?)"
+        return None
 
     @classmethod
     def find_launcher(cls):
@@ -197,7 +234,8 @@ class LauncherRun(unittest.TestCase):
             if cls.client.poll() is not None:
                 raise AssertionError(f"the client ended with {cls.client.returncode} before showing its windows")
             ids = client_windows(cls.client.pid)
-            sized = [w for w in ids if geometry(w)[2:] == SPLASH_SIZE]
+            size = (SPLASH_SIZE[0] * cls.scale, SPLASH_SIZE[1] * cls.scale)
+            sized = [w for w in ids if geometry(w)[2:] == size]
             splash = [w for w in sized if transient_for(w) is None]
             if len(splash) == 1:
                 overlay = [w for w in sized if transient_for(w) == splash[0]]
@@ -438,6 +476,156 @@ class LoginToGameClient(LauncherRun):
             self.assertEqual(json.load(f), ["p", address])
         time.sleep(1.0)  # anything still on its way from the ended client
         self.assertEqual(self.entry_requests(), [], "the stand-in got the game entry")
+
+
+def stacking():
+    """Managed windows, bottom first."""
+    text = run("xprop", "-root", "_NET_CLIENT_LIST_STACKING")
+    return [str(int(w, 16)) for w in text.split("#", 1)[1].replace(",", " ").split()] if "#" in text else []
+
+
+class StaysUsable(LauncherRun):
+    """Whatever the player does to the picture, the login page and the
+    buttons stay on it, as an owned window stays above its owner."""
+
+    name = "usable"
+    GRAB = (250, 500)  # an opaque point of the picture, left of the panel
+
+    def setUp(self):
+        self.locate()
+
+    def locate(self):
+        left, top, _, _ = geometry(self.splash)
+        self.browser = (left + BROWSER[0], top + BROWSER[1], BROWSER[2], BROWSER[3])
+
+    def splash_point(self, x, y):
+        left, top, _, _ = geometry(self.splash)
+        return left + x, top + y
+
+    def assert_usable(self, label):
+        """The overlay is above its splash, on it, and shows the login page."""
+        order = stacking()
+        self.assertLess(order.index(self.splash), order.index(self.overlay),
+                        f"{label}: the splash is above its overlay ({order})")
+        self.assertEqual(geometry(self.overlay), geometry(self.splash), f"{label}: the overlay left the splash")
+        self.locate()
+        path = os.path.join(ARGS.out, f"usable-{label}.png")
+        self.wait_for(lambda: self.shows_page(Screenshot(path)), 5,
+                      f"{label}: the login page is not visible in the panel")
+
+    def close_button(self):
+        x, y, w, h = BUTTONS[4]
+        return self.splash_point(x + w // 2, y + h // 2)
+
+    def open_confirmation(self):
+        x, y = self.close_button()
+        before = set(client_windows(self.client.pid))
+        run("xdotool", "mousemove", "--sync", str(x), str(y))
+        run("xdotool", "click", "1")
+
+        def box():
+            new = [w for w in client_windows(self.client.pid) if w not in before]
+            return new[0] if len(new) == 1 and transient_for(new[0]) == self.overlay else None
+
+        return self.wait_for(box, 10, "the close button did not ask for confirmation")
+
+    def test_1_click_on_the_picture(self):
+        self.wait_for_login_page(os.path.join(ARGS.out, "usable-start.png"))
+        art = Art(ARGS.art)
+        self.assertEqual(art.pixel(*self.GRAB)[3], 255, "the grab point is not on the picture")
+        for _ in range(2):
+            x, y = self.splash_point(*self.GRAB)
+            run("xdotool", "mousemove", "--sync", str(x), str(y))
+            run("xdotool", "click", "1")
+            time.sleep(0.7)
+            self.assert_usable("click")
+
+    def test_2_drag_moves_both_at_every_step(self):
+        start = geometry(self.splash)
+        gx, gy = self.splash_point(*self.GRAB)
+        run("xdotool", "mousemove", "--sync", str(gx), str(gy))
+        run("xdotool", "mousedown", "1")
+        try:
+            path = [(-20, 10), (-60, 30), (-90, 50)]
+            for i, (dx, dy) in enumerate(path):
+                run("xdotool", "mousemove", str(gx + dx), str(gy + dy))
+                time.sleep(0.3)
+                expected = (start[0] + dx, start[1] + dy) + start[2:]
+                # Button still held: both windows are already there.
+                self.wait_for(lambda: geometry(self.splash) == expected and geometry(self.overlay) == expected, 3,
+                              f"step {i}: splash {geometry(self.splash)}, overlay {geometry(self.overlay)}, "
+                              f"expected {expected}")
+                self.assert_usable(f"drag-step-{i}")
+        finally:
+            run("xdotool", "mouseup", "1")
+        time.sleep(0.8)  # late answers of the window manager
+        dropped = (start[0] - 90, start[1] + 50) + start[2:]
+        self.assertEqual((geometry(self.splash), geometry(self.overlay)), (dropped, dropped))
+        self.assert_usable("drop")
+
+    def test_3_alt_tab_back_to_the_launcher(self):
+        # Another program's window over the panel, active.
+        bx, by, _, _ = self.browser
+        other = subprocess.Popen(["xmessage", "-geometry", f"500x300+{bx + 100}+{by + 50}", "another program"],
+                                 stderr=subprocess.DEVNULL)
+        try:
+            def other_on_top():
+                order = stacking()
+                mine = [w for w in order if w in (self.splash, self.overlay)]
+                return order and order[-1] not in mine and len(mine) == 2
+            self.wait_for(other_on_top, 10, "the other program's window did not come up")
+            for attempt in range(3):
+                run("xdotool", "key", "alt+Tab")
+                time.sleep(0.8)
+                if stacking()[-1] in (self.splash, self.overlay):
+                    break
+            self.assertIn(stacking()[-1], (self.splash, self.overlay), "Alt+Tab did not bring the launcher up")
+            self.assert_usable("alt-tab")
+        finally:
+            other.terminate()
+            other.wait(5)
+
+    def test_4_every_way_out_of_the_confirmation(self):
+        for way in ("key n", "key Escape", "key alt+F4", "click no"):
+            box = self.open_confirmation()
+            run("xdotool", "windowactivate", "--sync", box, check=False)
+            if way == "click no":
+                # The box's two buttons share its bottom row: 是 left, 否 right.
+                x, y, w, h = client_area(box)
+                run("xdotool", "mousemove", "--sync", str(x + w * 3 // 4), str(y + h - 12))
+                run("xdotool", "click", "1")
+            else:
+                run("xdotool", *way.split())
+            self.wait_for(lambda: box not in client_windows(self.client.pid), 5, f"{way}: the box stayed")
+            time.sleep(0.5)
+            self.assertIsNone(self.client.poll(), f"{way}: the client ended (code {self.client.returncode})")
+            self.assert_usable(way.replace(" ", "-"))
+
+    def test_5_yes_ends_the_client(self):
+        box = self.open_confirmation()
+        x, y, w, h = client_area(box)
+        run("xdotool", "mousemove", "--sync", str(x + w // 4), str(y + h - 12))
+        run("xdotool", "click", "1")
+        try:
+            code = self.client.wait(10)
+        except subprocess.TimeoutExpired:
+            self.fail("Yes did not end the client")
+        self.assertEqual(code, 0)
+        self.assertEqual(self.entry_requests(), [], "the stand-in got a game entry")
+
+
+class ScaledScreen(LauncherRun):
+    """A desktop scaled 2x: 1920x1080 logical pixels on a 3840x2160 display."""
+
+    name = "scaled"
+    scale = 2
+    extra_env = {"GDK_SCALE": "2"}
+
+    def test_placed_by_the_formula_in_logical_pixels(self):
+        expected = (SPLASH_AT[0] * 2, SPLASH_AT[1] * 2, SPLASH_SIZE[0] * 2, SPLASH_SIZE[1] * 2)
+        time.sleep(1.0)  # late answers of the window manager
+        self.assertEqual(geometry(self.splash), expected)
+        self.assertEqual(geometry(self.overlay), expected)
 
 
 def main():

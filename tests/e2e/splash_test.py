@@ -50,7 +50,7 @@ class SplashWindow(unittest.TestCase):
 
         cls.home = tempfile.mkdtemp(prefix="kqv-e2e-")
         env = dict(os.environ, XDG_DATA_HOME=os.path.join(cls.home, "data"),
-                   XDG_CACHE_HOME=os.path.join(cls.home, "cache"), HOME=cls.home)
+                   XDG_CACHE_HOME=os.path.join(cls.home, "cache"), HOME=cls.home, G_DEBUG="fatal-criticals")
         cls.log = open(os.path.join(ARGS.out, "client.log"), "wb")
         cls.client = subprocess.Popen([ARGS.client], env=env, stdout=cls.log, stderr=subprocess.STDOUT,
                                       cwd=cls.home)
