@@ -59,7 +59,8 @@ bool CControllersDlg::OnInitDialog() {
 }
 
 void CControllersDlg::SetupControls() {
-  for (const OverlayButton& button : kButtons) Peer().AttachPictureButton(button.id, button.normalBitmap, button.pressedBitmap);
+  for (const OverlayButton& button : kButtons)
+    Peer().AttachPictureButton(button.id, button.normalBitmap, button.pressedBitmap);
   // Shown once and hidden again, then parked out of sight until a page of
   // the platform has loaded.
   m_browser.put_Visible(true);
@@ -118,8 +119,7 @@ void CControllersDlg::OnClose() { EndDialog(ui::kIdCancel); }
 bool CControllersDlg::PreTranslateMessage(const ui::Message& message) {
   // Straight to the page, so the dialog manager never turns them into OK or
   // cancel (ids 1 and 2 are the close and forum buttons here).
-  if (message.kind == ui::Message::Kind::KeyDown &&
-      (message.key == ui::kVkReturn || message.key == ui::kVkEscape)) {
+  if (message.kind == ui::Message::Kind::KeyDown && (message.key == ui::kVkReturn || message.key == ui::kVkEscape)) {
     Peer().DispatchToTarget(message);
     return true;
   }

@@ -17,10 +17,10 @@ const struct {
     {"C:\\Games\\Client\\KQVClient.exe", '\\', "KQVClient"},
     {"/opt/kqv/kqv_client", '/', "kqv_client"},
     {"/opt/kqv.d/kqv_client", '/', "kqv_client"},  // a dot in a folder is no extension
-    {"C:\\x\\game.v2.exe", '\\', "game.v2"},        // only the last extension goes
-    {"/home/p/dir\\x.exe", '/', "dir\\x"},          // only the platform's separator splits
-    {"KQVClient.exe", '\\', "KQVClient"},           // no folder at all
-    {"/opt/kqv/.client", '/', ".client"},           // a hidden name keeps its dot
+    {"C:\\x\\game.v2.exe", '\\', "game.v2"},       // only the last extension goes
+    {"/home/p/dir\\x.exe", '/', "dir\\x"},         // only the platform's separator splits
+    {"KQVClient.exe", '\\', "KQVClient"},          // no folder at all
+    {"/opt/kqv/.client", '/', ".client"},          // a hidden name keeps its dot
     {"C:\\Games\\", '\\', ""},
 };
 

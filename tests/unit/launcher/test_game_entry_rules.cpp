@@ -69,9 +69,9 @@ TEST(GameEntryRulesTest, EachPlatformRecognisesItsOwnStepIntoTheGame) {
 }
 
 TEST(GameEntryRulesTest, EveryPlainLoginPhpPlatformMatchesItAndNothingElse) {
-  for (const char* key : {"37wan", "liebao", "6711", "360", "sogou", "fx", "qd", "lhh", "17hihi", "522g", "655a",
-                          "npcka", "3937", "dahei", "wa3", "y261", "3737g", "eq", "wan669", "lcyx", "ppwan", "592hi",
-                          "8688", "hsj", "bigzhu", "wan899", "9166wan", "593yx"}) {
+  for (const char* key : {"37wan", "liebao", "6711", "360",   "sogou",  "fx",     "qd",      "lhh",  "17hihi", "522g",
+                          "655a",  "npcka",  "3937", "dahei", "wa3",    "y261",   "3737g",   "eq",   "wan669", "lcyx",
+                          "ppwan", "592hi",  "8688", "hsj",   "bigzhu", "wan899", "9166wan", "593yx"}) {
     EXPECT_TRUE(IsGameEntryUrl(key, "http://g.example/login.php?server_id=S12")) << key;
     EXPECT_FALSE(IsGameEntryUrl(key, "http://g.example/game/game.php?login_server&indexlink1")) << key;
     EXPECT_FALSE(IsGameEntryUrl(key, "http://g.example/login.phtml?server_id=S12")) << key;
