@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/setup.sh
-cmake --preset linux >/dev/null
+tools/configure.sh linux >/dev/null
 cmake --build --preset linux --target KQVClient
 
 pids=()

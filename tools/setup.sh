@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config python3
   libgtk-3-dev libwebkit2gtk-4.1-dev libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64 wine wine64 fonts-wine
   xvfb xauth openbox xdotool x11-utils imagemagick fonts-wqy-microhei
 )

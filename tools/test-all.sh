@@ -5,10 +5,10 @@ cd "$(dirname "$0")/.."
 
 tools/setup.sh
 
-cmake --preset linux
+tools/configure.sh linux
 cmake --build --preset linux
 ctest --preset linux
 
-cmake --preset windows
+tools/configure.sh windows
 cmake --build --preset windows
 ctest --preset windows

@@ -1,9 +1,9 @@
 #include "app/CKQVClientApp.h"
 
+#include "core/ExecutableName.h"
 #include "core/PlatformConfig.h"
 #include "gamewnd/ChtmlbrowserDlg.h"
 #include "launcher/CKQVClientDlg.h"
-#include "ui/Platform.h"
 #include "vip/VipServiceInfo.h"
 
 CKQVClientDlg* g_pSplashDlg = nullptr;
@@ -43,12 +43,4 @@ bool CKQVClientApp::InitInstance() {
   return false;
 }
 
-std::string CKQVClientApp::ExeName() const {
-  auto& platform = ui::GetPlatform();
-  std::string name = platform.ModulePath();
-  const auto slash = name.rfind(platform.PathSeparator());
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  const auto dot = name.rfind('.');
-  if (dot != std::string::npos) name.erase(dot);
-  return name;
-}
+std::string CKQVClientApp::ExeName() const { return ExecutableBaseName(); }

@@ -1,5 +1,5 @@
-#include "app/CKQVClientApp.h"
 #include "app/RunClient.h"
+#include "app/CKQVClientApp.h"
 
 int RunClient() {
   App().InitInstance();

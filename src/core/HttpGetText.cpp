@@ -1,18 +1,8 @@
 #include "core/HttpGetText.h"
 
+#include "core/ExecutableName.h"
 #include "ui/Platform.h"
 
-std::string UserAgentFromModulePath(const std::string& modulePath, char separator) {
-  const std::size_t slash = modulePath.rfind(separator);
-  std::string name = slash == std::string::npos ? modulePath : modulePath.substr(slash + 1);
-  // A leading dot starts a hidden name, not an extension; keep such a name whole.
-  const std::size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name;
-}
-
 std::string HttpGetText(std::string url, bool readBody) {
-  ui::Platform& platform = ui::GetPlatform();
-  const std::string userAgent = UserAgentFromModulePath(platform.ModulePath(), platform.PathSeparator());
-  return platform.HttpGet(url, readBody, userAgent);
+  return ui::GetPlatform().HttpGet(url, readBody, ExecutableBaseName());
 }

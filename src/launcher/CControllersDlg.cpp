@@ -29,11 +29,11 @@ struct OverlayButton {
 
 // In the order the buttons are set up.
 constexpr OverlayButton kButtons[] = {
-    {1, 135, 151, -62, 251, 23, 23, nullptr},
-    {4, 155, 159, 566, 244, 118, 35, "home"},
-    {2, 153, 157, 890, 244, 118, 35, "bbs"},
-    {5, 156, 160, 1059, 244, 118, 35, "service"},
-    {3, 154, 158, 733, 244, 118, 35, "charge"},
+    {CControllersDlg::kCloseButtonId, res::kCloseBitmap, res::kClosePressedBitmap, -62, 251, 23, 23, nullptr},
+    {CControllersDlg::kHomeButtonId, res::kHomeBitmap, res::kHomePressedBitmap, 566, 244, 118, 35, "home"},
+    {CControllersDlg::kForumButtonId, res::kForumBitmap, res::kForumPressedBitmap, 890, 244, 118, 35, "bbs"},
+    {CControllersDlg::kServiceButtonId, res::kServiceBitmap, res::kServicePressedBitmap, 1059, 244, 118, 35, "service"},
+    {CControllersDlg::kChargeButtonId, res::kChargeBitmap, res::kChargePressedBitmap, 733, 244, 118, 35, "charge"},
 };
 
 constexpr const char* kBlankPage = "about:blank";
@@ -59,7 +59,8 @@ bool CControllersDlg::OnInitDialog() {
 }
 
 void CControllersDlg::SetupControls() {
-  for (const OverlayButton& button : kButtons) Peer().AttachPictureButton(button.id, button.normalBitmap, button.pressedBitmap);
+  for (const OverlayButton& button : kButtons)
+    Peer().AttachPictureButton(button.id, button.normalBitmap, button.pressedBitmap);
   // Shown once and hidden again, then parked out of sight until a page of
   // the platform has loaded.
   m_browser.put_Visible(true);
@@ -70,7 +71,7 @@ void CControllersDlg::SetupControls() {
 
 void CControllersDlg::PlaceControls() {
   // Moves during creation come before the controls exist.
-  if (!Peer().HasControl(1)) return;
+  if (!Peer().HasControl(kCloseButtonId)) return;
   const int width = GetWindowRect().Width();
   for (const OverlayButton& button : kButtons) {
     const int x = button.x < 0 ? width + button.x : button.x;
@@ -84,7 +85,7 @@ void CControllersDlg::OnMove(int, int) {
 }
 
 bool CControllersDlg::OnCommand(int id) {
-  if (id == 1) {
+  if (id == kCloseButtonId) {
     CloseWithConfirmation();
     return true;
   }
@@ -118,8 +119,7 @@ void CControllersDlg::OnClose() { EndDialog(ui::kIdCancel); }
 bool CControllersDlg::PreTranslateMessage(const ui::Message& message) {
   // Straight to the page, so the dialog manager never turns them into OK or
   // cancel (ids 1 and 2 are the close and forum buttons here).
-  if (message.kind == ui::Message::Kind::KeyDown &&
-      (message.key == ui::kVkReturn || message.key == ui::kVkEscape)) {
+  if (message.kind == ui::Message::Kind::KeyDown && (message.key == ui::kVkReturn || message.key == ui::kVkEscape)) {
     Peer().DispatchToTarget(message);
     return true;
   }

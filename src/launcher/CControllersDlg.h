@@ -13,6 +13,13 @@ class CControllersDlg : public ui::Dialog, public ui::BrowserEvents {
  public:
   // Every pixel of this colour lets the splash picture show through.
   static constexpr ui::Color kColorKey{255, 0, 255, 255};
+  // Controls of the overlay's template. The close and forum buttons share
+  // their ids with the dialog manager's OK and cancel commands.
+  static constexpr int kCloseButtonId = 1;
+  static constexpr int kForumButtonId = 2;
+  static constexpr int kChargeButtonId = 3;
+  static constexpr int kHomeButtonId = 4;
+  static constexpr int kServiceButtonId = 5;
   static constexpr int kBrowserControlId = 1001;
 
   CControllersDlg();

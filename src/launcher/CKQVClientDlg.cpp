@@ -65,8 +65,10 @@ ui::Hit CKQVClientDlg::OnNcHitTest(ui::Point) {
 bool CKQVClientDlg::PreTranslateMessage(const ui::Message& message) {
   // Return would end the launcher as if a login had been detected, Escape as
   // a cancel: neither reaches the dialog manager.
-  return message.kind == ui::Message::Kind::KeyDown &&
-         (message.key == ui::kVkEscape || message.key == ui::kVkReturn);
+  if (message.kind == ui::Message::Kind::KeyDown && (message.key == ui::kVkEscape || message.key == ui::kVkReturn)) {
+    return true;
+  }
+  return ui::Dialog::PreTranslateMessage(message);
 }
 
 void CKQVClientDlg::OnPaint(ui::Canvas& canvas) { PaintIconOrDefault(*this, canvas, m_hIcon); }

@@ -76,7 +76,9 @@ bool Contains(std::string_view address, std::string_view fragment) {
 
 bool Matches(const GameEntryRule& rule, std::string_view address) {
   const auto contained = [&](std::string_view fragment) { return !fragment.empty() && Contains(address, fragment); };
-  const auto unusedOrContained = [&](std::string_view fragment) { return fragment.empty() || Contains(address, fragment); };
+  const auto unusedOrContained = [&](std::string_view fragment) {
+    return fragment.empty() || Contains(address, fragment);
+  };
   return std::any_of(rule.anyOf.begin(), rule.anyOf.end(), contained) &&
          std::all_of(rule.allOf.begin(), rule.allOf.end(), unusedOrContained) &&
          std::none_of(rule.noneOf.begin(), rule.noneOf.end(), contained);

@@ -10,7 +10,8 @@ void PremultiplyAlpha(ui::PixelImage& image) {
     std::uint8_t* pixel = image.pixels.data() + static_cast<std::size_t>(y) * image.pitch;
     for (int x = 0; x < image.width; ++x, pixel += 4) {
       const unsigned alpha = pixel[3];
-      for (int channel = 0; channel < 3; ++channel) pixel[channel] = static_cast<std::uint8_t>(pixel[channel] * alpha / 255);
+      for (int channel = 0; channel < 3; ++channel)
+        pixel[channel] = static_cast<std::uint8_t>(pixel[channel] * alpha / 255);
     }
   }
 }

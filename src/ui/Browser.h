@@ -17,10 +17,10 @@ class BrowserEvents {
   virtual ~BrowserEvents() = default;
   // Raised before every navigation of the page and of each frame, redirect
   // targets included. Setting cancel prevents that navigation.
-  virtual void OnBeforeNavigate2(const std::string& url, bool& cancel) { (void)url, (void)cancel; }
-  virtual void OnNavigateComplete2(const std::string& url) { (void)url; }
+  virtual void OnBeforeNavigate2(const std::string& /*url*/, bool& /*cancel*/) {}
+  virtual void OnNavigateComplete2(const std::string& /*url*/) {}
   // Raised for the page and for each frame when its document has loaded.
-  virtual void OnDocumentComplete(const std::string& url) { (void)url; }
+  virtual void OnDocumentComplete(const std::string& /*url*/) {}
 };
 
 // A method page scripts reach as window.external.<name>(args...).

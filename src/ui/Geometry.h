@@ -26,9 +26,7 @@ struct Rect {
   int Height() const { return bottom - top; }
   bool IsEmpty() const { return right <= left || bottom <= top; }
   bool Contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
-  bool Intersects(const Rect& o) const {
-    return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
-  }
+  bool Intersects(const Rect& o) const { return left < o.right && o.left < right && top < o.bottom && o.top < bottom; }
   Rect Offset(int dx, int dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
   friend bool operator==(const Rect&, const Rect&) = default;
 };

@@ -8,7 +8,7 @@ namespace ui {
 struct Message {
   enum class Kind { KeyDown, Other };
   Kind kind = Kind::Other;
-  unsigned key = 0;           // virtual-key code for KeyDown
+  unsigned key = 0;              // virtual-key code for KeyDown
   const void* native = nullptr;  // the backend's own message, for dispatching it
 };
 
@@ -24,7 +24,9 @@ struct MinMaxInfo {
 // which the handler shrinks to the client rectangle.
 struct NcCalcSizeParams {
   bool calcValidRects = false;
-  struct RectStorage { int left, top, right, bottom; } rects[3]{};
+  struct RectStorage {
+    int left, top, right, bottom;
+  } rects[3]{};
 };
 
 }  // namespace ui

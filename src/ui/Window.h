@@ -41,30 +41,30 @@ class Window {
 
   // Handlers. The backend calls them while the real window handles the message.
   virtual int OnCreate() { return static_cast<int>(Default()); }
-  virtual void OnMove(int x, int y) { (void)x, (void)y, Default(); }
-  virtual void OnSize(SizeType type, int cx, int cy) { (void)type, (void)cx, (void)cy, Default(); }
-  virtual Hit OnNcHitTest(Point screen) { (void)screen; return static_cast<Hit>(Default()); }
+  virtual void OnMove(int /*x*/, int /*y*/) { Default(); }
+  virtual void OnSize(SizeType /*type*/, int /*cx*/, int /*cy*/) { Default(); }
+  virtual Hit OnNcHitTest(Point /*screen*/) { return static_cast<Hit>(Default()); }
   virtual bool OnNcCreate() { return Default() != 0; }
-  virtual std::intptr_t OnNcCalcSize(NcCalcSizeParams& params) { (void)params; return Default(); }
-  virtual void OnNcLButtonDown(Hit hit, Point screen) { (void)hit, (void)screen, Default(); }
-  virtual void OnNcLButtonUp(Hit hit, Point screen) { (void)hit, (void)screen, Default(); }
-  virtual void OnNcLButtonDblClk(Hit hit, Point screen) { (void)hit, (void)screen, Default(); }
-  virtual void OnNcMouseMove(Hit hit, Point screen) { (void)hit, (void)screen, Default(); }
+  virtual std::intptr_t OnNcCalcSize(NcCalcSizeParams& /*params*/) { return Default(); }
+  virtual void OnNcLButtonDown(Hit /*hit*/, Point /*screen*/) { Default(); }
+  virtual void OnNcLButtonUp(Hit /*hit*/, Point /*screen*/) { Default(); }
+  virtual void OnNcLButtonDblClk(Hit /*hit*/, Point /*screen*/) { Default(); }
+  virtual void OnNcMouseMove(Hit /*hit*/, Point /*screen*/) { Default(); }
   virtual void OnNcMouseLeave() { Default(); }
   virtual void OnNcPaint() { Default(); }
-  virtual bool OnNcActivate(bool active) { (void)active; return Default() != 0; }
-  virtual void OnActivate(bool active) { (void)active, Default(); }
-  virtual void OnGetMinMaxInfo(MinMaxInfo& info) { (void)info, Default(); }
-  virtual void OnSysCommand(SysCommand command) { (void)command, Default(); }
+  virtual bool OnNcActivate(bool /*active*/) { return Default() != 0; }
+  virtual void OnActivate(bool /*active*/) { Default(); }
+  virtual void OnGetMinMaxInfo(MinMaxInfo& /*info*/) { Default(); }
+  virtual void OnSysCommand(SysCommand /*command*/) { Default(); }
   // A command from a control or the dialog manager; true when handled.
-  virtual bool OnCommand(int id) { (void)id; return false; }
+  virtual bool OnCommand(int /*id*/) { return false; }
   virtual void OnClose() { Default(); }
   // Painting of the client area; minimised windows draw their icon here.
-  virtual void OnPaint(Canvas& canvas) { (void)canvas, Default(); }
+  virtual void OnPaint(Canvas& /*canvas*/) { Default(); }
   virtual int OnQueryDragIcon() { return static_cast<int>(Default()); }
   // Offered every queued message bound for this window or its children
   // before dispatch; true swallows it.
-  virtual bool PreTranslateMessage(const Message& message) { (void)message; return false; }
+  virtual bool PreTranslateMessage(const Message& /*message*/) { return false; }
 
  private:
   std::unique_ptr<WindowPeer> m_peer;

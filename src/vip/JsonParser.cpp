@@ -388,9 +388,8 @@ JsonValue ParseValue(std::string& text, JsonBracketStack& stack, bool& error) {
   }
   std::size_t rest = 0;
   bool failed = false;
-  JsonValue value = WithReader(trimmed, stack, [&](auto& reader) {
-    return reader.ValueAt(0, reader.size(), rest, failed);
-  });
+  JsonValue value =
+      WithReader(trimmed, stack, [&](auto& reader) { return reader.ValueAt(0, reader.size(), rest, failed); });
   error = failed;
   text = std::string(failed ? trimmed : trimmed.substr(rest));
   return value;

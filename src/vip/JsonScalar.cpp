@@ -70,7 +70,7 @@ bool ConvertDouble(std::string_view token, JsonValue& out) {
   double value = 0.0;
   const auto [end, ec] = std::from_chars(first, token.data() + n, value, std::chars_format::general);
   if (ec != std::errc() || end != token.data() + n) return false;
-  if (std::isinf(value)) return false;  // overflow
+  if (std::isinf(value)) return false;                               // overflow
   if (nonZeroDigit && !(std::fabs(value) >= DBL_MIN)) return false;  // underflow
   out = JsonValue(value);
   return true;

@@ -22,8 +22,7 @@ std::string FixedAddress() {
 std::string VipServiceInfo::RequestAddress(const std::string& skey) {
   // The server id goes into the signature and the address exactly as given:
   // no escaping, so the service sees and signs the same bytes.
-  const std::string sign =
-      ui::Md5Hex(std::string(kPlatformId) + kGameKey + skey + kTypes + "#" + kSigningKey);
+  const std::string sign = ui::Md5Hex(std::string(kPlatformId) + kGameKey + skey + kTypes + "#" + kSigningKey);
   return FixedAddress() + "&skey=" + skey + "&sign=" + sign;
 }
 

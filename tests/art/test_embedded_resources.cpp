@@ -69,8 +69,8 @@ TEST(EmbeddedResources, LookupNeedsTypeAndNumberToMatch) {
   const std::pair<ResourceType, int> absent[] = {
       {ResourceType::Bitmap, 143},  // a PNG number asked for as a bitmap
       {ResourceType::Png, 161},     // a bitmap number asked for as a PNG
-      {ResourceType::Icon, 1},      {ResourceType::Version, 7}, {ResourceType::Dialog, 102},
-      {ResourceType::Bitmap, 152},  {ResourceType::Png, 0},
+      {ResourceType::Icon, 1},     {ResourceType::Version, 7}, {ResourceType::Dialog, 102},
+      {ResourceType::Bitmap, 152}, {ResourceType::Png, 0},
   };
   for (const auto& [type, id] : absent) {
     EXPECT_EQ(FindEmbeddedResource(static_cast<int>(type), id), nullptr) << static_cast<int>(type) << "/" << id;

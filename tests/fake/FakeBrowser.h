@@ -19,7 +19,10 @@ class FakeBrowser : public ui::Browser {
   void Stop() override { ++stops; }
   int ReadyState() const override { return readyState; }
   bool HasDocument() const override { return hasDocument; }
-  void SetVisible(bool value) override { visible = value; visibleCalls.push_back(value); }
+  void SetVisible(bool value) override {
+    visible = value;
+    visibleCalls.push_back(value);
+  }
   void SetSilent(bool value) override { silent = value; }
   bool InstallHostChoices(const ui::HostChoices& choices) override {
     if (!hasDocument) return false;

@@ -74,7 +74,10 @@ std::string FakePlatform::HttpGet(const std::string& url, bool readBody, const s
   httpRequests.push_back(url);
   if (!onHttpGet) return {};
   std::string body = onHttpGet(url, readBody, userAgent);
-  return readBody ? body : std::string();
+  if (!readBody) return {};
+  // What every backend answers: the body without its CR and LF bytes.
+  std::erase_if(body, [](char c) { return c == '\r' || c == '\n'; });
+  return body;
 }
 
 std::vector<FakeWindowPeer*> FakePlatform::Windows(int templateId) const {

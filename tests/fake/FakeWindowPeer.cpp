@@ -74,9 +74,7 @@ void FakeWindowPeer::Destroy() {
   log.push_back("destroy");
 }
 
-std::intptr_t FakeWindowPeer::Default() {
-  return m_defaults.empty() ? 0 : m_defaults.back()();
-}
+std::intptr_t FakeWindowPeer::Default() { return m_defaults.empty() ? 0 : m_defaults.back()(); }
 
 bool FakeWindowPeer::DispatchToTarget(const ui::Message& message) {
   dispatched.push_back(message);
@@ -140,7 +138,8 @@ int FakeWindowPeer::MessageBox(const std::string& text, const std::string& capti
   return platform.onMessageBox ? platform.onMessageBox(text, caption, style) : ui::kIdNo;
 }
 
-std::unique_ptr<ui::Browser> FakeWindowPeer::CreateBrowser(int controlId, const ui::Rect& at, ui::BrowserEvents& events) {
+std::unique_ptr<ui::Browser> FakeWindowPeer::CreateBrowser(int controlId, const ui::Rect& at,
+                                                           ui::BrowserEvents& events) {
   auto browser = std::make_unique<FakeBrowser>(controlId, at, events);
   browsers.push_back(browser.get());
   platform.browsers.push_back(browser.get());

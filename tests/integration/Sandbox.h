@@ -2,8 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 namespace itest {

@@ -57,7 +57,8 @@ TEST_F(WindowSequenceTest, EveryOtherLauncherOutcomeEndsWithoutAGameWindow) {
       {"window-close request", [](fake::FakeWindowPeer& splash) { splash.SendClose(); }},
       {"quit request", [](fake::FakeWindowPeer&) { ui::GetPlatform().PostQuit(0); }},
       {"cancel", [](fake::FakeWindowPeer&) { g_pSplashDlg->EndDialog(ui::kIdCancel); }},
-      {"Return and Escape only", [](fake::FakeWindowPeer& splash) {
+      {"Return and Escape only",
+       [](fake::FakeWindowPeer& splash) {
          splash.SendKeyDown(ui::kVkReturn);
          splash.SendKeyDown(ui::kVkEscape);
          splash.SendClose();

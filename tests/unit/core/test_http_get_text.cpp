@@ -7,24 +7,6 @@
 
 namespace {
 
-TEST(UserAgentFromModulePath, IsTheFileNameWithoutItsExtension) {
-  const struct {
-    const char* path;
-    char separator;
-    const char* agent;
-  } cases[] = {
-      {"C:\\Games\\Client\\KQVClient.exe", '\\', "KQVClient"},
-      {"/opt/kqv/kqv_client", '/', "kqv_client"},
-      {"/opt/kqv.d/kqv_client", '/', "kqv_client"},      // a dot in a folder is no extension
-      {"C:\\x\\game.v2.exe", '\\', "game.v2"},            // only the last extension goes
-      {"/home/p/dir\\x.exe", '/', "dir\\x"},              // only the platform's separator splits
-      {"KQVClient.exe", '\\', "KQVClient"},               // no folder at all
-      {"/opt/kqv/.client", '/', ".client"},               // a hidden name keeps its dot
-      {"C:\\Games\\", '\\', ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(UserAgentFromModulePath(c.path, c.separator), c.agent) << c.path;
-}
-
 TEST(HttpGetText, HandsTheAddressUnchangedToThePlatformWithTheExecutablesName) {
   fake::FakePlatform platform;
   platform.modulePath = "D:\\Play\\KQVClient.exe";

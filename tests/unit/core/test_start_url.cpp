@@ -37,8 +37,12 @@ TEST_F(StartUrlTest, OnThe360PlatformTheQuotedAddressAfterUrlWins) {
       {"-x -y", kPage},
       {"-URL \"http://a.example/\"", kPage},
       {R"(-url "")", ""},
+      // Whatever stands before the option goes, quotes included.
+      {R"("p" -url "http://a.example/x")", "http://a.example/x"},
+      {R"("p" -url http://a.example/x)", "http://a.example/x"},
       // An unquoted address starts after the option and its blanks.
       {"-url http://a.example/x", "http://a.example/x"},
+      {"-x -url \t http://a.example/x", "http://a.example/x"},
       {"-url", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(With("360", c.commandLine), c.expected) << c.commandLine;

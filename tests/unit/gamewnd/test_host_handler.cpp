@@ -71,4 +71,14 @@ TEST(HostHandlerTest, NoMenuNoBorderNoScrollBarsAndNoExternalObject) {
   EXPECT_EQ(deletions, 1);
 }
 
+TEST(HostHandlerTest, NullOutPointersAreAnsweredNotWrittenThrough) {
+  int deletions = 0;
+  auto* handler = new CountedHandler(deletions);
+  EXPECT_EQ(handler->QueryInterface(ui::kIidDocHostUIHandler, nullptr), ui::kEPointer);
+  EXPECT_EQ(handler->GetHostInfo(nullptr), ui::kEPointer);
+  EXPECT_EQ(handler->GetExternal(nullptr), ui::kSOk);
+  EXPECT_EQ(handler->Release(), 0u) << "no reference was added";
+  EXPECT_EQ(deletions, 1);
+}
+
 }  // namespace

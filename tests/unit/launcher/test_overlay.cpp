@@ -47,8 +47,8 @@ TEST_F(OverlayTest, InitialisationKeysTheWindowParksTheBrowserLoadsDefaultsAndOp
   EXPECT_EQ(peer.colorKey, CControllersDlg::kColorKey);
   EXPECT_FALSE(peer.visible);
 
-  const std::map<int, std::pair<int, int>> pictures{{1, {135, 151}}, {4, {155, 159}}, {3, {154, 158}},
-                                                    {2, {153, 157}}, {5, {156, 160}}};
+  const std::map<int, std::pair<int, int>> pictures{
+      {1, {135, 151}}, {4, {155, 159}}, {3, {154, 158}}, {2, {153, 157}}, {5, {156, 160}}};
   ASSERT_EQ(peer.controls.size(), pictures.size());
   for (const auto& [id, bitmaps] : pictures) {
     EXPECT_EQ(peer.controls[id].normal, bitmaps.first) << id;

@@ -167,7 +167,7 @@ const DocumentCase kDocuments[] = {
     {R"({"errno":"-5","data":5})", R"({"data":5,"errno":"-5"})"},
 };
 
-TEST(JsonReader, ReadsDocumentsByThePartsRules) {
+TEST(JsonReader, ReadsEachDocumentToItsValue) {
   for (const DocumentCase& c : kDocuments) {
     EXPECT_EQ(ReadDocument(c.text), c.expected) << "text: " << c.text;
     EXPECT_EQ(literal::Compare(std::string(c.text)), nullptr) << "text: " << c.text;
@@ -355,7 +355,7 @@ TEST(JsonReader, DecodesStringBodies) {
   }
 }
 
-TEST(JsonReader, HelpersAnswerAsThePartSays) {
+TEST(JsonReader, HelpersTrimAndFindQuotesAndBrackets) {
   EXPECT_EQ(TrimSpaces(" \t\n\v\f\rx y\r\n"), "x y");
   EXPECT_EQ(TrimSpaces("\xA0x\xA0"), "\xA0x\xA0");
   EXPECT_EQ(TrimSpaces(""), "");

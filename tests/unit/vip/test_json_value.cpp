@@ -44,7 +44,7 @@ std::string MessageOf(F&& f) {
   return "nothing raised";
 }
 
-TEST(JsonValue, KindsHaveThePartsNumbers) {
+TEST(JsonValue, KindsHaveTheirFixedNumbers) {
   EXPECT_EQ(JsonValue::NullVal, 0u);
   EXPECT_EQ(JsonValue::StringVal, 1u);
   EXPECT_EQ(JsonValue::IntVal, 2u);

@@ -64,6 +64,7 @@ TEST_F(VipServiceRequestTest, ResetsTheResultBeforeAskingAndReadsOnlyABareObject
   } cases[] = {
       {R"({"errno":"3"})", 3},
       {kGoodReply, 0},
+      {"{\"errno\":\"3\"}\r\n", 3},  // the fetch drops a server's line breaks
       {"", -1},                    // failed request
       {"<html>502</html>", -1},    // an error page
       {R"( {"errno":"3"})", -1},   // white space before the object
