@@ -15,6 +15,7 @@ constexpr const char* kOkLabel = "确定";
 
 struct Answer {
   GMainLoop* loop = nullptr;
+  bool yesNo = false;
   int response = GTK_RESPONSE_NONE;
   bool destroyed = false;
 };
@@ -62,7 +63,7 @@ int GtkWindowPeer::MessageBox(const std::string& text, const std::string& captio
     gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
   }
 
-  Answer answer{g_main_loop_new(nullptr, FALSE)};
+  Answer answer{g_main_loop_new(nullptr, FALSE), yesNo};
   g_signal_connect(box, "response", G_CALLBACK(+[](GtkDialog*, gint response, gpointer data) {
                      Finish(*static_cast<Answer*>(data), response);
                    }),
@@ -74,9 +75,9 @@ int GtkWindowPeer::MessageBox(const std::string& text, const std::string& captio
                    }),
                    &answer);
   // Y and N answer a question box without Alt, as on Windows.
-  g_signal_connect(box, "key-press-event", G_CALLBACK(+[](GtkWidget* widget, GdkEventKey* event, gpointer data) -> gboolean {
+  g_signal_connect(box, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* event, gpointer data) -> gboolean {
                      auto* a = static_cast<Answer*>(data);
-                     if (!g_object_get_data(G_OBJECT(widget), "kqv-yes-no")) return FALSE;
+                     if (!a->yesNo) return FALSE;
                      if (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK)) return FALSE;
                      const guint key = gdk_keyval_to_lower(event->keyval);
                      if (key == GDK_KEY_y) Finish(*a, GTK_RESPONSE_YES);
@@ -85,7 +86,6 @@ int GtkWindowPeer::MessageBox(const std::string& text, const std::string& captio
                      return TRUE;
                    }),
                    &answer);
-  if (yesNo) g_object_set_data(G_OBJECT(box), "kqv-yes-no", GINT_TO_POINTER(1));
   // Gone with its owner: that ends the wait too.
   g_signal_connect(box, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
                      auto* a = static_cast<Answer*>(data);
