@@ -15,7 +15,7 @@ constexpr const char* kHugeLength = "1000000000000";
 }  // namespace
 
 struct FaultServer::State {
-  FaultBody body;
+  std::vector<FaultBody> bodies;
   SOCKET listener = INVALID_SOCKET;
   int port = 0;
   std::atomic<bool> stop{false};
@@ -61,7 +61,30 @@ struct FaultServer::State {
     return recv(client, &byte, 1, 0) <= 0;
   }
 
-  Sent Answer(SOCKET client) {
+  // Reads one request's head; false when the client goes or on stop.
+  bool ReadRequest(SOCKET client) {
+    std::string request;
+    char buffer[2048];
+    while (request.find("\r\n\r\n") == std::string::npos) {
+      if (stop) return false;
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(client, &readable);
+      timeval wait{0, 50 * 1000};
+      if (select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
+      const int got = recv(client, buffer, sizeof buffer, 0);
+      if (got <= 0) {
+        if (got < 0 && WSAGetLastError() == WSAEWOULDBLOCK) continue;
+        return false;
+      }
+      request.append(buffer, static_cast<size_t>(got));
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    ++report.requests;
+    return true;
+  }
+
+  Sent Answer(SOCKET client, FaultBody body) {
     std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n";
     std::string chunk(64 * 1024, 'x');
     switch (body) {
@@ -121,17 +144,18 @@ struct FaultServer::State {
         std::lock_guard<std::mutex> lock(mutex);
         ++report.connections;
         report.accepted = 0;
+        report.requests = 0;
         report.ended = report.droppedByClient = report.sentAll = false;
-      }
-      std::string request;
-      char buffer[2048];
-      int got;
-      while (request.find("\r\n\r\n") == std::string::npos && (got = recv(client, buffer, sizeof buffer, 0)) > 0) {
-        request.append(buffer, static_cast<size_t>(got));
       }
       u_long nonBlocking = 1;
       ioctlsocket(client, FIONBIO, &nonBlocking);
-      const Sent result = Answer(client);
+      // Every answer but the last keeps the connection for the next request.
+      Sent result = Sent::Dropped;
+      for (FaultBody body : bodies) {
+        if (!ReadRequest(client)) break;
+        result = Answer(client, body);
+        if (result != Sent::Ok) break;
+      }
       closesocket(client);
       {
         std::lock_guard<std::mutex> lock(mutex);
@@ -144,9 +168,11 @@ struct FaultServer::State {
   }
 };
 
-FaultServer::FaultServer(FaultBody body) : m_state(std::make_unique<State>()) {
+FaultServer::FaultServer(FaultBody body) : FaultServer(std::vector<FaultBody>{body}) {}
+
+FaultServer::FaultServer(std::vector<FaultBody> bodies) : m_state(std::make_unique<State>()) {
   State& s = *m_state;
-  s.body = body;
+  s.bodies = std::move(bodies);
   s.listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address{};
   address.sin_family = AF_INET;

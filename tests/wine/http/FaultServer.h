@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace wine_tests {
 
@@ -25,6 +26,9 @@ enum class FaultBody {
 class FaultServer {
  public:
   explicit FaultServer(FaultBody body);
+  // One answer per request, in this order, all on one connection (the
+  // connection is kept between them).
+  explicit FaultServer(std::vector<FaultBody> bodies);
   ~FaultServer();
   FaultServer(const FaultServer&) = delete;
   FaultServer& operator=(const FaultServer&) = delete;
@@ -35,7 +39,8 @@ class FaultServer {
 
   struct Report {
     int connections = 0;
-    std::uint64_t accepted = 0;  // body bytes taken by the client's side
+    int requests = 0;            // on the latest connection
+    std::uint64_t accepted = 0;  // body bytes taken by the client's side, latest connection
     bool ended = false;          // the latest connection is over
     bool droppedByClient = false;  // it ended because the client went away
     bool sentAll = false;        // it ended because the body was complete

@@ -263,6 +263,29 @@ TEST(WinInetFaultTest, FaultyAnswersGiveEmptyTextAndTheirConnectionsAreDropped) 
   }
 }
 
+// WinINet keeps a finished connection for the next request to the same
+// server. A request on such a connection is dropped like one on a new
+// connection.
+TEST(WinInetFaultTest, AConnectionKeptFromAnEarlierRequestIsDroppedToo) {
+  HttpLimits limits;
+  limits.totalTimeout = milliseconds(3000);
+  limits.maxBodyBytes = 64 * 1024;
+  for (const bool readBody : {true, false}) {
+    SCOPED_TRACE(readBody ? "body read" : "body not read");
+    FaultServer server({FaultBody::Whole, FaultBody::EndlessLength});
+    EXPECT_EQ(WinInetHttpGet(server.Url(), true, "KQVClient", limits), "line oneline twoend");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(WinInetHttpGet(server.Url(), readBody, "KQVClient", limits), "");
+    EXPECT_LT(Seconds(start), 1.5);
+    const FaultServer::Report after = server.WaitEnded(milliseconds(1000));
+    EXPECT_EQ(after.connections, 1);
+    EXPECT_EQ(after.requests, 2);
+    EXPECT_TRUE(after.ended);
+    EXPECT_TRUE(after.droppedByClient);
+    EXPECT_TRUE(WorkersDropTo(0, milliseconds(1000)));
+  }
+}
+
 // A listener whose accept queue is full leaves connection attempts
 // unanswered, so the request thread waits in its connect. Wine ignores the
 // connection time-out and WinINet's connecting socket cannot be shut down, so
