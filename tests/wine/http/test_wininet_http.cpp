@@ -104,6 +104,35 @@ TEST_F(WinInetHttpTest, SendsTheAddressAndUserAgentAsGiven) {
   EXPECT_NE(log.find(R"("user_agent": "KQVClient")"), std::string::npos) << log;
 }
 
+// The request is opened in three steps so that its time-outs can be set
+// before it is sent; the server sees what InternetOpenUrlA would send.
+TEST_F(WinInetHttpTest, SendsWhatInternetOpenUrlWouldSend) {
+  auto field = [](const std::string& entry, const std::string& name) {
+    const auto at = entry.find("\"" + name + "\": ");
+    if (at == std::string::npos) return std::string();
+    const auto end = entry.find(name == "headers" ? "}" : "\", ", at);
+    return entry.substr(at, end - at);
+  };
+  for (const std::string query : {"/test/echo?body=k&n=1", "/test/echo?body=k&sid=a b&u=%E4%B8%AD&p=a+b&n=2"}) {
+    Hook("/__reset");
+    Get(query);
+    HINTERNET session = InternetOpenA("KQVClient", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET request = InternetOpenUrlA(session, (Base() + query).c_str(), nullptr, 0,
+                                         INTERNET_FLAG_TRANSFER_ASCII | INTERNET_FLAG_RELOAD, 1);
+    EXPECT_NE(request, nullptr);
+    if (request) InternetCloseHandle(request);
+    InternetCloseHandle(session);
+    const std::string log = Hook("/__log");
+    const auto split = log.find('\n');
+    ASSERT_NE(split, std::string::npos) << log;
+    const std::string ours = log.substr(0, split), theirs = log.substr(split + 1);
+    for (const char* name : {"method", "target", "headers"}) {
+      EXPECT_FALSE(field(ours, name).empty()) << name << " in " << ours;
+      EXPECT_EQ(field(ours, name), field(theirs, name)) << query;
+    }
+  }
+}
+
 TEST_F(WinInetHttpTest, WithoutReadingTheBodyStillSendsTheRequest) {
   EXPECT_EQ(Get("/test/echo?body=unread&n=1", false), "");
   EXPECT_EQ(Get("/test/echo?status=404&body=x&n=2", false), "");
