@@ -2,7 +2,7 @@
 // An HTTP server on a free loopback port that answers every request with one
 // kind of faulty body, and reports what happened on the connection: how many
 // body bytes the client's side accepted, and how the connection ended.
-// Sends never block the server: it waits for room and gives up on stop.
+// The server stops within a moment when it is destroyed.
 
 #include <chrono>
 #include <cstdint>
