@@ -530,6 +530,38 @@ COLORREF ScreenPixel(int x, int y) {
   return colour;
 }
 
+// On Windows an owned window stays above its owner. Shown while its owner is
+// still hidden (as the launcher's overlay is), it is mapped first, and the
+// window manager would stack the owner, mapped later, on top of it. Seen on
+// the screen: the owned window's green over the owner's red, once the owner
+// shows and again after the owner is activated.
+TEST(Stacking, OwnedWindowShownBeforeItsOwnerStaysAboveIt) {
+  Probe owner(kFramed);
+  owner.paint = [](ui::Canvas& canvas) { canvas.FillRect({0, 0, 2000, 2000}, {255, 0, 0, 255}); };
+  ASSERT_TRUE(owner.Create(nullptr));
+  owner.MoveWindow(ui::Rect::FromXYWH(500, 300, 300, 200));
+  Probe owned(kPopupVisible);
+  owned.paint = [](ui::Canvas& canvas) { canvas.FillRect({0, 0, 2000, 2000}, {0, 255, 0, 255}); };
+  ASSERT_TRUE(owned.Create(&owner));
+  owned.MoveWindow(ui::Rect::FromXYWH(560, 360, 120, 80));
+  Pump(300);
+  ASSERT_FALSE(owner.IsWindowVisible());
+  ASSERT_TRUE(owned.IsWindowVisible());
+  owned.log.clear();
+
+  owner.ShowWindow(ui::ShowCommand::Show);
+  Pump(600);
+  EXPECT_TRUE(owned.IsWindowVisible());
+  EXPECT_EQ(owned.GetWindowRect(), ui::Rect::FromXYWH(560, 360, 120, 80));
+  EXPECT_EQ(ScreenPixel(600, 400), RGB(0, 255, 0)) << "the owned window is above its owner";
+  EXPECT_EQ(ScreenPixel(520, 460), RGB(255, 0, 0)) << "the owner shows around it";
+  EXPECT_TRUE(owned.log.empty()) << "no handler of the owned window ran: " << owned.log.front();
+
+  SetForegroundWindow(Handle(owner));
+  Pump(600);
+  EXPECT_EQ(ScreenPixel(600, 400), RGB(0, 255, 0)) << "still above once the owner is active";
+}
+
 TEST(UpdateLayered, WindowTakesThePicturesSizeAndPixels) {
   Probe probe(kPopupVisible);
   ASSERT_TRUE(probe.Create(nullptr));

@@ -35,6 +35,9 @@ std::optional<DialogTemplate> LoadTemplate(int templateId) {
   return WithoutActiveXControls(data, SizeofResource(Module(), found));
 }
 
+// Marks an owned window shown while its owner was hidden.
+constexpr wchar_t kShownBeforeOwner[] = L"KQVShownBeforeOwner";
+
 bool IsDialogClass(HWND hwnd) {
   wchar_t name[16] = {};
   GetClassNameW(hwnd, name, 16);
@@ -262,6 +265,7 @@ LRESULT CALLBACK Win32WindowPeer::WindowProc(HWND hwnd, UINT message, WPARAM wPa
   Win32WindowPeer* peer = FromHandle(hwnd);
   if (!peer) return DefWindowProcW(hwnd, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
+    RemovePropW(hwnd, kShownBeforeOwner);
     const LRESULT result = peer->CallPrevious(message, wParam, lParam);
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(peer->m_previous));
     Peers().erase(hwnd);
@@ -388,6 +392,11 @@ LRESULT Win32WindowPeer::Handle(Current& current) {
       if (current.defaulted && icon == static_cast<int>(current.defaultResult)) return current.defaultResult;
       return icon ? reinterpret_cast<LRESULT>(LoadIconW(Module(), MAKEINTRESOURCEW(icon))) : 0;
     }
+    case WM_WINDOWPOSCHANGED: {
+      const LRESULT result = CallPrevious(current.message, wParam, lParam);
+      if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) NoteShown();
+      return result;
+    }
     case WM_DRAWITEM:
       if (wParam && DrawPictureButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
       break;
@@ -409,6 +418,34 @@ LRESULT Win32WindowPeer::Handle(Current& current) {
       break;
   }
   return CallPrevious(current.message, wParam, lParam);
+}
+
+// Windows keeps owned windows above their owner. Under Wine, an owned window
+// shown while its owner is hidden is mapped first; the window manager then
+// stacks the owner, mapped later, on top of it, and raising it through
+// SetWindowPos changes nothing (Wine already has it on top). Shown again once
+// its owner shows, it is mapped above the owner, whose transient it now is.
+void Win32WindowPeer::NoteShown() {
+  HWND owner = GetWindow(m_hwnd, GW_OWNER);
+  if (owner && !IsWindowVisible(owner)) SetPropW(m_hwnd, kShownBeforeOwner, reinterpret_cast<HANDLE>(1));
+  struct Search {
+    HWND owner;
+    std::vector<HWND> owned;
+  } search{m_hwnd, {}};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM context) {
+        auto& s = *reinterpret_cast<Search*>(context);
+        if (GetWindow(hwnd, GW_OWNER) == s.owner && GetPropW(hwnd, kShownBeforeOwner)) s.owned.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  for (HWND hwnd : search.owned) {
+    RemovePropW(hwnd, kShownBeforeOwner);
+    if (!IsWindowVisible(hwnd)) continue;
+    ShowWindow(hwnd, SW_HIDE);
+    ShowWindow(hwnd, SW_SHOWNA);
+  }
 }
 
 void Win32WindowPeer::Show(ShowCommand command) {

@@ -82,6 +82,7 @@ class Win32WindowPeer : public WindowPeer {
   class PaintCanvas;
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void NoteShown();
   static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
   void Attach(HWND hwnd);
   LRESULT Route(UINT message, WPARAM wParam, LPARAM lParam);
