@@ -181,7 +181,7 @@ class BrowserVariants(StandIn):
         width, height = pages_platform.PANEL
         cases = [
             ("crash", "/browser/beacon?page=crash"),
-            ("runaway", "new Uint8Array(16 * 1024 * 1024).fill(7)"),
+            ("runaway", "if (kept.length < 256) kept.push(new Uint8Array(16 * 1024 * 1024).fill(7))"),
             ("popups", 'target="_blank"'),
         ]
         for switch, marker in cases:

@@ -5,7 +5,9 @@ by a switch, for the end-to-end tests of the browser's failure handling.
                     /browser/beacon?page=crash, so a test can end the page's
                     process each time it has loaded
     login=runaway   the panel's page, then it allocates without end (16 MB
-                    every 50 ms, each byte written)
+                    every 50 ms, each byte written), up to 4 GiB: twice the
+                    client's bound, so a client without one cannot take the
+                    test machine down with it
     login=popups    four buttons (POPUPS gives where): the game entry by
                     window.open and by a link with target=_blank, and another
                     page of the platform the same two ways
@@ -58,7 +60,9 @@ def runaway(req):
     return panel_page("Qelunar 登录", """
 var kept = [];
 window.addEventListener('load', function () {
-  setInterval(function () { kept.push(new Uint8Array(16 * 1024 * 1024).fill(7)); }, 50);
+  setInterval(function () {
+    if (kept.length < 256) kept.push(new Uint8Array(16 * 1024 * 1024).fill(7));
+  }, 50);
 });""")
 
 
