@@ -718,6 +718,12 @@ TEST_F(ShownWindowTest, RetryLoadsTheFailedAddressAgainAsANavigation) {
       EXPECT_THAT(recorder.events, ElementsAre(Event{"before", url}));
       EXPECT_FALSE(back.WasRequested("/game.html"));
       EXPECT_TRUE(ShowsErrorPage(*browser, PageFault::LoadFailed)) << "the page went though nothing replaced it";
+      // Its button still works once the host lets the address through.
+      recorder.cancelIf = nullptr;
+      recorder.events.clear();
+      Xdotool("mousemove 350 365 click 1");
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
+      EXPECT_EQ(back.Count("/game.html"), 1);
     } else {
       ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
       EXPECT_THAT(recorder.events, ElementsAre(Event{"before", url}, Event{"navigated", url}, Event{"complete", url}));

@@ -205,8 +205,10 @@ void GtkBrowser::Navigate(const std::string& url) {
   if (!m_view) return;
   m_loading = true;
   m_committed = false;
-  // A page of ours still on its way is superseded by this load.
-  m_faultPage = FaultPage::None;
+  // A page of ours still on its way is superseded by this load; one already
+  // shown stays ours until another document replaces it (the host may cancel
+  // this one).
+  if (m_faultPage == FaultPage::Loading) m_faultPage = FaultPage::None;
   webkit_web_view_load_uri(m_view, url.c_str());
 }
 
