@@ -299,15 +299,16 @@ gboolean GtkBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
   WebKitNavigationAction* action =
       webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
   const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  const std::string address = uri ? uri : "";
   bool cancel = false;
   g_object_ref(decision);
   const std::shared_ptr<bool> alive = browser->m_alive;
   // The host may end its window, and the browser with it, from here.
-  browser->m_events.OnBeforeNavigate2(uri ? uri : "", cancel);
+  browser->m_events.OnBeforeNavigate2(address, cancel);
   if (cancel) webkit_policy_decision_ignore(decision);
   g_object_unref(decision);
   if (*alive && !cancel && type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
-    browser->m_allowedNewWindow = uri ? uri : "";
+    browser->m_allowedNewWindow = address;
   }
   return cancel;
 }
