@@ -817,14 +817,21 @@ TEST_F(ShownBrowserTest, ScriptedAndTargetedNewWindowsFollowOneRule) {
       {"window.open, cancelled", "open", "/popup-open-blocked.html", true},
       {"target=_blank, let through", "link", "/popup-link.html", false},
       {"target=_blank, cancelled", "link", "/popup-link-blocked.html", true},
+      {"address given after window.open, let through", "later", "/popup-later.html", false},
+      {"address given after window.open, cancelled", "later", "/popup-later-blocked.html", true},
+  };
+  const auto button = [](const std::string& script) {
+    return "<button style='width:400px;height:300px' onclick=\"" + script + "\">open</button>";
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string target = server.Url(c.path);
+    const std::string opener = c.opener;
     const std::string body =
-        std::string(c.opener) == "open"
-            ? "<button style='width:400px;height:300px' onclick=\"window.open('" + target + "')\">open</button>"
-            : "<a href='" + target + "' target='_blank' style='display:block;width:400px;height:300px'>open</a>";
+        opener == "open"    ? button("window.open('" + target + "')")
+        : opener == "later" ? button("var w = window.open(); w.location.href = '" + target + "';")
+                            : "<a href='" + target + "' target='_blank' style='display:block;width:400px;height:300px'>"
+                              "open</a>";
     ASSERT_TRUE(Load(std::string("/opener-") + (c.hostCancels ? "c" : "a") + c.opener + ".html", body));
     recorder.events.clear();
     recorder.cancelIf = [&](const std::string& url) { return c.hostCancels && url == target; };
@@ -836,6 +843,18 @@ TEST_F(ShownBrowserTest, ScriptedAndTargetedNewWindowsFollowOneRule) {
     EXPECT_EQ(OpenedPages(), c.hostCancels ? std::vector<std::string>{} : std::vector<std::string>{target});
     EXPECT_FALSE(server.WasRequested(c.path));
   }
+  // A window that never gets an address offers nothing and opens nothing.
+  ASSERT_TRUE(Load("/opener-written.html", button("var w = window.open(''); w.document.write('written');"
+                                                  " window.external.report(String(w.closed));")));
+  recorder.events.clear();
+  reports.clear();
+  g_remove(OpenedPagesFile().c_str());
+  Xdotool("mousemove 300 300 click 1");
+  ASSERT_TRUE(PumpUntil([&] { return !reports.empty(); }));
+  PumpFor(std::chrono::milliseconds(1000));
+  EXPECT_THAT(reports, ElementsAre("false"));
+  EXPECT_THAT(recorder.events, ElementsAre());
+  EXPECT_THAT(OpenedPages(), ElementsAre());
 }
 
 TEST(InspectionSwitchTest, DeveloperExtrasOnlyWithTheSwitch) {

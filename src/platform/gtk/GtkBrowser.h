@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gtk/BrowserErrorPage.h"
 #include "platform/gtk/WebProcessGuard.h"
@@ -45,6 +46,13 @@ class GtkBrowser : public Browser {
   static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer self);
   static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self);
   static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
+  static gboolean OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecision* decision,
+                                      WebKitPolicyDecisionType type, gpointer self);
+  static void OnPopupClose(WebKitWebView* popup, gpointer self);
+  // Offers a new window's address to the host; what it lets through opens in
+  // the system's browser. The host may end the browser from here.
+  static void OfferNewWindow(GtkBrowser* browser, const std::string& address);
+  void ForgetPopup(WebKitWebView* popup);
   static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
   static void OnExternalCall(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
   static void OnRetry(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
@@ -76,6 +84,8 @@ class GtkBrowser : public Browser {
   // A new-window request the host already allowed in the policy decision;
   // the window itself, asked for next, is not offered twice.
   std::string m_allowedNewWindow;
+  // Windows scripts opened without an address, hidden until they get one.
+  std::vector<WebKitWebView*> m_popups;
   // False once the browser is gone: host calls may end it.
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
   HostChoices m_choices;
