@@ -274,7 +274,7 @@ class RunawayPage(BrowserRun):
         self.wait_for(lambda: set(lt.client_windows(self.client.pid)) - before, 10, "the close button did not ask")
         self.shot("close-asked")
         self.client_running()
-        run("xdotool", "key", "alt+y")
+        run("xdotool", "key", "y")
         self.wait_for(lambda: self.client.poll() is not None, 10, "the client did not end on the yes")
         self.assertEqual(self.client.returncode, 0)
 
