@@ -1,15 +1,20 @@
-// The WebKitGTK browser's events and host choices against a loopback server.
+// The WebKitGTK browser against a loopback server: its events, host choices,
+// its own page for failed, crashing and runaway pages, and new windows.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +24,9 @@
 #include "GtkTestSupport.h"
 #include "LoopbackServer.h"
 #include "gamewnd/CDocHostUIHandlerImpl.h"
+#include "platform/gtk/BrowserErrorPage.h"
+#include "platform/gtk/GtkBrowser.h"
+#include "platform/gtk/WebProcessGuard.h"
 #include "ui/Browser.h"
 #include "ui/Platform.h"
 #include "ui/Window.h"
@@ -496,17 +504,6 @@ TEST_F(HandlerBrowserTest, TheDocumentsHandlerDecidesTheMenuTheScrollBarsAndTheE
 
 // ---------------------------------------------------------------------------
 // Pages that fail, crash or run away, and new windows.
-
-#include <dirent.h>
-#include <signal.h>
-
-#include <cstring>
-#include <fstream>
-#include <sstream>
-
-#include "platform/gtk/BrowserErrorPage.h"
-#include "platform/gtk/GtkBrowser.h"
-#include "platform/gtk/WebProcessGuard.h"
 
 namespace kqvtest {
 namespace {
