@@ -882,9 +882,10 @@ TEST_F(ShownWindowTest, F12OpensTheInspectorOnlyWithTheSwitch) {
   // The browser of the fixture was made without the switch.
   browser->Navigate("about:blank");
   ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", "about:blank"); }));
-  Xdotool("mousemove 300 300 click 1 key F12");
-  PumpFor(std::chrono::milliseconds(1000));
   const int without = VisibleToplevels();
+  Xdotool("mousemove 300 300 click 1 key F12");
+  PumpFor(std::chrono::milliseconds(1500));
+  EXPECT_EQ(VisibleToplevels(), without) << "a window opened without the switch";
 
   g_setenv("KQV_INSPECT", "1", TRUE);
   browser = window.Peer().CreateBrowser(1002, {50, 50, 450, 350}, recorder);
