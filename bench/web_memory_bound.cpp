@@ -4,11 +4,12 @@
 //
 //   tools/xsession.sh run -- build/linux/bench/web_memory_bound
 //
-// For each rate: the seconds from the page's load to its process's end, the
-// process's resident-memory peak (sampled every 50 ms) and the engine's reason.
-// The target: the process ends for its memory, at no more than the bound plus
-// 2 s of growth (one check a second, and the time to act on it). Exits 1
-// when a rate misses it.
+// For each rate asked of the page: the growth measured (MiB a second, between
+// 512 and 1536 MiB), the seconds from the page's load to its process's end,
+// the process's resident-memory peak (sampled every 50 ms) and the engine's
+// reason. The target: the process ends for its memory, at no more than the
+// bound plus 2 s of the measured growth (one check a second, and the time to
+// act on it). Exits 1 when a rate misses it.
 #include <dirent.h>
 #include <gtk/gtk.h>
 #include <signal.h>
@@ -95,6 +96,7 @@ struct Result {
   WebKitWebProcessTerminationReason reason = WEBKIT_WEB_PROCESS_CRASHED;
   double seconds = 0;
   double peakMiB = 0;
+  double growth = 0;  // MiB a second, measured between 512 MiB and 1536 MiB
 };
 
 Result Run(Host& host, int mibPerSecond) {
@@ -119,14 +121,24 @@ Result Run(Host& host, int mibPerSecond) {
   if (!Pump([&] { return events.complete; }, std::chrono::seconds(10))) return result;
   const int pid = WebProcess();
   const auto start = std::chrono::steady_clock::now();
+  const auto since = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+  // The page's real growth, well below the bound where nothing slows it.
+  double lowAt = -1, lowMiB = 0;
   Pump(
       [&] {
-        result.peakMiB = std::max(result.peakMiB, ResidentMiB(pid));
+        const double now = ResidentMiB(pid);
+        result.peakMiB = std::max(result.peakMiB, now);
+        if (lowAt < 0 && now >= 512) {
+          lowAt = since();
+          lowMiB = now;
+        } else if (lowAt >= 0 && result.growth == 0 && now >= 1536) {
+          result.growth = (now - lowMiB) / (since() - lowAt);
+        }
         g_usleep(49000);
         return result.stopped;
       },
       std::chrono::seconds(60));
-  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.seconds = since();
   if (!result.stopped && pid > 0) kill(pid, SIGKILL);  // never leave it growing
   g_signal_handlers_disconnect_by_data(view, &result);
   browser.reset();
@@ -152,12 +164,14 @@ int main(int argc, char** argv) {
   host.ShowWindow(ui::ShowCommand::Show);  // pages nobody sees get slower timers
 
   int missed = 0;
-  std::printf("%10s %10s %10s %10s  %s\n", "MiB/s", "stop s", "peak MiB", "target", "reason");
+  std::printf("%10s %10s %10s %10s %10s  %s\n", "asked", "grew", "stop s", "peak MiB", "target", "reason");
   for (const int rate : {160, 320, 640}) {
     const Result r = Run(host, rate);
-    const double target = kBoundMiB + rate * 2.0;
-    const bool met = r.stopped && r.reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT && r.peakMiB <= target;
-    std::printf("%10d %10.1f %10.0f %10.0f  %s%s\n", rate, r.seconds, r.peakMiB, target,
+    // The bound plus two seconds of the growth measured in the same run.
+    const double target = kBoundMiB + r.growth * 2.0;
+    const bool met = r.stopped && r.reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT && r.growth > 0 &&
+                     r.peakMiB <= target;
+    std::printf("%10d %10.0f %10.1f %10.0f %10.0f  %s%s\n", rate, r.growth, r.seconds, r.peakMiB, target,
                 !r.stopped                                          ? "not stopped"
                 : r.reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "memory limit"
                                                                      : "other",
