@@ -19,6 +19,7 @@ from urllib.parse import parse_qs, urlsplit
 SANDBOX_DIR = pathlib.Path(__file__).resolve().parents[2] / "tools" / "sandbox"
 sys.path.insert(0, str(SANDBOX_DIR))
 
+import pages_browser  # noqa: E402
 import pages_platform  # noqa: E402
 import sandbox  # noqa: E402
 from routes import SandboxState  # noqa: E402
@@ -171,6 +172,51 @@ class PlatformPages(StandIn):
         entry = self.log()[-1]
         self.assertEqual(entry["params"]["mac"], "001A2B3C4D5E")
         self.assertEqual(entry["query"], "&mac=001A2B3C4D5E&time=11:04:05%20GMT+0800")
+
+
+class BrowserVariants(StandIn):
+    """The login address's misbehaving pages (pages_browser.py)."""
+
+    def test_each_switch_serves_its_page_at_the_login_address(self):
+        width, height = pages_platform.PANEL
+        cases = [
+            ("crash", "/browser/beacon?page=crash"),
+            ("runaway", "if (kept.length < 256) kept.push(new Uint8Array(16 * 1024 * 1024).fill(7))"),
+            ("popups", 'target="_blank"'),
+        ]
+        for switch, marker in cases:
+            with self.subTest(login=switch):
+                self.state.set_modes({"login": switch})
+                status, _, body = self.fetch("/mini/login.html")
+                self.assertEqual(status, 200)
+                self.assertIn(marker, body)
+                self.assertNotIn('<form id="login"', body)
+                self.assertIn(f"width: {width}px; height: {height}px; overflow: hidden", body)
+        self.state.set_modes({"login": "normal"})
+        self.assertIn('<form id="login"', self.fetch("/mini/login.html")[2])
+
+    def test_popups_offer_a_valid_game_entry_and_another_page_each_way(self):
+        self.state.set_modes({"login": "popups"})
+        _, _, body = self.fetch("/mini/login.html")
+        entry = pages_browser.popup_entry(self.base)
+        self.assertEqual(body.count(entry.replace("&", "&amp;")), 2)
+        for how in ("script", "link"):
+            self.assertIn(pages_browser.other_address(self.base, how), body)
+        self.assertIn('onclick="window.open(this.dataset.address)"', body)
+        # The entry is one the game page accepts, as the login's would be.
+        self.assertEqual(self.fetch(entry[len(self.base):])[0], 200)
+        width, height = pages_platform.PANEL
+        rects = list(pages_browser.POPUPS.values())
+        for x, y, w, h in rects:
+            self.assertTrue(0 <= x and x + w <= width and 0 <= y and y + h <= height)
+        for i, (x, y, w, h) in enumerate(rects):
+            for ox, oy, ow, oh in rects[i + 1:]:
+                self.assertTrue(x + w <= ox or ox + ow <= x or y + h <= oy or oy + oh <= y, "buttons overlap")
+
+    def test_beacon_is_logged_and_answers_nothing(self):
+        status, _, body = self.fetch("/browser/beacon?page=crash&at=1")
+        self.assertEqual((status, body), (204, ""))
+        self.assertEqual([(e["path"], e["params"].get("page")) for e in self.log()], [("/browser/beacon", "crash")])
 
 
 class RequestLog(StandIn):

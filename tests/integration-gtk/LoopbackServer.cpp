@@ -11,13 +11,15 @@
 
 namespace kqvtest {
 
-LoopbackServer::LoopbackServer() {
+LoopbackServer::LoopbackServer(int port) {
   m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (m_listener < 0) throw std::runtime_error("socket");
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  const int reuse = 1;
+  setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(m_listener, 64) != 0) {
     throw std::runtime_error("bind/listen");
   }

@@ -9,7 +9,8 @@
 
 namespace kqvtest {
 
-// A small HTTP server on 127.0.0.1 and a port the system picks. Serves fixed
+// A small HTTP server on 127.0.0.1 and a port the system picks (or a given
+// one, for a server that comes back). Serves fixed
 // answers by path and records every request line's path, in order.
 class LoopbackServer {
  public:
@@ -21,7 +22,7 @@ class LoopbackServer {
     std::string extraHeaders{};
   };
 
-  LoopbackServer();
+  explicit LoopbackServer(int port = 0);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;

@@ -1,15 +1,20 @@
-// The WebKitGTK browser's events and host choices against a loopback server.
+// The WebKitGTK browser against a loopback server: its events, host choices,
+// its own page for failed, crashing and runaway pages, and new windows.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +24,9 @@
 #include "GtkTestSupport.h"
 #include "LoopbackServer.h"
 #include "gamewnd/CDocHostUIHandlerImpl.h"
+#include "platform/gtk/BrowserErrorPage.h"
+#include "platform/gtk/GtkBrowser.h"
+#include "platform/gtk/WebProcessGuard.h"
 #include "ui/Browser.h"
 #include "ui/Platform.h"
 #include "ui/Window.h"
@@ -489,6 +497,410 @@ TEST_F(HandlerBrowserTest, TheDocumentsHandlerDecidesTheMenuTheScrollBarsAndTheE
   EXPECT_EQ(handler->Release(), 0u);
   handler = nullptr;
   EXPECT_EQ(deletions, 1);
+}
+
+}  // namespace
+}  // namespace kqvtest
+
+// ---------------------------------------------------------------------------
+// Pages that fail, crash or run away, and new windows.
+
+namespace kqvtest {
+namespace {
+
+using ui::gtk::ErrorPageReason;
+using ui::gtk::PageFault;
+
+// A loopback port nobody listens on: connections are refused at once.
+int RefusedPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+std::string UrlOnPort(int port, const std::string& path) {
+  return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+// The text a script gives back in the page shown now; "<none>" when the
+// script could not run.
+std::string Evaluate(ui::Browser& browser, const std::string& script) {
+  struct Result {
+    bool done = false;
+    bool abandoned = false;
+    std::string text = "<none>";
+  };
+  auto* result = new Result;
+  webkit_web_view_evaluate_javascript(
+      dynamic_cast<ui::gtk::GtkBrowser&>(browser).View(), script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* view, GAsyncResult* async, gpointer data) {
+        auto* r = static_cast<Result*>(data);
+        if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), async, nullptr)) {
+          gchar* text = jsc_value_to_string(value);
+          r->text = text ? text : "";
+          g_free(text);
+          g_object_unref(value);
+        }
+        if (r->abandoned) {
+          delete r;
+          return;
+        }
+        r->done = true;
+      },
+      result);
+  if (!PumpUntil([&] { return result->done; }, std::chrono::seconds(5))) {
+    result->abandoned = true;
+    return "<none>";
+  }
+  const std::string text = result->text;
+  delete result;
+  return text;
+}
+
+// What our error page says, or "" when another page shows.
+std::string ErrorPageReasonShown(ui::Browser& browser) {
+  return Evaluate(browser, "(function () { var b = document.getElementById('kqv-retry');"
+                           " return b ? document.getElementById('reason').textContent : ''; })()");
+}
+
+bool ShowsErrorPage(ui::Browser& browser, PageFault fault) {
+  return ErrorPageReasonShown(browser) == ErrorPageReason(fault);
+}
+
+// Ends, as a crash would, every web process this test process started.
+int KillWebProcesses() {
+  int killed = 0;
+  DIR* proc = opendir("/proc");
+  while (dirent* entry = readdir(proc)) {
+    const int pid = std::atoi(entry->d_name);
+    if (pid <= 0) continue;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(')');
+    const auto open = line.find('(');
+    if (close == std::string::npos || open == std::string::npos) continue;
+    const std::string name = line.substr(open + 1, close - open - 1);
+    std::istringstream rest(line.substr(close + 2));
+    std::string state;
+    int parent = 0;
+    rest >> state >> parent;
+    if (parent == getpid() && name.rfind("WebKitWebProces", 0) == 0 && state != "Z") {
+      if (kill(pid, SIGKILL) == 0) ++killed;
+    }
+  }
+  closedir(proc);
+  return killed;
+}
+
+TEST(RestartWindowTest, AllowsThreeRestartsInAnyMinute) {
+  using ui::gtk::RestartWindow;
+  using std::chrono::seconds;
+  struct Case {
+    const char* name;
+    std::vector<int> at;          // seconds of each restart asked for
+    std::vector<bool> allowed;    // the answers
+  };
+  const Case cases[] = {
+      {"three at once, the fourth refused", {0, 1, 2, 3}, {true, true, true, false}},
+      {"refused ones do not count", {0, 1, 2, 3, 4, 60}, {true, true, true, false, false, true}},
+      {"the window slides", {0, 30, 59, 60, 61, 89}, {true, true, true, true, false, false}},
+      {"spread out, never refused", {0, 25, 50, 75, 100, 125}, {true, true, true, true, true, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RestartWindow window;
+    const auto start = RestartWindow::Clock::time_point{} + std::chrono::hours(1);
+    std::vector<bool> answers;
+    for (const int s : c.at) answers.push_back(window.Allow(start + seconds(s)));
+    EXPECT_EQ(answers, c.allowed);
+  }
+  // The player's retry starts afresh.
+  RestartWindow window;
+  const auto start = RestartWindow::Clock::time_point{};
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(window.Allow(start));
+  ASSERT_FALSE(window.Allow(start));
+  window.Clear();
+  EXPECT_TRUE(window.Allow(start));
+}
+
+TEST_F(BrowserTest, AFailedLoadShowsOurPageReportedAsTheEnginesOwnWas) {
+  ASSERT_TRUE(Load("about:blank"));
+  recorder.events.clear();
+  const std::string url = UrlOnPort(RefusedPort(), "/login.html?a=1&amp=2");
+  browser->Navigate(url);
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
+  PumpFor(std::chrono::milliseconds(500));  // nothing more may come
+  // Before our page the engine showed its own in place of the failed one,
+  // and the host saw that page complete the failed address: it still does.
+  EXPECT_THAT(recorder.events, ElementsAre(Event{"before", url}, Event{"navigated", url}, Event{"complete", url}));
+  EXPECT_EQ(browser->ReadyState(), 4);
+  EXPECT_EQ(ErrorPageReasonShown(*browser), ErrorPageReason(PageFault::LoadFailed));
+  // The address is shown as text, never as markup.
+  EXPECT_EQ(Evaluate(*browser, "document.getElementById('address').textContent"), url);
+  EXPECT_EQ(Evaluate(*browser, "document.title"), "页面无法打开");
+}
+
+// A load stopped on purpose is no failure: whatever showed stays, and no page
+// of ours appears.
+TEST_F(BrowserTest, CancelledLoadsShowNoErrorPage) {
+  SilentPort silent;
+  server.Route("/shown.html", {.body = Page("<p id='mark'>shown</p>")});
+  server.Route("/to-blocked", {.status = 302, .body = "", .location = "/blocked-target.html"});
+  struct Case {
+    const char* name;
+    std::string url;
+    bool stop;  // stopped by the host after it was asked for
+  };
+  const Case cases[] = {
+      {"stopped before any answer", silent.Url("/never.html"), true},
+      {"cancelled by the host", server.Url("/blocked-page.html"), false},
+      {"redirect target cancelled by the host", server.Url("/to-blocked"), false},
+  };
+  recorder.cancelIf = [](const std::string& url) { return url.find("/blocked") != std::string::npos; };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Load(server.Url("/shown.html")));
+    recorder.events.clear();
+    browser->Navigate(c.url);
+    if (c.stop) {
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("before", c.url); }));
+      PumpFor(std::chrono::milliseconds(200));
+      browser->Stop();
+    } else {
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("before", server.Url("/blocked-page.html")) ||
+                                          recorder.Saw("before", server.Url("/blocked-target.html")); }));
+    }
+    PumpFor(std::chrono::milliseconds(700));
+    EXPECT_TRUE(recorder.Urls("navigated").empty());
+    EXPECT_TRUE(recorder.Urls("complete").empty());
+    EXPECT_EQ(ErrorPageReasonShown(*browser), "");
+    EXPECT_EQ(Evaluate(*browser, "document.getElementById('mark').textContent"), "shown");
+  }
+}
+
+// The retry button is clicked for real; what it loads is offered to the host
+// as any navigation is, and the host may still cancel it.
+TEST_F(ShownWindowTest, RetryLoadsTheFailedAddressAgainAsANavigation) {
+  struct Case {
+    const char* name;
+    bool hostCancels;
+  };
+  for (const Case c : {Case{"allowed", false}, Case{"cancelled by the host", true}}) {
+    SCOPED_TRACE(c.name);
+    const int port = RefusedPort();
+    const std::string url = UrlOnPort(port, "/game.html");
+    recorder.events.clear();
+    recorder.cancelIf = nullptr;
+    browser->Navigate(url);
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
+    ASSERT_TRUE(ShowsErrorPage(*browser, PageFault::LoadFailed));
+
+    LoopbackServer back(port);
+    back.Route("/game.html", {.body = Page("<p id='mark'>back</p>")});
+    recorder.events.clear();
+    if (c.hostCancels) recorder.cancelIf = [&](const std::string& u) { return u == url; };
+    // The button is 65 pixels below the middle of the 400 x 300 page, whose
+    // corner is at (150, 150) on the screen.
+    Xdotool("mousemove 350 365 click 1");
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("before", url); }));
+    if (c.hostCancels) {
+      PumpFor(std::chrono::milliseconds(700));
+      EXPECT_THAT(recorder.events, ElementsAre(Event{"before", url}));
+      EXPECT_FALSE(back.WasRequested("/game.html"));
+      EXPECT_TRUE(ShowsErrorPage(*browser, PageFault::LoadFailed)) << "the page went though nothing replaced it";
+      // Its button still works once the host lets the address through.
+      recorder.cancelIf = nullptr;
+      recorder.events.clear();
+      Xdotool("mousemove 350 365 click 1");
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
+      EXPECT_EQ(back.Count("/game.html"), 1);
+    } else {
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
+      EXPECT_THAT(recorder.events, ElementsAre(Event{"before", url}, Event{"navigated", url}, Event{"complete", url}));
+      EXPECT_EQ(back.Count("/game.html"), 1);
+      EXPECT_EQ(Evaluate(*browser, "document.getElementById('mark').textContent"), "back");
+    }
+  }
+}
+
+// A page whose process ends each time it has loaded: three reloads in a
+// minute, then our page, which the host does not hear of; the player's retry
+// starts the count afresh.
+TEST_F(BrowserTest, ACrashingPageIsReloadedThreeTimesThenOurPageShows) {
+  server.Route("/crashing.html", {.body = Page("<p>crashing</p>"), .extraHeaders = "Cache-Control: no-store\r\n"});
+  const std::string url = server.Url("/crashing.html");
+  ASSERT_TRUE(Load(url));
+  for (int restart = 1; restart <= 3; ++restart) {
+    SCOPED_TRACE(restart);
+    recorder.events.clear();
+    ASSERT_GT(KillWebProcesses(), 0);
+    // The reload is a navigation the host is offered and sees complete.
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
+    EXPECT_THAT(recorder.events, ElementsAre(Event{"before", url}, Event{"navigated", url}, Event{"complete", url}));
+    EXPECT_EQ(server.Count("/crashing.html"), 1 + restart);
+  }
+  recorder.events.clear();
+  ASSERT_GT(KillWebProcesses(), 0);
+  ASSERT_TRUE(PumpUntil([&] { return ShowsErrorPage(*browser, PageFault::Crashed); }));
+  PumpFor(std::chrono::milliseconds(1500));
+  EXPECT_THAT(recorder.events, ElementsAre());
+  EXPECT_EQ(server.Count("/crashing.html"), 4);
+  EXPECT_EQ(browser->ReadyState(), 4);
+
+  // The retry, as its button would ask: a fresh start, so the next crash
+  // reloads again.
+  Evaluate(*browser, "document.getElementById('kqv-retry').click(), 'clicked'");
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
+  EXPECT_EQ(server.Count("/crashing.html"), 5);
+  recorder.events.clear();
+  ASSERT_GT(KillWebProcesses(), 0);
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
+  EXPECT_EQ(server.Count("/crashing.html"), 6);
+}
+
+// Our own page losing its process comes back as it was, without a reload of
+// the address it stands for.
+TEST_F(BrowserTest, OurPageSurvivesItsOwnProcess) {
+  const std::string url = UrlOnPort(RefusedPort(), "/gone.html");
+  browser->Navigate(url);
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
+  ASSERT_TRUE(ShowsErrorPage(*browser, PageFault::LoadFailed));
+  recorder.events.clear();
+  ASSERT_GT(KillWebProcesses(), 0);
+  PumpFor(std::chrono::milliseconds(300));
+  ASSERT_TRUE(PumpUntil([&] { return ShowsErrorPage(*browser, PageFault::LoadFailed); }));
+  PumpFor(std::chrono::milliseconds(500));
+  EXPECT_THAT(recorder.events, ElementsAre());
+}
+
+// A page that allocates without end is stopped at the bound and not loaded
+// again; the player sees why.
+// (Shown: the engine slows the timers of pages nobody can see.)
+TEST_F(ShownWindowTest, ARunawayPageIsStoppedAtTheMemoryBound) {
+  // About 320 MB a second, as fast as the page that made the bound needed;
+  // it stops by itself at twice the bound, should the bound be missing.
+  server.Route("/runaway.html",
+               {.body = Page("<script>var kept = []; setInterval(function () {"
+                             " if (kept.length < 256) kept.push(new Uint8Array(16 * 1024 * 1024).fill(7));"
+                             " }, 50);</script>")});
+  const std::string url = server.Url("/runaway.html");
+  browser->Navigate(url);
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", url); }));
+  recorder.events.clear();
+  ASSERT_TRUE(PumpUntil([&] { return ShowsErrorPage(*browser, PageFault::OutOfMemory); }, std::chrono::seconds(40)));
+  PumpFor(std::chrono::milliseconds(1500));
+  EXPECT_THAT(recorder.events, ElementsAre());
+  EXPECT_EQ(server.Count("/runaway.html"), 1);
+}
+
+// window.open and a link's target both reach the host before anything opens;
+// what the host lets through opens in the system's browser, once.
+TEST_F(ShownBrowserTest, ScriptedAndTargetedNewWindowsFollowOneRule) {
+  struct Case {
+    const char* name;
+    const char* opener;  // the page's button does this with the address
+    const char* path;
+    bool hostCancels;
+  };
+  const Case cases[] = {
+      {"window.open, let through", "open", "/popup-open.html", false},
+      {"window.open, cancelled", "open", "/popup-open-blocked.html", true},
+      {"target=_blank, let through", "link", "/popup-link.html", false},
+      {"target=_blank, cancelled", "link", "/popup-link-blocked.html", true},
+      {"address given after window.open, let through", "later", "/popup-later.html", false},
+      {"address given after window.open, cancelled", "later", "/popup-later-blocked.html", true},
+  };
+  const auto button = [](const std::string& script) {
+    return "<button style='width:400px;height:300px' onclick=\"" + script + "\">open</button>";
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string target = server.Url(c.path);
+    const std::string opener = c.opener;
+    const std::string body =
+        opener == "open"    ? button("window.open('" + target + "')")
+        : opener == "later" ? button("var w = window.open(); w.location.href = '" + target + "';")
+                            : "<a href='" + target + "' target='_blank' style='display:block;width:400px;height:300px'>"
+                              "open</a>";
+    ASSERT_TRUE(Load(std::string("/opener-") + (c.hostCancels ? "c" : "a") + c.opener + ".html", body));
+    recorder.events.clear();
+    recorder.cancelIf = [&](const std::string& url) { return c.hostCancels && url == target; };
+    g_remove(OpenedPagesFile().c_str());
+    Xdotool("mousemove 300 300 click 1");
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("before", target); }));
+    PumpFor(std::chrono::milliseconds(1500));
+    EXPECT_EQ(recorder.Urls("before"), std::vector<std::string>{target}) << "offered once";
+    EXPECT_EQ(OpenedPages(), c.hostCancels ? std::vector<std::string>{} : std::vector<std::string>{target});
+    EXPECT_FALSE(server.WasRequested(c.path));
+  }
+  // A window that never gets an address offers nothing and opens nothing.
+  ASSERT_TRUE(Load("/opener-written.html", button("var w = window.open(''); w.document.write('written');"
+                                                  " window.external.report(String(w.closed));")));
+  recorder.events.clear();
+  reports.clear();
+  g_remove(OpenedPagesFile().c_str());
+  Xdotool("mousemove 300 300 click 1");
+  ASSERT_TRUE(PumpUntil([&] { return !reports.empty(); }));
+  PumpFor(std::chrono::milliseconds(1000));
+  EXPECT_THAT(reports, ElementsAre("false"));
+  EXPECT_THAT(recorder.events, ElementsAre());
+  EXPECT_THAT(OpenedPages(), ElementsAre());
+}
+
+TEST(InspectionSwitchTest, DeveloperExtrasOnlyWithTheSwitch) {
+  struct Case {
+    const char* value;  // nullptr: unset
+    bool on;
+  };
+  for (const Case c : {Case{nullptr, false}, Case{"1", true}, Case{"0", false}, Case{"", false}}) {
+    SCOPED_TRACE(c.value ? c.value : "(unset)");
+    if (c.value) {
+      g_setenv("KQV_INSPECT", c.value, TRUE);
+    } else {
+      g_unsetenv("KQV_INSPECT");
+    }
+    HostWindow host;
+    ASSERT_TRUE(host.Create(nullptr));
+    Recorder recorder;
+    auto browser = host.Peer().CreateBrowser(1001, {0, 0, 400, 300}, recorder);
+    WebKitSettings* settings = webkit_web_view_get_settings(dynamic_cast<ui::gtk::GtkBrowser&>(*browser).View());
+    EXPECT_EQ(webkit_settings_get_enable_developer_extras(settings), c.on);
+    browser.reset();
+    host.DestroyWindow();
+  }
+  g_unsetenv("KQV_INSPECT");
+}
+
+TEST_F(ShownWindowTest, F12OpensTheInspectorOnlyWithTheSwitch) {
+  // The browser of the fixture was made without the switch.
+  browser->Navigate("about:blank");
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", "about:blank"); }));
+  const int without = VisibleToplevels();
+  Xdotool("mousemove 300 300 click 1 key F12");
+  PumpFor(std::chrono::milliseconds(1500));
+  EXPECT_EQ(VisibleToplevels(), without) << "a window opened without the switch";
+
+  g_setenv("KQV_INSPECT", "1", TRUE);
+  browser = window.Peer().CreateBrowser(1002, {50, 50, 450, 350}, recorder);
+  g_unsetenv("KQV_INSPECT");
+  recorder.events.clear();
+  browser->Navigate("about:blank");
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", "about:blank"); }));
+  Xdotool("mousemove 300 300 click 1 key F12");
+  EXPECT_TRUE(PumpUntil([&] { return VisibleToplevels() > without; }, std::chrono::seconds(10)))
+      << "no inspector window";
+  // The inspector is a window of its own, not a part of the small page.
+  GtkAllocation size;
+  gtk_widget_get_allocation(GTK_WIDGET(dynamic_cast<ui::gtk::GtkBrowser&>(*browser).View()), &size);
+  EXPECT_EQ(size.width, 400);
+  EXPECT_EQ(size.height, 300);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ Switches (/__mode):
 
     login=iframe        /mini/login.html shows the form inside an iframe, so
                         the submission and its redirect happen in the frame
+    login=<other>       a page of LOGIN_VARIANTS instead (pages_browser.py)
     login_method=get    the form submits with GET instead of POST
 
 LAYOUT gives where the form's parts lie on the page, for tests that click them.
@@ -106,8 +107,16 @@ def login_form(req, error: str = "") -> Response:
     return page("Qelunar 登录", body, PANEL_STYLE)
 
 
+# Other pages the login address can show instead, by the switch login=<name>
+# (pages_browser.py adds its own).
+LOGIN_VARIANTS = {}
+
+
 @route("/mini/login.html")
 def login(req):
+    variant = LOGIN_VARIANTS.get(req.state.mode("login"))
+    if variant:
+        return variant(req)
     if req.state.mode("login") != "iframe":
         return login_form(req)
     # The form in a frame of its own: its submission, and the redirect that

@@ -1,6 +1,8 @@
 #include "platform/gtk/GtkBrowser.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeer.h"
@@ -29,6 +31,21 @@ constexpr const char* kFrameCompleteScript = R"JS((function () {
 constexpr const char* kNoScrollBarsStyle =
     "html, body { overflow: hidden !important; }\n"
     "::-webkit-scrollbar { display: none !important; width: 0 !important; height: 0 !important; }\n";
+
+// KQV_INSPECT=1 lets a developer inspect the pages: the engine's inspector
+// from the context menu, where the host allows one, and from F12.
+bool InspectionWanted() {
+  const gchar* value = g_getenv("KQV_INSPECT");
+  return value && std::strcmp(value, "1") == 0;
+}
+
+// Loads that end this way were stopped on purpose (a cancelled navigation, a
+// stop, a download): there is nothing to show for them.
+bool Cancelled(const GError* error) {
+  return g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+         g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
+         g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD);
+}
 
 std::string StringOf(JSCValue* value) {
   if (!value || !jsc_value_is_string(value)) return {};
@@ -112,8 +129,11 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   m_content = webkit_user_content_manager_new();
   g_signal_connect(m_content, "script-message-received::kqvFrameComplete", G_CALLBACK(OnFrameComplete), this);
   g_signal_connect(m_content, "script-message-received::kqvExternal", G_CALLBACK(OnExternalCall), this);
+  g_signal_connect(m_content, "script-message-received::kqvRetry", G_CALLBACK(OnRetry), this);
   webkit_user_content_manager_register_script_message_handler_in_world(m_content, kFrameCompleteHandler, kHostWorld);
   webkit_user_content_manager_register_script_message_handler(m_content, kExternalHandler);
+  // Our error page's button; messages are heeded only while that page shows.
+  webkit_user_content_manager_register_script_message_handler(m_content, kErrorPageRetryHandler);
   WebKitUserScript* frameComplete = webkit_user_script_new_for_world(
       kFrameCompleteScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kHostWorld,
       nullptr, nullptr);
@@ -124,15 +144,25 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
                                         "user-content-manager", m_content, nullptr));
   g_object_ref_sink(m_view);
   WebKitSettings* settings = webkit_web_view_get_settings(m_view);
-  webkit_settings_set_enable_developer_extras(settings, FALSE);
+  const bool inspect = InspectionWanted();
+  webkit_settings_set_enable_developer_extras(settings, inspect);
   webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
   g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
   g_signal_connect(m_view, "load-changed", G_CALLBACK(OnLoadChanged), this);
+  g_signal_connect(m_view, "load-failed", G_CALLBACK(OnLoadFailed), this);
   g_signal_connect(m_view, "context-menu", G_CALLBACK(OnContextMenu), this);
   g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
   g_signal_connect(m_view, "create", G_CALLBACK(OnCreate), this);
   g_signal_connect(m_view, "destroy", G_CALLBACK(OnViewDestroyed), this);
+  if (inspect) {
+    g_signal_connect(m_view, "key-press-event", G_CALLBACK(OnKeyPress), this);
+    // A window of its own: docked, it would take half of a small panel.
+    g_signal_connect(webkit_web_view_get_inspector(m_view), "attach", G_CALLBACK(+[](WebKitWebInspector*) {
+                       return TRUE;
+                     }),
+                     nullptr);
+  }
 
   GtkWidget* widget = GTK_WIDGET(m_view);
   m_parent.PlaceChild(widget, rect);
@@ -141,6 +171,8 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
 }
 
 GtkBrowser::~GtkBrowser() {
+  *m_alive = false;
+  while (!m_popups.empty()) ForgetPopup(m_popups.back());
   ReleaseUIHandler();
   if (m_view) {
     GtkWidget* widget = GTK_WIDGET(m_view);
@@ -175,6 +207,10 @@ void GtkBrowser::Navigate(const std::string& url) {
   if (!m_view) return;
   m_loading = true;
   m_committed = false;
+  // A page of ours still on its way is superseded by this load; one already
+  // shown stays ours until another document replaces it (the host may cancel
+  // this one).
+  if (m_faultPage == FaultPage::Loading) m_faultPage = FaultPage::None;
   webkit_web_view_load_uri(m_view, url.c_str());
 }
 
@@ -265,13 +301,17 @@ gboolean GtkBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
   WebKitNavigationAction* action =
       webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
   const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  const std::string address = uri ? uri : "";
   bool cancel = false;
   g_object_ref(decision);
-  // The host may end its window from here; nothing of the browser is used
-  // afterwards.
-  browser->m_events.OnBeforeNavigate2(uri ? uri : "", cancel);
+  const std::shared_ptr<bool> alive = browser->m_alive;
+  // The host may end its window, and the browser with it, from here.
+  browser->m_events.OnBeforeNavigate2(address, cancel);
   if (cancel) webkit_policy_decision_ignore(decision);
   g_object_unref(decision);
+  if (*alive && !cancel && type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    browser->m_allowedNewWindow = address;
+  }
   return cancel;
 }
 
@@ -289,18 +329,57 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
     case WEBKIT_LOAD_COMMITTED:
       browser->m_committed = true;
       browser->m_hasDocument = true;
+      // The first document after our page was asked for is that page; any
+      // later one replaces it.
+      browser->m_faultPage =
+          browser->m_faultPage == FaultPage::Loading ? FaultPage::Shown : FaultPage::None;
+      if (browser->m_faultPage == FaultPage::Shown && browser->m_faultQuiet) break;
       browser->m_events.OnNavigateComplete2(url);
       break;
     case WEBKIT_LOAD_FINISHED: {
       browser->m_loading = false;
       const bool complete = browser->m_committed;
-      if (complete) browser->m_restarts = 0;
+      if (browser->m_faultPage == FaultPage::Shown && browser->m_faultQuiet) break;
       // A load that never got a document (cancelled, failed before any
-      // answer) completes nothing.
+      // answer) completes nothing; the page shown in place of a failed one
+      // completes the failed address, as the engine's own page did.
       if (complete) browser->m_events.OnDocumentComplete(url);
       break;
     }
   }
+}
+
+gboolean GtkBrowser::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer self) {
+  if (Cancelled(error)) return TRUE;
+  static_cast<GtkBrowser*>(self)->ShowFault(PageFault::LoadFailed, uri ? uri : "", false);
+  return TRUE;
+}
+
+void GtkBrowser::ShowFault(PageFault fault, const std::string& address, bool quiet) {
+  m_fault = fault;
+  m_faultQuiet = quiet;
+  m_faultAddress = address;
+  m_faultPage = FaultPage::Loading;
+  const std::string html = ErrorPageHtml(fault, address);
+  // In place of the page, under its address, so the host and the history see
+  // the address that failed.
+  webkit_web_view_load_alternate_html(m_view, html.c_str(), address.empty() ? "about:blank" : address.c_str(),
+                                      nullptr);
+}
+
+void GtkBrowser::OnRetry(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self) {
+  auto* browser = static_cast<GtkBrowser*>(self);
+  if (browser->m_faultPage != FaultPage::Shown || browser->m_faultAddress.empty()) return;
+  // The player asked: the page starts afresh, crashes before it included.
+  browser->m_restarts.Clear();
+  browser->Navigate(std::string(browser->m_faultAddress));
+}
+
+gboolean GtkBrowser::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
+  auto* browser = static_cast<GtkBrowser*>(self);
+  if (event->keyval != GDK_KEY_F12 || !browser->m_view) return FALSE;
+  webkit_web_inspector_show(webkit_web_view_get_inspector(browser->m_view));
+  return TRUE;
 }
 
 void GtkBrowser::OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
@@ -355,17 +434,109 @@ void GtkBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTer
   auto* browser = static_cast<GtkBrowser*>(self);
   browser->m_loading = false;
   if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) return;
+  if (browser->m_faultPage != FaultPage::None) {
+    // Our own page went with the process: show it again as it was.
+    browser->ShowFault(browser->m_fault, browser->m_faultAddress, true);
+    return;
+  }
+  const gchar* uri = webkit_web_view_get_uri(view);
+  const std::string address = uri ? uri : "";
+  // Loading it again would only grow it again.
+  if (reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT) {
+    browser->ShowFault(PageFault::OutOfMemory, address, true);
+    return;
+  }
   // A crashed page would leave a dead window: load it again, but not for
   // ever if it crashes every time.
-  if (browser->m_restarts++ < 3) webkit_web_view_reload(view);
+  if (browser->m_restarts.Allow(RestartWindow::Clock::now())) {
+    webkit_web_view_reload(view);
+  } else {
+    browser->ShowFault(PageFault::Crashed, address, true);
+  }
 }
 
-GtkWidget* GtkBrowser::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer) {
-  // A page asking for a new window gets the system's browser, as the page
-  // would outside the client.
+namespace {
+
+bool NoAddressYet(const std::string& address) { return address.empty() || address == "about:blank"; }
+
+// Hidden windows waiting for an address; the oldest goes when one more comes.
+constexpr std::size_t kMostPopups = 4;
+
+}  // namespace
+
+GtkWidget* GtkBrowser::OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self) {
+  // A new window is a navigation like any other for the host, whether a
+  // link's target or a script asked for it: an address the host takes (a
+  // game entry) is cancelled and handed off there; any other opens in the
+  // system's browser, as it would outside the client.
+  auto* browser = static_cast<GtkBrowser*>(self);
   const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-  if (uri && *uri) GetPlatform().OpenInSystemBrowser(uri);
+  const std::string address = uri ? uri : "";
+  const bool allowed = !address.empty() && address == browser->m_allowedNewWindow;
+  browser->m_allowedNewWindow.clear();
+  if (NoAddressYet(address)) {
+    // `var w = window.open(); w.location = ...`: the script gets a window
+    // that is never shown, and the address it is given is offered then.
+    if (browser->m_popups.size() >= kMostPopups) browser->ForgetPopup(browser->m_popups.front());
+    auto* popup = WEBKIT_WEB_VIEW(webkit_web_view_new_with_related_view(view));
+    g_object_ref_sink(popup);
+    g_signal_connect(popup, "decide-policy", G_CALLBACK(OnPopupDecidePolicy), browser);
+    g_signal_connect(popup, "close", G_CALLBACK(OnPopupClose), browser);
+    browser->m_popups.push_back(popup);
+    return GTK_WIDGET(popup);
+  }
+  if (allowed) {
+    GetPlatform().OpenInSystemBrowser(address);
+  } else {
+    OfferNewWindow(browser, address);
+  }
   return nullptr;
+}
+
+void GtkBrowser::OfferNewWindow(GtkBrowser* browser, const std::string& address) {
+  bool cancel = false;
+  // The host may end its window, and the browser with it, from here.
+  browser->m_events.OnBeforeNavigate2(address, cancel);
+  if (!cancel) GetPlatform().OpenInSystemBrowser(address);
+}
+
+gboolean GtkBrowser::OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecision* decision,
+                                         WebKitPolicyDecisionType type, gpointer self) {
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    return FALSE;
+  }
+  WebKitNavigationAction* action =
+      webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  const std::string address = uri ? uri : "";
+  if (NoAddressYet(address)) return FALSE;
+  // The window never loads anything itself: it goes, and its address is a
+  // new-window request like any other.
+  webkit_policy_decision_ignore(decision);
+  auto* browser = static_cast<GtkBrowser*>(self);
+  browser->ForgetPopup(popup);
+  OfferNewWindow(browser, address);
+  return TRUE;
+}
+
+void GtkBrowser::OnPopupClose(WebKitWebView* popup, gpointer self) {
+  static_cast<GtkBrowser*>(self)->ForgetPopup(popup);
+}
+
+void GtkBrowser::ForgetPopup(WebKitWebView* popup) {
+  auto found = std::find(m_popups.begin(), m_popups.end(), popup);
+  if (found == m_popups.end()) return;
+  m_popups.erase(found);
+  g_signal_handlers_disconnect_by_data(popup, this);
+  // Not from inside the view's own signal.
+  g_idle_add(
+      [](gpointer data) {
+        auto* view = static_cast<WebKitWebView*>(data);
+        gtk_widget_destroy(GTK_WIDGET(view));
+        g_object_unref(view);
+        return G_SOURCE_REMOVE;
+      },
+      popup);
 }
 
 }  // namespace ui::gtk

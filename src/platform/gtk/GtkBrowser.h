@@ -2,8 +2,12 @@
 
 #include <webkit2/webkit2.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/gtk/BrowserErrorPage.h"
+#include "platform/gtk/WebProcessGuard.h"
 #include "ui/Browser.h"
 
 namespace ui::gtk {
@@ -38,13 +42,26 @@ class GtkBrowser : public Browser {
   static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                  gpointer self);
   static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error, gpointer self);
   static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer self);
   static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self);
   static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
+  static gboolean OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecision* decision,
+                                      WebKitPolicyDecisionType type, gpointer self);
+  static void OnPopupClose(WebKitWebView* popup, gpointer self);
+  // Offers a new window's address to the host; what it lets through opens in
+  // the system's browser. The host may end the browser from here.
+  static void OfferNewWindow(GtkBrowser* browser, const std::string& address);
+  void ForgetPopup(WebKitWebView* popup);
   static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
   static void OnExternalCall(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+  static void OnRetry(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+  static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
   static void OnViewDestroyed(GtkWidget*, gpointer self);
   void ReleaseUIHandler();
+  // Shows our own page for `address`. A quiet page stands in for a page the
+  // host has already seen complete, so the host hears nothing of it.
+  void ShowFault(PageFault fault, const std::string& address, bool quiet);
 
   GtkWindowPeer& m_parent;
   BrowserEvents& m_events;
@@ -57,7 +74,20 @@ class GtkBrowser : public Browser {
   bool m_silent = false;
   bool m_contextMenu = true;
   bool m_hostInstalled = false;
-  int m_restarts = 0;
+  RestartWindow m_restarts;
+  // Our own page: being loaded, then shown, until another document replaces it.
+  enum class FaultPage { None, Loading, Shown };
+  FaultPage m_faultPage = FaultPage::None;
+  PageFault m_fault = PageFault::LoadFailed;
+  bool m_faultQuiet = false;
+  std::string m_faultAddress;
+  // A new-window request the host already allowed in the policy decision;
+  // the window itself, asked for next, is not offered twice.
+  std::string m_allowedNewWindow;
+  // Windows scripts opened without an address, hidden until they get one.
+  std::vector<WebKitWebView*> m_popups;
+  // False once the browser is gone: host calls may end it.
+  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
   HostChoices m_choices;
   DocHostUIHandler* m_uiHandler = nullptr;  // one reference held while the view lives
 };

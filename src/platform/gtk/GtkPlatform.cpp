@@ -18,6 +18,7 @@
 #include "platform/gtk/CurlHttp.h"
 #include "platform/gtk/EmbeddedResources.h"
 #include "platform/gtk/GtkWindowPeer.h"
+#include "platform/gtk/WebProcessGuard.h"
 #include "ui/CommandLine.h"
 
 namespace ui::gtk {
@@ -326,7 +327,11 @@ WebKitWebsiteDataManager* GtkPlatform::WebsiteData() {
 
 WebKitWebContext* GtkPlatform::WebContext() {
   if (!m_webContext) {
-    m_webContext = webkit_web_context_new_with_website_data_manager(WebsiteData());
+    // The memory bound is fixed when the context is made.
+    WebKitMemoryPressureSettings* memory = NewWebProcessMemorySettings();
+    m_webContext = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", WebsiteData(),
+                                                   "memory-pressure-settings", memory, nullptr));
+    webkit_memory_pressure_settings_free(memory);
     webkit_web_context_set_cache_model(m_webContext, WEBKIT_CACHE_MODEL_WEB_BROWSER);
   }
   return m_webContext;
