@@ -16,6 +16,14 @@ def geometry(window):
     return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
 
+def move_pointer(x, y):
+    """Puts the pointer at a screen point and waits until it is there
+    (xdotool's own wait never ends when the pointer is there already)."""
+    here = dict(item.split(":") for item in run("xdotool", "getmouselocation").split()[:2])
+    if (int(here["x"]), int(here["y"])) != (x, y):
+        run("xdotool", "mousemove", "--sync", str(x), str(y))
+
+
 def client_area(window):
     """A window's own area on the screen, without the window manager's frame
     (xdotool counts the frame's offset twice for decorated windows)."""

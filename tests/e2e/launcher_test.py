@@ -48,7 +48,7 @@ sys.path.insert(0, str(SANDBOX_DIR))
 import pages_platform  # noqa: E402  (the page's layout and colour, shared with the page)
 import sandbox  # noqa: E402
 from routes import SandboxState  # noqa: E402
-from e2e_support import SCREEN, Screenshot, client_area, geometry, run, stop, transient_for  # noqa: E402
+from e2e_support import SCREEN, Screenshot, client_area, geometry, move_pointer, run, stop, transient_for  # noqa: E402
 
 PORT = 47800  # where the client's built-in addresses point
 SPLASH_SIZE = (1357, 852)
@@ -271,7 +271,7 @@ class LauncherRun(unittest.TestCase):
 
     def click(self, dx, dy, button=1):
         x, y = self.at(dx, dy)
-        run("xdotool", "mousemove", "--sync", str(x), str(y))
+        move_pointer(x, y)
         run("xdotool", "click", str(button))
 
     def click_field(self, name):
@@ -520,7 +520,7 @@ class StaysUsable(LauncherRun):
     def open_confirmation(self):
         x, y = self.close_button()
         before = set(client_windows(self.client.pid))
-        run("xdotool", "mousemove", "--sync", str(x), str(y))
+        move_pointer(x, y)
         run("xdotool", "click", "1")
 
         def box():
@@ -535,7 +535,7 @@ class StaysUsable(LauncherRun):
         self.assertEqual(art.pixel(*self.GRAB)[3], 255, "the grab point is not on the picture")
         for _ in range(2):
             x, y = self.splash_point(*self.GRAB)
-            run("xdotool", "mousemove", "--sync", str(x), str(y))
+            move_pointer(x, y)
             run("xdotool", "click", "1")
             time.sleep(0.7)
             self.assert_usable("click")
@@ -543,7 +543,7 @@ class StaysUsable(LauncherRun):
     def test_2_drag_moves_both_at_every_step(self):
         start = geometry(self.splash)
         gx, gy = self.splash_point(*self.GRAB)
-        run("xdotool", "mousemove", "--sync", str(gx), str(gy))
+        move_pointer(gx, gy)
         run("xdotool", "mousedown", "1")
         try:
             path = [(-20, 10), (-60, 30), (-90, 50)]
@@ -592,7 +592,7 @@ class StaysUsable(LauncherRun):
             if way == "click no":
                 # The box's two buttons share its bottom row: 是 left, 否 right.
                 x, y, w, h = client_area(box)
-                run("xdotool", "mousemove", "--sync", str(x + w * 3 // 4), str(y + h - 12))
+                move_pointer(x + w * 3 // 4, y + h - 12)
                 run("xdotool", "click", "1")
             else:
                 run("xdotool", *way.split())
@@ -604,7 +604,7 @@ class StaysUsable(LauncherRun):
     def test_5_yes_ends_the_client(self):
         box = self.open_confirmation()
         x, y, w, h = client_area(box)
-        run("xdotool", "mousemove", "--sync", str(x + w // 4), str(y + h - 12))
+        move_pointer(x + w // 4, y + h - 12)
         run("xdotool", "click", "1")
         try:
             code = self.client.wait(10)
