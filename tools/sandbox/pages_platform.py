@@ -7,6 +7,7 @@ customer service and the first-open report.
     /game/login.php         the game entry: ?uid=&server_id=S12&time=&sign=
     /index.html /order.html /forum-2959-1.html /cs   home, top-up, forum, service
     /report/firstopen       the first-open report; answers "ok"
+    /mini/loaded            the login page's load beacon; answers 204
 
 Switches (/__mode):
 
@@ -78,7 +79,16 @@ html, body {{ width: {PANEL[0]}px; height: {PANEL[1]}px; overflow: hidden; backg
 """
 
 
-def login_form(req, error: str = "") -> Response:
+# Asked for by the login page at its load event, so that a watcher outside the
+# browser (the start-up benchmark) sees when the page was fully loaded.
+LOAD_BEACON = """
+<script>
+window.addEventListener("load", function () { new Image().src = "/mini/loaded?at=" + Date.now(); });
+</script>
+"""
+
+
+def login_form(req, error: str = "", beacon: str = "") -> Response:
     method = "get" if req.state.mode("login_method") == "get" else "post"
     cx, cy, cw, ch = LAYOUT["card"]
     ux, uy, _, _ = LAYOUT["username"]
@@ -103,7 +113,7 @@ def login_form(req, error: str = "") -> Response:
 <p style="position:absolute;left:{cx}px;top:{cy + ch - 34}px;width:{cw}px;margin:0;text-align:center;
   font-size:12px;color:#8a7458">测试平台：任意账号、密码均可登录</p>
 {notice}
-"""
+{beacon}"""
     return page("Qelunar 登录", body, PANEL_STYLE)
 
 
@@ -118,13 +128,13 @@ def login(req):
     if variant:
         return variant(req)
     if req.state.mode("login") != "iframe":
-        return login_form(req)
+        return login_form(req, beacon=LOAD_BEACON)
     # The form in a frame of its own: its submission, and the redirect that
     # follows, are navigations of the frame, not of the page.
     return page("Qelunar 登录", f"""
 <iframe id="frame" src="/mini/login_form.html" scrolling="no"
   style="position:absolute;left:0;top:0;width:{PANEL[0]}px;height:{PANEL[1]}px;border:0"></iframe>
-""", PANEL_STYLE)
+{LOAD_BEACON}""", PANEL_STYLE)
 
 
 @route("/mini/login_form.html")
@@ -184,6 +194,11 @@ def forum(req):
 @route("/cs")
 def service(req):
     return plain("在线客服", f"类型 {req.param('type', '')}，游戏 {req.param('gamekey', '')}")
+
+
+@route("/mini/loaded")
+def loaded(req):
+    return Response(204, b"", "text/plain; charset=utf-8")
 
 
 @route("/report/firstopen")
