@@ -6,17 +6,17 @@
 #include "BuildConfig.h"
 #include "FakePlatform.h"
 #include "Sandbox.h"
-#include "platform/gtk/CurlHttp.h"
+#include "platform/gtk/SoupHttp.h"
 #include "vip/VipServiceInfo.h"
 
 namespace {
 
-// The in-memory platform with the real libcurl transport. The build's service
+// The in-memory platform with the real libsoup transport. The build's service
 // address points at the stand-in's usual port; requests go to this test's
 // stand-in instead, with everything after the host unchanged.
-class CurlPlatform : public fake::FakePlatform {
+class SoupPlatform : public fake::FakePlatform {
  public:
-  explicit CurlPlatform(std::string sandboxBase) {
+  explicit SoupPlatform(std::string sandboxBase) {
     modulePath = "/opt/kqv/kqv_client";
     separator = '/';
     limits.totalTimeout = std::chrono::milliseconds(1500);
@@ -24,7 +24,7 @@ class CurlPlatform : public fake::FakePlatform {
       const std::string configured = build::kVipServiceBase;
       std::string address = url;
       if (address.rfind(configured, 0) == 0) address = sandboxBase + "/vip" + address.substr(configured.size());
-      return ui::gtk::CurlHttpGet(address, readBody, agent, limits);
+      return ui::gtk::SoupHttpGet(address, readBody, agent, limits);
     };
   }
   ui::gtk::HttpLimits limits;
@@ -48,7 +48,7 @@ class VipEndToEndTest : public ::testing::Test {
   }
 
   itest::Sandbox& sandbox = itest::Sandbox::Shared();
-  CurlPlatform platform{sandbox.Base()};
+  SoupPlatform platform{sandbox.Base()};
   VipServiceInfo info;
 };
 

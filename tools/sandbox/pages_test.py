@@ -6,7 +6,7 @@
     /test/trickle?seconds=N                      one byte every 100 ms, no length
     /test/big?bytes=N&length=0                   N bytes of 'x'; length=0 sends
                                                  no Content-Length (ends at close)
-    /test/redirect?to=<path>                     302 to that path on this server
+    /test/redirect?to=<path or address>          302 to that path on this server, or to the address
 """
 
 from __future__ import annotations
@@ -76,4 +76,6 @@ def big(req):
 @route("/test/redirect")
 def redirect(req):
     target = req.param("to", "/test/echo?body=redirected")
-    return Response(302, b"moved", "text/plain", {"Location": f"{req.base}{target}"})
+    # A path stays on the stand-in; a whole address (any scheme) is sent as given.
+    location = target if "://" in target else f"{req.base}{target}"
+    return Response(302, b"moved", "text/plain", {"Location": location})

@@ -15,7 +15,7 @@
 #include <ctime>
 
 #include "platform/gtk/CairoCanvas.h"
-#include "platform/gtk/CurlHttp.h"
+#include "platform/gtk/SoupHttp.h"
 #include "platform/gtk/EmbeddedResources.h"
 #include "platform/gtk/GtkWindowPeer.h"
 #include "platform/gtk/WebProcessGuard.h"
@@ -267,7 +267,7 @@ bool GtkPlatform::AppendToExistingFile(const std::string& path, const std::strin
 }
 
 std::string GtkPlatform::HttpGet(const std::string& url, bool readBody, const std::string& userAgent) {
-  return CurlHttpGet(url, readBody, userAgent);
+  return SoupHttpGet(url, readBody, userAgent);
 }
 
 void GtkPlatform::OpenInSystemBrowser(const std::string& target) {
