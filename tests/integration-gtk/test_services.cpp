@@ -279,22 +279,42 @@ TEST(GtkServicesTest, JavaScriptLiteralsReadBackAsTheSameText) {
   g_object_unref(context);
 }
 
-TEST(GtkServicesTest, OpaqueRegionIsExactlyThePixelsWithAlpha) {
+TEST(GtkServicesTest, OpaqueRegionIsExactlyThePixelsFromTheGivenAlphaOn) {
   ui::PixelImage image{.width = 67, .height = 23, .bitsPerPixel = 32, .pitch = 67 * 4, .pixels = {}};
   image.pixels.resize(67 * 23 * 4);
   std::mt19937 random(7);
-  for (std::size_t i = 3; i < image.pixels.size(); i += 4) {
-    const unsigned roll = random() % 4;
-    image.pixels[i] = roll == 0 ? 0 : roll == 1 ? 1 : roll == 2 ? 128 : 255;
-  }
-  cairo_region_t* region = ui::gtk::OpaqueRegion(image);
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      const bool opaque = image.pixels[(y * image.width + x) * 4 + 3] != 0;
-      EXPECT_EQ(cairo_region_contains_point(region, x, y), opaque) << x << "," << y;
+  constexpr std::uint8_t kAlphas[] = {0, 1, 127, 128, 129, 255};
+  for (std::size_t i = 3; i < image.pixels.size(); i += 4) image.pixels[i] = kAlphas[random() % 6];
+  for (const int minAlpha : {1, 128}) {
+    cairo_region_t* region = ui::gtk::OpaqueRegion(image, static_cast<std::uint8_t>(minAlpha));
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width; ++x) {
+        const bool inside = image.pixels[(y * image.width + x) * 4 + 3] >= minAlpha;
+        EXPECT_EQ(cairo_region_contains_point(region, x, y), inside) << x << "," << y << " from " << minAlpha;
+      }
     }
+    cairo_region_destroy(region);
   }
-  cairo_region_destroy(region);
+}
+
+TEST(GtkServicesTest, UnpremultipliedRowGivesTheStraightColours) {
+  const struct {
+    std::uint8_t b, g, r, a;  // premultiplied, as the picture holds them
+    std::uint32_t straight;   // 0x00RRGGBB
+  } cases[] = {
+      {0, 0, 255, 255, 0xFF0000},
+      {0, 128, 0, 128, 0x00FF00},   // half-transparent green is green, not dark green
+      {100, 50, 25, 200, 0x204080},  // rounded to nearest
+      {10, 10, 10, 10, 0xFFFFFF},
+      {0, 0, 0, 0, 0x000000},
+      {200, 0, 0, 100, 0x0000FF},   // never over 255, whatever the rounding left
+  };
+  for (const auto& c : cases) {
+    const std::uint8_t in[4] = {c.b, c.g, c.r, c.a};
+    std::uint32_t out = 0xDEADBEEF;
+    ui::gtk::UnpremultipliedRow(in, &out, 1);
+    EXPECT_EQ(out, c.straight) << int(c.b) << "," << int(c.g) << "," << int(c.r) << "," << int(c.a);
+  }
 }
 
 }  // namespace

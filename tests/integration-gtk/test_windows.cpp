@@ -247,38 +247,82 @@ TEST(GtkWindowTest, KeysPassTheFiltersBeforeTheDialogManager) {
   }
 }
 
+bool Near(const std::array<int, 3>& actual, const std::array<int, 3>& expected, int tolerance) {
+  for (int i = 0; i < 3; ++i) {
+    if (std::abs(actual[i] - expected[i]) > tolerance) return false;
+  }
+  return true;
+}
+
+std::string Describe(const std::array<int, 3>& c) {
+  return "(" + std::to_string(c[0]) + ", " + std::to_string(c[1]) + ", " + std::to_string(c[2]) + ")";
+}
+
 TEST(GtkWindowTest, LayeredPictureShowsItsAlphaAndLetsTheScreenThroughWhereTransparent) {
-  Recording window(102);
-  // Premultiplied: opaque red, half-transparent green (drawn against black
-  // without a compositor), and fully transparent.
-  ui::PixelImage picture{.width = 90, .height = 40, .bitsPerPixel = 32, .pitch = 90 * 4, .pixels = {}};
-  picture.pixels.resize(90 * 40 * 4);
-  for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 90; ++x) {
-      std::uint8_t* p = &picture.pixels[(y * 90 + x) * 4];
-      if (x < 30) p[2] = p[3] = 255;
-      else if (x < 60) p[1] = p[3] = 128;
+  // A desktop that is not black, so that a dark fringe cannot pass for the
+  // art or for the desktop.
+  const std::array<int, 3> desktop{58, 123, 213};
+  ASSERT_EQ(std::system("xsetroot -solid '#3a7bd5'"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(1500, 900) == desktop; })) << Describe(ScreenPixel(1500, 900));
+
+  // Bands of 20 pixels, each one colour at one alpha. Without a compositor a
+  // pixel at half alpha or more shows its own straight colour and one below
+  // half is not part of the window; with one, only the ends are certain.
+  struct Band {
+    std::array<int, 3> colour;  // straight red, green, blue
+    int alpha;
+    bool shownWithoutCompositor;
+  };
+  const Band bands[] = {
+      {{255, 0, 0}, 255, true}, {{0, 255, 0}, 128, true}, {{40, 80, 200}, 200, true},
+      {{0, 0, 255}, 100, false}, {{255, 255, 255}, 0, false},
+  };
+  constexpr int kBand = 20, kHeight = 40;
+  const int width = kBand * static_cast<int>(std::size(bands));
+  ui::PixelImage picture{.width = width, .height = kHeight, .bitsPerPixel = 32, .pitch = width * 4, .pixels = {}};
+  picture.pixels.resize(static_cast<std::size_t>(width) * kHeight * 4);
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Band& band = bands[x / kBand];
+      std::uint8_t* p = &picture.pixels[(y * width + x) * 4];
+      // Premultiplied blue, green, red, alpha, as the launcher hands it over.
+      for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint8_t>(band.colour[2 - c] * band.alpha / 255);
+      p[3] = static_cast<std::uint8_t>(band.alpha);
     }
   }
+  Recording window(102);
   window.onInit = [&](Recording& w) {
     w.Peer().AddLayeredStyle();
     w.Peer().UpdateLayered(picture);
-    w.MoveWindow(ui::Rect::FromXYWH(400, 300, 90, 40));
+    w.MoveWindow(ui::Rect::FromXYWH(400, 300, width, kHeight));
   };
   PumpFor(std::chrono::milliseconds(300));  // windows of earlier tests gone from the screen
-  const auto below = ScreenPixel(475, 320);
   ASSERT_TRUE(window.Create(nullptr));
-  EXPECT_EQ(window.GetWindowRect(), ui::Rect::FromXYWH(400, 300, 90, 40));
+  EXPECT_EQ(window.GetWindowRect(), ui::Rect::FromXYWH(400, 300, width, kHeight));
   ASSERT_TRUE(ShownAt(window, window.GetWindowRect()));
   const bool composited = gdk_screen_is_composited(gdk_screen_get_default());
-  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(415, 320) == (std::array<int, 3>{255, 0, 0}); }));
-  if (!composited) {
-    EXPECT_EQ(ScreenPixel(445, 320), (std::array<int, 3>{0, 128, 0}));
+  const int middle = 300 + kHeight / 2;
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(410, middle) == bands[0].colour; }))
+      << Describe(ScreenPixel(410, middle));
+  for (std::size_t i = 0; i < std::size(bands); ++i) {
+    const Band& band = bands[i];
+    if (composited && band.alpha != 0 && band.alpha != 255) continue;
+    const bool shown = composited ? band.alpha == 255 : band.shownWithoutCompositor;
+    const std::array<int, 3> expected = shown ? band.colour : desktop;
+    // Every column of the band, edges included, and rows at the top, middle
+    // and bottom.
+    for (int x = 400 + kBand * static_cast<int>(i); x < 400 + kBand * static_cast<int>(i + 1); ++x) {
+      for (int y : {300, middle, 300 + kHeight - 1}) {
+        const auto actual = ScreenPixel(x, y);
+        EXPECT_TRUE(Near(actual, expected, 2))
+            << "band " << i << " (alpha " << band.alpha << ") at " << x << "," << y << " shows " << Describe(actual)
+            << ", not " << Describe(expected);
+      }
+    }
   }
-  EXPECT_EQ(ScreenPixel(475, 320), below);
 
-  // A click on a transparent pixel reaches what lies below; one on the
-  // picture reaches the window.
+  // A click where the window shows nothing reaches what lies below; one on
+  // the picture reaches the window.
   int hits = 0;
   GtkWidget* widget = WidgetOf(window);
   gulong handler = g_signal_connect(widget, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer n) {
@@ -286,10 +330,12 @@ TEST(GtkWindowTest, LayeredPictureShowsItsAlphaAndLetsTheScreenThroughWhereTrans
                                       return FALSE;
                                     }),
                                     &hits);
-  Xdotool("mousemove 475 320 click 1");
-  PumpFor(std::chrono::milliseconds(300));
-  EXPECT_EQ(hits, 0);
-  Xdotool("mousemove 415 320 click 1");
+  for (int x : {400 + 4 * kBand + 10, composited ? 400 + 4 * kBand + 5 : 400 + 3 * kBand + 10}) {
+    Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(middle) + " click 1");
+    PumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(hits, 0) << "a click at " << x << " reached the window";
+  }
+  Xdotool("mousemove " + std::to_string(400 + kBand + 10) + " " + std::to_string(middle) + " click 1");
   EXPECT_TRUE(PumpUntil([&] { return hits > 0; }));
   g_signal_handler_disconnect(widget, handler);
   window.DestroyWindow();

@@ -9,7 +9,7 @@
 
 namespace ui::gtk {
 
-cairo_region_t* OpaqueRegion(const PixelImage& image) {
+cairo_region_t* OpaqueRegion(const PixelImage& image, std::uint8_t minAlpha) {
   if (image.Empty() || image.bitsPerPixel != 32) return cairo_region_create();
   // A one-bit mask, built by hand: the region helper of GDK would otherwise
   // count only pixels more than half opaque.
@@ -21,7 +21,7 @@ cairo_region_t* OpaqueRegion(const PixelImage& image) {
     const std::uint8_t* in = image.pixels.data() + static_cast<std::ptrdiff_t>(y) * image.pitch;
     auto* row = reinterpret_cast<std::uint32_t*>(bits + static_cast<std::ptrdiff_t>(y) * stride);
     for (int x = 0; x < image.width; ++x) {
-      if (in[x * 4 + 3] == 0) continue;
+      if (in[x * 4 + 3] < minAlpha) continue;
       // cairo packs A1 pixels into native-endian 32-bit words.
 #if G_BYTE_ORDER == G_LITTLE_ENDIAN
       row[x >> 5] |= 1u << (x & 31);
@@ -65,27 +65,78 @@ void GtkWindowPeer::ApplyShape(cairo_region_t* region, bool inputOnly) {
   gtk_widget_queue_draw(m_widget);  // a new shape shows only at the next draw
 }
 
+void UnpremultipliedRow(const std::uint8_t* in, std::uint32_t* out, int width) {
+  for (int x = 0; x < width; ++x, in += 4) {
+    const unsigned alpha = in[3];
+    std::uint32_t pixel = 0;
+    for (int channel = 0; channel < 3; ++channel) {
+      const unsigned value = alpha ? std::min(255u, (in[channel] * 255u + alpha / 2) / alpha) : 0;
+      pixel |= value << (8 * channel);
+    }
+    out[x] = pixel;
+  }
+}
+
 void GtkWindowPeer::UpdateLayered(const PixelImage& image) {
   if (!m_widget || image.Empty() || image.bitsPerPixel != 32) return;
-  // cairo's ARGB32 is premultiplied blue, green, red, alpha in memory on a
-  // little-endian machine: the picture's own bytes.
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
-  cairo_surface_flush(surface);
-  unsigned char* data = cairo_image_surface_get_data(surface);
-  const int stride = cairo_image_surface_get_stride(surface);
-  for (int y = 0; y < image.height; ++y) {
-    const std::uint8_t* in = image.pixels.data() + static_cast<std::ptrdiff_t>(y) * image.pitch;
-    auto* out = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-    for (int x = 0; x < image.width; ++x, in += 4) {
-      out[x] = static_cast<std::uint32_t>(in[3]) << 24 | in[2] << 16 | in[1] << 8 | in[0];
+  const bool composited = IsComposited(m_widget);
+  // The picture goes to the display server at once and is kept there, so
+  // the process holds its pixels only once (the caller's).
+  gtk_widget_realize(m_widget);
+  GdkWindow* window = gtk_widget_get_window(m_widget);
+  cairo_surface_t* target = gdk_window_create_similar_surface(
+      window, composited ? CAIRO_CONTENT_COLOR_ALPHA : CAIRO_CONTENT_COLOR, image.width, image.height);
+  cairo_t* cr = cairo_create(target);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  if (composited && image.pitch == cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, image.width)) {
+    // cairo's ARGB32 is premultiplied blue, green, red, alpha in memory on a
+    // little-endian machine: the picture's own bytes, read where they are.
+    cairo_surface_t* source = cairo_image_surface_create_for_data(
+        const_cast<unsigned char*>(image.pixels.data()), CAIRO_FORMAT_ARGB32, image.width, image.height, image.pitch);
+    cairo_set_source_surface(cr, source, 0, 0);
+    cairo_paint(cr);
+    cairo_surface_destroy(source);
+  } else {
+    // In bands, so that no second full-size copy is ever made. Without a
+    // compositor nothing blends the edge with what lies below, so partial
+    // alpha shows the art's own colours and the shape decides the rest.
+    constexpr int kBand = 32;
+    const cairo_format_t format = composited ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24;
+    cairo_surface_t* band = cairo_image_surface_create(format, image.width, kBand);
+    unsigned char* data = cairo_image_surface_get_data(band);
+    const int stride = cairo_image_surface_get_stride(band);
+    for (int top = 0; top < image.height; top += kBand) {
+      const int rows = std::min(kBand, image.height - top);
+      cairo_surface_flush(band);
+      for (int y = 0; y < rows; ++y) {
+        const std::uint8_t* in = image.pixels.data() + static_cast<std::ptrdiff_t>(top + y) * image.pitch;
+        auto* out = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        if (composited) {
+          for (int x = 0; x < image.width; ++x, in += 4) {
+            out[x] = static_cast<std::uint32_t>(in[3]) << 24 | in[2] << 16 | in[1] << 8 | in[0];
+          }
+        } else {
+          UnpremultipliedRow(in, out, image.width);
+        }
+      }
+      cairo_surface_mark_dirty(band);
+      cairo_set_source_surface(cr, band, 0, top);
+      cairo_rectangle(cr, 0, top, image.width, rows);
+      cairo_fill(cr);
     }
+    cairo_surface_destroy(band);
   }
-  cairo_surface_mark_dirty(surface);
+  cairo_destroy(cr);
+  cairo_surface_flush(target);
   if (m_layered) cairo_surface_destroy(m_layered);
-  m_layered = surface;
+  m_layered = target;
 
-  cairo_region_t* opaque = OpaqueRegion(image);
-  ApplyShape(opaque, IsComposited(m_widget));
+  // With a compositor every pixel with any alpha is drawn, blended; without
+  // one a pixel is either the art's colour or not part of the window, and
+  // the line between them is drawn at half alpha, where the art itself
+  // fades out, instead of showing the fade as a dark fringe.
+  cairo_region_t* opaque = OpaqueRegion(image, composited ? 1 : 128);
+  ApplyShape(opaque, composited);
   cairo_region_destroy(opaque);
   // The picture gives the window its size; the position stays.
   SetWindowRect(Rect::FromXYWH(m_rect.left, m_rect.top, image.width, image.height), false);

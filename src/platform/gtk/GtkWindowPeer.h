@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,8 +25,12 @@ struct NativeKey {
 // Windows' virtual-key code of a GDK key, 0 for keys it has no code for.
 unsigned VirtualKeyFromKeyval(guint keyval);
 
-// The region of pixels whose alpha is not 0 (premultiplied BGRA, top-down).
-cairo_region_t* OpaqueRegion(const PixelImage& image);
+// The region of pixels whose alpha is at least minAlpha (BGRA, top-down).
+cairo_region_t* OpaqueRegion(const PixelImage& image, std::uint8_t minAlpha = 1);
+
+// Premultiplied BGRA as straight red, green, blue for cairo's RGB24 (alpha
+// dropped): what a window without per-pixel alpha shows of each pixel.
+void UnpremultipliedRow(const std::uint8_t* in, std::uint32_t* out, int width);
 
 // One undecorated GTK window per ui::Window. Children (browsers, picture
 // buttons) sit at absolute positions in a container filling the window; the
@@ -168,7 +173,10 @@ class GtkWindowPeer : public WindowPeer {
 
   // Looks.
   bool m_layeredStyle = false;
-  cairo_surface_t* m_layered = nullptr;  // premultiplied, the whole content
+  // The whole content, kept by the display server (a pixmap) once the
+  // picture is handed over: premultiplied with a compositor, straight
+  // colours without one.
+  cairo_surface_t* m_layered = nullptr;
   std::optional<Color> m_colorKey;
   cairo_surface_t* m_nonClient = nullptr;  // the frame as last painted
 
