@@ -22,6 +22,10 @@ SPLASH_SIZE = (1357, 852)
 SPLASH_AT = (118, 19)  # (W - w - 326) / 2, (H - h - 190) / 2 on this screen
 ROOT_COLOUR = (58, 123, 213)  # anything the picture never shows at its margins
 TOLERANCE = 2
+# What the overlay covers on the splash, (x, y, w, h): its picture buttons and
+# the browser's panel.
+OVERLAY_PARTS = [(566, 244, 118, 35), (733, 244, 118, 35), (890, 244, 118, 35), (1059, 244, 118, 35),
+                 (SPLASH_SIZE[0] - 62, 251, 23, 23), (423, 284, 896, 487)]
 
 ARGS = None
 
@@ -32,6 +36,24 @@ def close_to(actual, expected):
 
 class SplashWindow(unittest.TestCase):
     """One client run, checked step by step in the order a player meets it."""
+
+    @classmethod
+    def glow(cls):
+        """The art's pixels of partial alpha outside the overlay's parts, as
+        (x, y, alpha, straight colour), every 37th."""
+        raw = subprocess.run(["convert", ARGS.art, "-depth", "8", "rgba:-"], check=True,
+                             capture_output=True).stdout
+        assert len(raw) == SPLASH_SIZE[0] * SPLASH_SIZE[1] * 4, "the art is not the splash picture"
+        found = []
+        for at in range(0, len(raw), 4):
+            alpha = raw[at + 3]
+            if not 0 < alpha < 255:
+                continue
+            x, y = (at // 4) % SPLASH_SIZE[0], (at // 4) // SPLASH_SIZE[0]
+            if any(px - 3 <= x < px + pw + 3 and py - 3 <= y < py + ph + 3 for px, py, pw, ph in OVERLAY_PARTS):
+                continue
+            found.append((x, y, alpha, tuple(raw[at:at + 3])))
+        return found[::37]
 
     @classmethod
     def setUpClass(cls):
@@ -108,6 +130,22 @@ class SplashWindow(unittest.TestCase):
             time.sleep(0.2)
         self.check_picture(shot, *SPLASH_AT)
 
+    def test_1b_glow_shows_the_arts_own_colours(self):
+        """Without a compositor the soft edge is cut at half alpha: inside it
+        the art's own (straight) colours, never darkened towards black;
+        outside it the desktop."""
+        glow = self.glow()
+        self.assertGreater(len(glow), 100, "the art has no soft edge to look at")
+        shot = Screenshot(os.path.join(ARGS.out, "splash-glow.png"))
+        wrong = []
+        for x, y, alpha, colour in glow:
+            actual = shot.pixel(SPLASH_AT[0] + x, SPLASH_AT[1] + y)
+            expected = colour if alpha >= 128 else ROOT_COLOUR
+            # Premultiplying and back loses up to 255 / alpha / 2 per channel.
+            if not all(abs(a - e) <= 3 for a, e in zip(actual, expected)):
+                wrong.append(f"({x}, {y}) alpha {alpha}: {actual}, not {expected}")
+        self.assertEqual(wrong[:10], [], f"{len(wrong)} of {len(glow)} edge pixels wrong ({shot.path})")
+
     def test_2_dragged_from_a_visible_point(self):
         left, top, _, _ = geometry(self.splash)
         grab_x, grab_y, _ = self.opaque[0]
@@ -167,6 +205,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--client", required=True)
     parser.add_argument("--probes", required=True)
+    parser.add_argument("--art", required=True, help="the splash picture (res/png/143.png)")
     parser.add_argument("--out", required=True, help="folder for the screenshots and the client's log")
     ARGS, rest = parser.parse_known_args()
     os.makedirs(ARGS.out, exist_ok=True)
