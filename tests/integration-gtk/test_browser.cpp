@@ -112,6 +112,41 @@ TEST_F(BrowserTest, IdleBeforeItsFirstPageAndCompleteAfterABlankOne) {
   EXPECT_TRUE(recorder.Saw("navigated", "about:blank"));
 }
 
+// The first blank page needs no engine, but its events are the engine's: in
+// order, after Navigate returns, and none when it is refused or stopped.
+TEST_F(BrowserTest, FirstBlankPageIsOfferedCommittedAndCompletedUnlessRefusedOrStopped) {
+  const Event before{"before", "about:blank"}, navigated{"navigated", "about:blank"},
+      complete{"complete", "about:blank"};
+  const struct {
+    const char* what;
+    bool refuse;
+    bool stop;
+    std::vector<Event> events;
+    bool document;
+  } cases[] = {
+      {"loaded", false, false, {before, navigated, complete}, true},
+      {"refused", true, false, {before}, false},
+      {"stopped", false, true, {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder events;
+    events.cancelIf = [&](const std::string&) { return c.refuse; };
+    auto fresh = host.Peer().CreateBrowser(1002, {0, 0, 200, 100}, events);
+    ASSERT_TRUE(fresh);
+    fresh->Navigate("about:blank");
+    EXPECT_TRUE(events.events.empty());  // nothing before Navigate returns
+    EXPECT_EQ(fresh->ReadyState(), 1);
+    if (c.stop) fresh->Stop();
+    PumpUntil([&] { return fresh->ReadyState() == 4 && events.events.size() >= c.events.size(); },
+              std::chrono::seconds(3));
+    PumpFor(std::chrono::milliseconds(200));  // and nothing more comes
+    EXPECT_EQ(events.events, c.events);
+    EXPECT_EQ(fresh->HasDocument(), c.document);
+    EXPECT_EQ(fresh->ReadyState(), 4);
+  }
+}
+
 TEST_F(BrowserTest, EveryFrameIsOfferedAndCompletesThePageLast) {
   server.Route("/page.html", {.body = Page("<iframe src='/frame.html'></iframe><iframe src='/frame2.html'></iframe>")});
   server.Route("/frame.html", {.body = Page("one")});

@@ -335,3 +335,53 @@ TEST(GtkServicesTest, PagesOpenInTheSystemBrowser) {
 
 }  // namespace
 }  // namespace kqvtest
+
+namespace kqvtest {
+namespace {
+
+// Work that holds the GUI thread (the engine's start) never runs between a
+// main window's showing and its first drawing, runs at idle otherwise, and
+// is not held for ever by a window that never draws.
+TEST(GtkServicesTest, StartUpWorkWaitsForTheFirstDrawOfAShownMainWindow) {
+  enum class Step { None, Shown, ShownThenDrawn };
+  const struct {
+    const char* what;
+    Step step;
+    bool cancel;
+    std::chrono::milliseconds ranWithin;  // zero: must not run in the first 500 ms
+  } cases[] = {
+      {"nothing shown", Step::None, false, std::chrono::milliseconds(500)},
+      {"shown, not drawn", Step::Shown, false, std::chrono::milliseconds(0)},
+      {"shown, then drawn", Step::ShownThenDrawn, false, std::chrono::milliseconds(500)},
+      {"cancelled", Step::None, true, std::chrono::milliseconds(0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ui::gtk::GtkPlatform platform({});  // a gate of its own; the installed platform stays
+    int runs = 0;
+    if (c.step != Step::None) platform.NoteMainWindowShown();
+    const int token = platform.AfterStartUp([&] { ++runs; });
+    EXPECT_EQ(runs, 0);  // never at once
+    if (c.cancel) platform.CancelAfterStartUp(token);
+    if (c.step == Step::ShownThenDrawn) {
+      PumpFor(std::chrono::milliseconds(200));
+      EXPECT_EQ(runs, 0);
+      platform.NoteMainWindowDrawn();
+    }
+    if (c.ranWithin.count() > 0) {
+      EXPECT_TRUE(PumpUntil([&] { return runs == 1; }, c.ranWithin));
+    } else {
+      PumpFor(std::chrono::milliseconds(500));
+      EXPECT_EQ(runs, 0);
+    }
+  }
+  // A main window that never draws holds the work a few seconds, no more.
+  ui::gtk::GtkPlatform platform({});
+  bool ran = false;
+  platform.NoteMainWindowShown();
+  platform.AfterStartUp([&] { ran = true; });
+  EXPECT_TRUE(PumpUntil([&] { return ran; }, std::chrono::seconds(5)));
+}
+
+}  // namespace
+}  // namespace kqvtest

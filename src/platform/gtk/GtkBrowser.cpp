@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/gtk/EngineWarmUp.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeer.h"
 
@@ -15,6 +16,7 @@ namespace {
 constexpr const char* kHostWorld = "kqvhost";
 constexpr const char* kFrameCompleteHandler = "kqvFrameComplete";
 constexpr const char* kExternalHandler = "kqvExternal";
+constexpr const char* kBlankPage = "about:blank";
 
 // A frame's document is complete at its load event, after its own frames;
 // the top document's completion comes from the load itself.
@@ -140,6 +142,27 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   webkit_user_content_manager_add_script(m_content, frameComplete);
   webkit_user_script_unref(frameComplete);
 
+  // The view fills this box once it exists; meanwhile the box is the control
+  // that is placed, shown and hidden.
+  m_holder = gtk_event_box_new();
+  gtk_event_box_set_visible_window(GTK_EVENT_BOX(m_holder), FALSE);
+  g_object_ref_sink(m_holder);
+  g_signal_connect(m_holder, "destroy", G_CALLBACK(OnHolderDestroyed), this);
+  m_parent.PlaceChild(m_holder, rect);
+  m_parent.AddControl(controlId, m_holder);
+  gtk_widget_show(m_holder);
+  // The engine's context starts its network process at once, so that it
+  // comes up alongside the window's start-up instead of after it.
+  Backend().WebContext();
+  m_startToken = Backend().AfterStartUp([this] {
+    m_startToken = 0;
+    StartEngine();
+  });
+}
+
+void GtkBrowser::StartEngine() {
+  if (m_view || !m_holder) return;
+  FinishEngineWarmUp();
   m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Backend().WebContext(),
                                         "user-content-manager", m_content, nullptr));
   g_object_ref_sink(m_view);
@@ -154,7 +177,6 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   g_signal_connect(m_view, "context-menu", G_CALLBACK(OnContextMenu), this);
   g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
   g_signal_connect(m_view, "create", G_CALLBACK(OnCreate), this);
-  g_signal_connect(m_view, "destroy", G_CALLBACK(OnViewDestroyed), this);
   if (inspect) {
     g_signal_connect(m_view, "key-press-event", G_CALLBACK(OnKeyPress), this);
     // A window of its own: docked, it would take half of a small panel.
@@ -164,35 +186,56 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
                      nullptr);
   }
 
-  GtkWidget* widget = GTK_WIDGET(m_view);
-  m_parent.PlaceChild(widget, rect);
-  m_parent.AddControl(controlId, widget);
-  gtk_widget_show(widget);
+  gtk_container_add(GTK_CONTAINER(m_holder), GTK_WIDGET(m_view));
+  gtk_widget_show(GTK_WIDGET(m_view));
+  LoadPending();
+}
+
+void GtkBrowser::LoadPending() {
+  if (!m_view || !m_pendingUrl) return;
+  const std::string url = std::move(*m_pendingUrl);
+  m_pendingUrl.reset();
+  webkit_web_view_load_uri(m_view, url.c_str());
 }
 
 GtkBrowser::~GtkBrowser() {
   *m_alive = false;
+  if (m_startToken) Backend().CancelAfterStartUp(m_startToken);
+  CancelBlank();
   while (!m_popups.empty()) ForgetPopup(m_popups.back());
   ReleaseUIHandler();
   if (m_view) {
-    GtkWidget* widget = GTK_WIDGET(m_view);
     g_signal_handlers_disconnect_by_data(m_view, this);
-    m_parent.ForgetControl(widget);
-    gtk_widget_destroy(widget);
     g_object_unref(m_view);
     m_view = nullptr;
+  }
+  if (m_holder) {
+    g_signal_handlers_disconnect_by_data(m_holder, this);
+    m_parent.ForgetControl(m_holder);
+    gtk_widget_destroy(m_holder);
+    g_object_unref(m_holder);
+    m_holder = nullptr;
   }
   g_signal_handlers_disconnect_by_data(m_content, this);
   g_object_unref(m_content);
 }
 
-void GtkBrowser::OnViewDestroyed(GtkWidget* widget, gpointer self) {
+void GtkBrowser::OnHolderDestroyed(GtkWidget* widget, gpointer self) {
   // The window went, and its children with it.
   auto* browser = static_cast<GtkBrowser*>(self);
   g_signal_handlers_disconnect_by_data(widget, browser);
   browser->m_parent.ForgetControl(widget);
-  g_object_unref(browser->m_view);
-  browser->m_view = nullptr;
+  if (browser->m_startToken) Backend().CancelAfterStartUp(browser->m_startToken);
+  browser->m_startToken = 0;
+  browser->CancelBlank();
+  browser->m_pendingUrl.reset();
+  if (browser->m_view) {
+    g_signal_handlers_disconnect_by_data(browser->m_view, browser);
+    g_object_unref(browser->m_view);
+    browser->m_view = nullptr;
+  }
+  g_object_unref(browser->m_holder);
+  browser->m_holder = nullptr;
   browser->m_loading = false;
   browser->ReleaseUIHandler();
 }
@@ -204,43 +247,88 @@ void GtkBrowser::ReleaseUIHandler() {
 }
 
 void GtkBrowser::Navigate(const std::string& url) {
-  if (!m_view) return;
+  if (!m_holder) return;
+  const bool first = m_navigations++ == 0;
+  CancelBlank();
   m_loading = true;
   m_committed = false;
   // A page of ours still on its way is superseded by this load; one already
   // shown stays ours until another document replaces it (the host may cancel
   // this one).
   if (m_faultPage == FaultPage::Loading) m_faultPage = FaultPage::None;
-  webkit_web_view_load_uri(m_view, url.c_str());
+  if (first && url == kBlankPage) {
+    // Nothing to fetch and nothing to show: the page's events come as the
+    // engine's would, without waiting for the engine.
+    m_blankSource = g_idle_add(CompleteBlank, this);
+    return;
+  }
+  m_pendingUrl = url;
+  LoadPending();  // at once when the engine runs; otherwise once it starts
+}
+
+gboolean GtkBrowser::CompleteBlank(gpointer self) {
+  auto* browser = static_cast<GtkBrowser*>(self);
+  browser->m_blankSource = 0;
+  // As the engine's load would go: offered, then committed, then complete.
+  // The host may end its window, or the browser, from any of these.
+  const std::shared_ptr<bool> alive = browser->m_alive;
+  const unsigned navigation = browser->m_navigations;  // a later one replaces this load
+  const auto gone = [&] { return !*alive || !browser->m_holder || browser->m_navigations != navigation; };
+  bool cancel = false;
+  browser->m_events.OnBeforeNavigate2(kBlankPage, cancel);
+  if (gone()) return G_SOURCE_REMOVE;
+  if (cancel) {
+    browser->m_loading = false;
+    return G_SOURCE_REMOVE;
+  }
+  browser->m_committed = true;
+  browser->m_hasDocument = true;
+  browser->m_blankDocument = true;
+  browser->m_events.OnNavigateComplete2(kBlankPage);
+  if (gone()) return G_SOURCE_REMOVE;
+  browser->m_loading = false;
+  browser->m_events.OnDocumentComplete(kBlankPage);
+  return G_SOURCE_REMOVE;
+}
+
+void GtkBrowser::CancelBlank() {
+  if (m_blankSource) g_source_remove(m_blankSource);
+  m_blankSource = 0;
 }
 
 void GtkBrowser::Stop() {
+  if (m_blankSource || m_pendingUrl) {
+    // A load that never started ends as a cancelled one: no document.
+    CancelBlank();
+    m_pendingUrl.reset();
+    m_loading = false;
+  }
   if (m_view) webkit_web_view_stop_loading(m_view);
 }
 
 int GtkBrowser::ReadyState() const {
   // The states of the browser control: 1 loading, 3 interactive, 4 complete.
   // An idle browser is complete, also before its first page.
-  if (!m_view) return 0;
-  if (!m_loading && !webkit_web_view_is_loading(m_view)) return 4;
+  if (!m_holder) return 0;
+  if (!m_loading && (!m_view || !webkit_web_view_is_loading(m_view))) return 4;
   return m_committed ? 3 : 1;
 }
 
 void GtkBrowser::SetVisible(bool visible) {
-  if (m_view) gtk_widget_set_visible(GTK_WIDGET(m_view), visible);
+  if (m_holder) gtk_widget_set_visible(m_holder, visible);
 }
 
 void GtkBrowser::Move(const Rect& rect, bool) {
   m_rect = rect;
-  if (m_view) m_parent.PlaceChild(GTK_WIDGET(m_view), rect);
+  if (m_holder) m_parent.PlaceChild(m_holder, rect);
 }
 
 void GtkBrowser::DestroyWindow() {
-  if (m_view) gtk_widget_destroy(GTK_WIDGET(m_view));  // OnViewDestroyed lets go of it
+  if (m_holder) gtk_widget_destroy(m_holder);  // OnHolderDestroyed lets go of it
 }
 
 bool GtkBrowser::InstallHostChoices(const HostChoices& choices) {
-  if (!m_view || !m_hasDocument) return false;
+  if (!m_holder || !m_hasDocument) return false;
   m_choices = choices;
   m_contextMenu = choices.contextMenu;
   if (m_hostInstalled) {
@@ -263,13 +351,17 @@ bool GtkBrowser::InstallHostChoices(const HostChoices& choices) {
     now += "(function () { var s = document.createElement('style'); s.textContent = " +
            JsString(kNoScrollBarsStyle) + "; (document.head || document.documentElement).appendChild(s); })();\n";
   }
-  webkit_web_view_evaluate_javascript(m_view, now.c_str(), static_cast<gssize>(now.size()), nullptr, nullptr, nullptr,
-                                      nullptr, nullptr);
+  // The first blank page has nothing to give them to, and evaluating a
+  // script would load the script engine into this process.
+  if (m_view && !m_blankDocument) {
+    webkit_web_view_evaluate_javascript(m_view, now.c_str(), static_cast<gssize>(now.size()), nullptr, nullptr,
+                                        nullptr, nullptr, nullptr);
+  }
   return true;
 }
 
 bool GtkBrowser::SetUIHandler(DocHostUIHandler* handler) {
-  if (!m_view || !m_hasDocument) return false;
+  if (!m_holder || !m_hasDocument) return false;
   if (handler) handler->AddRef();
   ReleaseUIHandler();
   m_uiHandler = handler;
@@ -329,6 +421,7 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
     case WEBKIT_LOAD_COMMITTED:
       browser->m_committed = true;
       browser->m_hasDocument = true;
+      browser->m_blankDocument = false;
       // The first document after our page was asked for is that page; any
       // later one replaces it.
       browser->m_faultPage =

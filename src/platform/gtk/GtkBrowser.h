@@ -3,6 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ class GtkWindowPeer;
 // The embedded browser: a WebKitWebView placed in its window's client area.
 // Events come from the view's signals and from scripts injected in every
 // frame, on the GUI thread.
+//
+// Starting the engine holds the GUI thread for a while, so the view is made
+// only once the first main window is on the screen (GtkPlatform::
+// AfterStartUp); until then a placeholder takes its place in the window and
+// a real load waits. A browser's first navigation, when it is to the blank
+// page, needs no engine at all: its events come from here.
 class GtkBrowser : public Browser {
  public:
   GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, BrowserEvents& events);
@@ -36,9 +43,14 @@ class GtkBrowser : public Browser {
   Rect Placement() const override { return m_rect; }
   void DestroyWindow() override;
 
+  // Null until the engine has started for this browser.
   WebKitWebView* View() const { return m_view; }
 
  private:
+  void StartEngine();
+  void LoadPending();
+  static gboolean CompleteBlank(gpointer self);
+  void CancelBlank();
   static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                  gpointer self);
   static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
@@ -57,7 +69,7 @@ class GtkBrowser : public Browser {
   static void OnExternalCall(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
   static void OnRetry(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
-  static void OnViewDestroyed(GtkWidget*, gpointer self);
+  static void OnHolderDestroyed(GtkWidget*, gpointer self);
   void ReleaseUIHandler();
   // Shows our own page for `address`. A quiet page stands in for a page the
   // host has already seen complete, so the host hears nothing of it.
@@ -65,8 +77,14 @@ class GtkBrowser : public Browser {
 
   GtkWindowPeer& m_parent;
   BrowserEvents& m_events;
+  GtkWidget* m_holder = nullptr;  // the control in the window; holds the view
   WebKitWebView* m_view = nullptr;
   WebKitUserContentManager* m_content = nullptr;
+  int m_startToken = 0;                     // the engine's start, while it waits
+  std::optional<std::string> m_pendingUrl;  // a load waiting for the engine
+  guint m_blankSource = 0;                  // the first blank page, being completed
+  unsigned m_navigations = 0;               // navigations asked for so far
+  bool m_blankDocument = false;             // the document is that first blank page
   Rect m_rect;
   bool m_loading = false;
   bool m_committed = false;  // the current load has a document

@@ -28,6 +28,8 @@ GtkPlatform& Backend() { return static_cast<GtkPlatform&>(GetPlatform()); }
 GtkPlatform::GtkPlatform(std::vector<std::string> args) : m_args(std::move(args)) {}
 
 GtkPlatform::~GtkPlatform() {
+  if (m_startUpIdle) g_source_remove(m_startUpIdle);
+  if (m_startUpTimer) g_source_remove(m_startUpTimer);
   if (m_webContext) g_object_unref(m_webContext);
   if (m_websiteData) g_object_unref(m_websiteData);
 }
@@ -335,6 +337,71 @@ WebKitWebContext* GtkPlatform::WebContext() {
     webkit_web_context_set_cache_model(m_webContext, WEBKIT_CACHE_MODEL_WEB_BROWSER);
   }
   return m_webContext;
+}
+
+namespace {
+// How long a shown main window may take to be drawn before waiting work
+// runs anyway (a window that is never drawn must not stop the engine).
+constexpr guint kFirstDrawWaitMs = 3000;
+}  // namespace
+
+int GtkPlatform::AfterStartUp(std::function<void()> work) {
+  m_startUpWork.emplace_back(++m_lastStartUpToken, std::move(work));
+  ScheduleStartUpWork();
+  return m_lastStartUpToken;
+}
+
+void GtkPlatform::CancelAfterStartUp(int token) {
+  std::erase_if(m_startUpWork, [token](const auto& entry) { return entry.first == token; });
+}
+
+void GtkPlatform::NoteMainWindowShown() {
+  if (m_startUp == StartUp::NothingShown) m_startUp = StartUp::AwaitingFirstDraw;
+}
+
+void GtkPlatform::NoteMainWindowDrawn() {
+  if (m_startUp == StartUp::Drawn) return;
+  m_startUp = StartUp::Drawn;
+  if (m_startUpTimer) g_source_remove(m_startUpTimer);
+  m_startUpTimer = 0;
+  ScheduleStartUpWork();
+}
+
+void GtkPlatform::ScheduleStartUpWork() {
+  if (m_startUpWork.empty()) return;
+  if (m_startUp == StartUp::AwaitingFirstDraw) {
+    if (!m_startUpTimer) {
+      m_startUpTimer = g_timeout_add(
+          kFirstDrawWaitMs,
+          [](gpointer self) {
+            auto* platform = static_cast<GtkPlatform*>(self);
+            platform->m_startUpTimer = 0;
+            platform->NoteMainWindowDrawn();
+            return G_SOURCE_REMOVE;
+          },
+          this);
+    }
+    return;
+  }
+  // Low priority: the frame just drawn, and any other window's, reach the
+  // screen first.
+  if (!m_startUpIdle) m_startUpIdle = g_idle_add_full(G_PRIORITY_LOW, RunStartUpWork, this, nullptr);
+}
+
+gboolean GtkPlatform::RunStartUpWork(gpointer self) {
+  auto* platform = static_cast<GtkPlatform*>(self);
+  platform->m_startUpIdle = 0;
+  if (platform->m_startUp == StartUp::AwaitingFirstDraw) {
+    platform->ScheduleStartUpWork();
+    return G_SOURCE_REMOVE;
+  }
+  // One at a time: a piece of work may cancel or add others.
+  while (!platform->m_startUpWork.empty()) {
+    auto work = std::move(platform->m_startUpWork.front().second);
+    platform->m_startUpWork.erase(platform->m_startUpWork.begin());
+    work();
+  }
+  return G_SOURCE_REMOVE;
 }
 
 namespace {

@@ -3,7 +3,9 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/Platform.h"
@@ -55,13 +57,32 @@ class GtkPlatform : public Platform {
   WebKitWebContext* WebContext();
   WebKitWebsiteDataManager* WebsiteData();
 
+  // Work that holds the GUI thread for a while (starting the browser
+  // engine) waits while a main window (one without an owner) has been shown
+  // but not drawn yet, so that it never keeps the first window off the
+  // screen; otherwise it runs once the thread is idle. Answers a token for
+  // CancelAfterStartUp.
+  int AfterStartUp(std::function<void()> work);
+  void CancelAfterStartUp(int token);
+  void NoteMainWindowShown();
+  void NoteMainWindowDrawn();
+
  private:
+  enum class StartUp { NothingShown, AwaitingFirstDraw, Drawn };
+  void ScheduleStartUpWork();
+  static gboolean RunStartUpWork(gpointer self);
+
   std::vector<std::string> m_args;
   std::vector<GMainLoop*> m_modalLoops;
   bool m_quitPosted = false;
   int m_exitCode = 0;
   WebKitWebsiteDataManager* m_websiteData = nullptr;
   WebKitWebContext* m_webContext = nullptr;
+  StartUp m_startUp = StartUp::NothingShown;
+  std::vector<std::pair<int, std::function<void()>>> m_startUpWork;
+  int m_lastStartUpToken = 0;
+  guint m_startUpIdle = 0;
+  guint m_startUpTimer = 0;
 };
 
 // The installed platform, for the backend's own classes.

@@ -236,6 +236,7 @@ void GtkWindowPeer::PaintNonClient(const std::function<void(Canvas&)>& paint) {
 gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
   if (peer->m_destroying) return FALSE;
+  if (!peer->m_owner) Backend().NoteMainWindowDrawn();
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   if (peer->m_layered) {

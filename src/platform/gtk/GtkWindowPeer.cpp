@@ -287,6 +287,7 @@ void GtkWindowPeer::Show(ShowCommand command) {
     case ShowCommand::Show:
       break;
   }
+  if (!m_owner) Backend().NoteMainWindowShown();
   gtk_widget_show(m_widget);
 }
 

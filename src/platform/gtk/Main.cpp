@@ -1,16 +1,24 @@
 #include <gtk/gtk.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/RunClient.h"
+#include "platform/gtk/EngineWarmUp.h"
 #include "platform/gtk/GtkPlatform.h"
 
 int main(int argc, char** argv) {
   // The web process without accelerated compositing needs far less memory
   // and draws the same pages.
   setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
+  // Everything of ours is drawn with cairo, and pages are not composited:
+  // GTK need not load OpenGL before the first window can show.
+  const char* compositing = std::getenv("WEBKIT_DISABLE_COMPOSITING_MODE");
+  if (compositing && std::strcmp(compositing, "0") != 0) setenv("GDK_GL", "disable", 0);
+  ui::gtk::StartEngineWarmUp();
+
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   // The launcher places its two windows itself and keeps one on the other,
   // which Wayland does not let a client do: a Wayland session runs the
