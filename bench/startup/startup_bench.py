@@ -240,7 +240,12 @@ class Runner:
                    no_proxy="*", NO_PROXY="*")
         for proxy in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
             env.pop(proxy, None)
-        log = open(os.path.join(self.root, f"{which}.log"), "ab")
+        # The programs' output is kept with the report, when there is one.
+        log = open(os.path.join(self.args.out or self.root, f"{which}.log"), "ab")
+        # Each run's output starts with its exec time on CLOCK_MONOTONIC (ms),
+        # to line up anything the program itself logs.
+        log.write(f"# exec {time.monotonic_ns() / 1e6:.1f}\n".encode())
+        log.flush()
         start = time.monotonic_ns()
         process = subprocess.Popen(self.command(which), env=env, stdout=log, stderr=subprocess.STDOUT, cwd=home)
         try:
@@ -331,6 +336,11 @@ def main():
     parser.add_argument("--out", help="folder for startup.json (every run) and startup.txt (the report)")
     args = parser.parse_args()
     args.client, args.baseline, args.watch = (os.path.abspath(p) for p in (args.client, args.baseline, args.watch))
+    if args.out:
+        args.out = os.path.abspath(args.out)
+        os.makedirs(args.out, exist_ok=True)
+        for which in ("client", "baseline"):
+            open(os.path.join(args.out, f"{which}.log"), "wb").close()
     if "DISPLAY" not in os.environ:
         sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
     private_loopback()
@@ -345,6 +355,7 @@ def main():
         for i in range(args.pairs):
             # Alternating which goes first evens out what one run leaves the next.
             first, second = ("client", "baseline") if i % 2 == 0 else ("baseline", "client")
+            print(f"--- pair {i + 1}", file=sys.stderr, flush=True)
             a = runner.run(first)
             b = runner.run(second)
             pair = (a, b) if first == "client" else (b, a)

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <ifaddrs.h>
+#include <malloc.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
 #include <sys/socket.h>
@@ -30,6 +31,7 @@ GtkPlatform::GtkPlatform(std::vector<std::string> args) : m_args(std::move(args)
 GtkPlatform::~GtkPlatform() {
   if (m_startUpIdle) g_source_remove(m_startUpIdle);
   if (m_startUpTimer) g_source_remove(m_startUpTimer);
+  if (m_trimTimer) g_source_remove(m_trimTimer);
   if (m_webContext) g_object_unref(m_webContext);
   if (m_websiteData) g_object_unref(m_websiteData);
 }
@@ -343,6 +345,8 @@ namespace {
 // How long a shown main window may take to be drawn before waiting work
 // runs anyway (a window that is never drawn must not stop the engine).
 constexpr guint kFirstDrawWaitMs = 3000;
+// How long after the engine's start the heap is trimmed.
+constexpr guint kTrimDelayMs = 1000;
 }  // namespace
 
 int GtkPlatform::AfterStartUp(std::function<void()> work) {
@@ -400,6 +404,19 @@ gboolean GtkPlatform::RunStartUpWork(gpointer self) {
     auto work = std::move(platform->m_startUpWork.front().second);
     platform->m_startUpWork.erase(platform->m_startUpWork.begin());
     work();
+  }
+  // What start-up allocated and let go of (the picture's decoding, the
+  // theme's parsing) goes back to the system rather than waiting in the
+  // heap; a moment later, off the path to the first page.
+  if (!platform->m_trimTimer) {
+    platform->m_trimTimer = g_timeout_add_full(
+        G_PRIORITY_LOW, kTrimDelayMs,
+        [](gpointer self) {
+          static_cast<GtkPlatform*>(self)->m_trimTimer = 0;
+          malloc_trim(0);
+          return G_SOURCE_REMOVE;
+        },
+        platform, nullptr);
   }
   return G_SOURCE_REMOVE;
 }

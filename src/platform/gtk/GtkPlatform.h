@@ -83,6 +83,7 @@ class GtkPlatform : public Platform {
   int m_lastStartUpToken = 0;
   guint m_startUpIdle = 0;
   guint m_startUpTimer = 0;
+  guint m_trimTimer = 0;
 };
 
 // The installed platform, for the backend's own classes.
