@@ -24,6 +24,7 @@
 #include "platform/gtk/GtkBrowser.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeer.h"
+#include "platform/gtk/PngDecoder.h"
 #include "ui/Platform.h"
 
 namespace kqvtest {
@@ -189,6 +190,49 @@ TEST(GtkServicesTest, SplashPictureDecodesToStraightBgraWithItsAlpha) {
   EXPECT_FALSE(platform.DecodePng(*bitmap).has_value());
   EXPECT_FALSE(platform.DecodePng({0x89, 'P', 'N', 'G', 1, 2, 3}).has_value());
   EXPECT_FALSE(platform.DecodePng({}).has_value());
+}
+
+// Three by two pixels, straight RGBA: (255,0,0,255) (0,255,0,128)
+// (0,0,255,0) / (10,20,30,200) (200,100,50,1) (255,255,255,255).
+const std::vector<std::uint8_t> kSmallPng = {
+    0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00,
+    0x00, 0x03, 0x00, 0x00, 0x00, 0x02, 0x08, 0x06, 0x00, 0x00, 0x00, 0x9d, 0x74, 0x66, 0x1a, 0x00, 0x00, 0x00,
+    0x1d, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9c, 0x63, 0xf8, 0xcf, 0xc0, 0xf0, 0x1f, 0x08, 0x1b, 0x40, 0x14, 0x03,
+    0x97, 0x88, 0xdc, 0x89, 0x13, 0x29, 0x46, 0x8c, 0xff, 0x81, 0x00, 0x00, 0x78, 0x73, 0x0a, 0xdc, 0x30, 0xfb,
+    0xfa, 0x94, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+
+// Decoded at once or ahead on another thread, a picture is the same straight
+// BGRA; taken once, the next decode of the same bytes is done afresh; bytes
+// that are no picture give nothing either way.
+TEST(GtkServicesTest, PicturesDecodedAheadOrAtOnceAreTheSameStraightBgra) {
+  const std::vector<std::uint8_t> expected = {
+      0,  0,  255, 255, 0,  255, 0,   128, 255, 0,   0,   0,    // first row
+      30, 20, 10,  200, 50, 100, 200, 1,   255, 255, 255, 255,  // second row
+  };
+  const std::vector<std::uint8_t> broken(kSmallPng.begin(), kSmallPng.begin() + 40);
+  ui::gtk::PngDecodedAhead ahead({{kSmallPng.data(), kSmallPng.size()}, {broken.data(), broken.size()}});
+  const std::vector<std::uint8_t> copy = kSmallPng;  // found by its bytes, wherever they are
+  const auto first = ahead.Take(copy.data(), copy.size());
+  ASSERT_TRUE(first.has_value());
+  ASSERT_TRUE(first->has_value());
+  const auto now = ui::gtk::DecodePngBgra(kSmallPng.data(), kSmallPng.size());
+  ASSERT_TRUE(now.has_value());
+  for (const ui::PixelImage& image : {**first, *now}) {
+    EXPECT_EQ(image.width, 3);
+    EXPECT_EQ(image.height, 2);
+    EXPECT_EQ(image.bitsPerPixel, 32);
+    EXPECT_EQ(image.pitch, 12);
+    EXPECT_EQ(image.pixels, expected);
+  }
+  EXPECT_FALSE(ahead.Take(copy.data(), copy.size()).has_value());  // already taken
+  const auto none = ahead.Take(broken.data(), broken.size());
+  ASSERT_TRUE(none.has_value());
+  EXPECT_FALSE(none->has_value());
+  EXPECT_FALSE(ui::gtk::DecodePngBgra(broken.data(), broken.size()).has_value());
+  EXPECT_FALSE(ui::gtk::DecodePngBgra(nullptr, 0).has_value());
+  ui::gtk::PngDecodedAhead forgotten({{kSmallPng.data(), kSmallPng.size()}});
+  forgotten.Forget();
+  EXPECT_FALSE(forgotten.Take(kSmallPng.data(), kSmallPng.size()).has_value());
 }
 
 TEST(GtkServicesTest, BitmapsDecodeWithOrWithoutTheirFileHeader) {

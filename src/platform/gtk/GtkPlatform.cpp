@@ -19,6 +19,7 @@
 #include "platform/gtk/SoupHttp.h"
 #include "platform/gtk/EmbeddedResources.h"
 #include "platform/gtk/GtkWindowPeer.h"
+#include "platform/gtk/PngDecoder.h"
 #include "platform/gtk/WebProcessGuard.h"
 #include "ui/CommandLine.h"
 
@@ -26,7 +27,16 @@ namespace ui::gtk {
 
 GtkPlatform& Backend() { return static_cast<GtkPlatform&>(GetPlatform()); }
 
-GtkPlatform::GtkPlatform(std::vector<std::string> args) : m_args(std::move(args)) {}
+GtkPlatform::GtkPlatform(std::vector<std::string> args) : m_args(std::move(args)) {
+  // The first windows usually show a picture: decoding them meanwhile on
+  // another thread takes that off the way to the first window.
+  std::vector<PngDecodedAhead::Source> pictures;
+  for (unsigned long i = 0; i < kEmbeddedResourceCount; ++i) {
+    const EmbeddedResource& resource = kEmbeddedResources[i];
+    if (resource.type == static_cast<int>(ResourceType::Png)) pictures.push_back({resource.data, resource.size});
+  }
+  m_pngAhead = std::make_unique<PngDecodedAhead>(std::move(pictures));
+}
 
 GtkPlatform::~GtkPlatform() {
   if (m_startUpIdle) g_source_remove(m_startUpIdle);
@@ -174,11 +184,10 @@ PixelImage PixbufToBgra(GdkPixbuf* pixbuf) {
 }
 
 std::optional<PixelImage> GtkPlatform::DecodePng(const std::vector<std::uint8_t>& bytes) const {
-  GdkPixbuf* pixbuf = PixbufFromBytes(bytes, "png");
-  if (!pixbuf) return std::nullopt;
-  PixelImage image = PixbufToBgra(pixbuf);
-  g_object_unref(pixbuf);
-  return image;
+  if (m_pngAhead) {
+    if (auto ahead = m_pngAhead->Take(bytes.data(), bytes.size())) return std::move(*ahead);
+  }
+  return DecodePngBgra(bytes.data(), bytes.size());
 }
 
 std::unique_ptr<Picture> GtkPlatform::LoadPicture(ResourceType type, int id) {
@@ -405,6 +414,8 @@ gboolean GtkPlatform::RunStartUpWork(gpointer self) {
     platform->m_startUpWork.erase(platform->m_startUpWork.begin());
     work();
   }
+  // Pictures decoded ahead that nobody asked for are not kept.
+  if (platform->m_pngAhead) platform->m_pngAhead->Forget();
   // What start-up allocated and let go of (the picture's decoding, the
   // theme's parsing) goes back to the system rather than waiting in the
   // heap; a moment later, off the path to the first page.

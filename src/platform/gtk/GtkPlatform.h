@@ -4,6 +4,7 @@
 #include <webkit2/webkit2.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "ui/Platform.h"
 
 namespace ui::gtk {
+
+class PngDecodedAhead;
 
 // The Linux platform: GTK 3 windows, WebKitGTK pages, gdk-pixbuf pictures.
 // Lives for the whole run; the GTK main context is the GUI thread.
@@ -79,6 +82,7 @@ class GtkPlatform : public Platform {
   WebKitWebsiteDataManager* m_websiteData = nullptr;
   WebKitWebContext* m_webContext = nullptr;
   StartUp m_startUp = StartUp::NothingShown;
+  std::unique_ptr<PngDecodedAhead> m_pngAhead;  // the PNG resources, during start-up
   std::vector<std::pair<int, std::function<void()>>> m_startUpWork;
   int m_lastStartUpToken = 0;
   guint m_startUpIdle = 0;

@@ -68,6 +68,15 @@ void GtkWindowPeer::ApplyShape(cairo_region_t* region, bool inputOnly) {
 void UnpremultipliedRow(const std::uint8_t* in, std::uint32_t* out, int width) {
   for (int x = 0; x < width; ++x, in += 4) {
     const unsigned alpha = in[3];
+    // Most of a picture is opaque or clear: no division for those.
+    if (alpha == 255) {
+      out[x] = static_cast<std::uint32_t>(in[2]) << 16 | in[1] << 8 | in[0];
+      continue;
+    }
+    if (alpha == 0) {
+      out[x] = 0;
+      continue;
+    }
     std::uint32_t pixel = 0;
     for (int channel = 0; channel < 3; ++channel) {
       const unsigned value = alpha ? std::min(255u, (in[channel] * 255u + alpha / 2) / alpha) : 0;
