@@ -6,7 +6,7 @@
 namespace ui {
 
 // MD5 of the bytes as 32 lower-case hex digits. Each platform backs it with a
-// maintained library (OpenSSL, BCrypt).
+// maintained library (GLib, BCrypt).
 std::string Md5Hex(std::string_view bytes);
 
 }  // namespace ui
