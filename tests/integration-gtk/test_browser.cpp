@@ -914,7 +914,9 @@ TEST(InspectionSwitchTest, DeveloperExtrasOnlyWithTheSwitch) {
 }
 
 TEST_F(ShownWindowTest, F12OpensTheInspectorOnlyWithTheSwitch) {
-  // The browser of the fixture was made without the switch.
+  // The browser of the fixture was made without the switch. Its engine runs
+  // before keys are sent (a browser's view is made once start-up allows).
+  ASSERT_TRUE(dynamic_cast<ui::gtk::GtkBrowser&>(*browser).View());
   browser->Navigate("about:blank");
   ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", "about:blank"); }));
   const int without = VisibleToplevels();
@@ -925,6 +927,7 @@ TEST_F(ShownWindowTest, F12OpensTheInspectorOnlyWithTheSwitch) {
   g_setenv("KQV_INSPECT", "1", TRUE);
   browser = window.Peer().CreateBrowser(1002, {50, 50, 450, 350}, recorder);
   g_unsetenv("KQV_INSPECT");
+  ASSERT_TRUE(dynamic_cast<ui::gtk::GtkBrowser&>(*browser).View());
   recorder.events.clear();
   browser->Navigate("about:blank");
   ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", "about:blank"); }));

@@ -142,6 +142,7 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   webkit_user_content_manager_add_script(m_content, frameComplete);
   webkit_user_script_unref(frameComplete);
 
+  m_inspect = InspectionWanted();
   // The view fills this box once it exists; meanwhile the box is the control
   // that is placed, shown and hidden.
   m_holder = gtk_event_box_new();
@@ -167,7 +168,7 @@ void GtkBrowser::StartEngine() {
                                         "user-content-manager", m_content, nullptr));
   g_object_ref_sink(m_view);
   WebKitSettings* settings = webkit_web_view_get_settings(m_view);
-  const bool inspect = InspectionWanted();
+  const bool inspect = m_inspect;
   webkit_settings_set_enable_developer_extras(settings, inspect);
   webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
@@ -189,6 +190,15 @@ void GtkBrowser::StartEngine() {
   gtk_container_add(GTK_CONTAINER(m_holder), GTK_WIDGET(m_view));
   gtk_widget_show(GTK_WIDGET(m_view));
   LoadPending();
+}
+
+WebKitWebView* GtkBrowser::View() {
+  if (!m_view && m_holder) {
+    if (m_startToken) Backend().CancelAfterStartUp(m_startToken);
+    m_startToken = 0;
+    StartEngine();
+  }
+  return m_view;
 }
 
 void GtkBrowser::LoadPending() {

@@ -43,8 +43,9 @@ class GtkBrowser : public Browser {
   Rect Placement() const override { return m_rect; }
   void DestroyWindow() override;
 
-  // Null until the engine has started for this browser.
-  WebKitWebView* View() const { return m_view; }
+  // The view, the engine started for it now if it had not been yet; null
+  // once the browser's window has gone.
+  WebKitWebView* View();
 
  private:
   void StartEngine();
@@ -85,6 +86,7 @@ class GtkBrowser : public Browser {
   guint m_blankSource = 0;                  // the first blank page, being completed
   unsigned m_navigations = 0;               // navigations asked for so far
   bool m_blankDocument = false;             // the document is that first blank page
+  bool m_inspect = false;                   // the inspection switch, as it was when the browser was made
   Rect m_rect;
   bool m_loading = false;
   bool m_committed = false;  // the current load has a document
