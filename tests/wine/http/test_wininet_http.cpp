@@ -28,6 +28,39 @@ using ui::win32::WinInetHttpWorkers;
 using wine_tests::FaultBody;
 using wine_tests::FaultServer;
 
+// A loopback listener whose accept queue is full, so that a new connection
+// is never answered.
+struct FullListener {
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  std::vector<SOCKET> fillers;
+
+  FullListener() {
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener, 0);
+    int length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    for (int i = 0; i < 8; ++i) {
+      SOCKET c = socket(AF_INET, SOCK_STREAM, 0);
+      u_long nonBlocking = 1;
+      ioctlsocket(c, FIONBIO, &nonBlocking);
+      connect(c, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      fillers.push_back(c);
+    }
+    Sleep(200);
+  }
+  ~FullListener() {
+    for (SOCKET c : fillers) closesocket(c);
+    closesocket(listener);
+  }
+  FullListener(const FullListener&) = delete;
+  FullListener& operator=(const FullListener&) = delete;
+
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x"; }
+};
+
 int SandboxPort() {
   static const int port = [] {
     const char* file = std::getenv("KQV_SANDBOX_PORT_FILE");
@@ -194,30 +227,12 @@ TEST_F(WinInetHttpTest, StalledServersAreCutOffAtTheBounds) {
   // A listener whose accept queue is full never answers a new connection.
   // Wine ignores WinINet's connection time-out; the whole-request bound
   // still ends the wait.
-  SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  listen(listener, 0);
-  int length = sizeof a;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length);
-  std::vector<SOCKET> fillers;
-  for (int i = 0; i < 8; ++i) {
-    SOCKET c = socket(AF_INET, SOCK_STREAM, 0);
-    u_long nonBlocking = 1;
-    ioctlsocket(c, FIONBIO, &nonBlocking);
-    connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    fillers.push_back(c);
-  }
-  Sleep(200);
+  const FullListener full;
   std::string answer = "unset";
-  const std::string address = "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/x";
+  const std::string address = full.Url();
   const double seconds = Timed([&] { return WinInetHttpGet(address, true, "KQVClient", limits); }, answer);
   EXPECT_EQ(answer, "");
   EXPECT_LT(seconds, 1.2 + 1.5);
-  for (SOCKET c : fillers) closesocket(c);
-  closesocket(listener);
 }
 
 // Waits until at most `count` request threads remain.
@@ -323,24 +338,8 @@ TEST(WinInetFaultTest, AConnectionKeptFromAnEarlierRequestIsDroppedToo) {
 // once. When the connects end (here: the listener starts taking connections
 // and closes them), the threads go and requests are made again.
 TEST(WinInetFaultTest, RequestThreadsStuckInAConnectStayFew) {
-  SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  listen(listener, 0);
-  int length = sizeof a;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length);
-  std::vector<SOCKET> fillers;
-  for (int i = 0; i < 8; ++i) {
-    SOCKET c = socket(AF_INET, SOCK_STREAM, 0);
-    u_long nonBlocking = 1;
-    ioctlsocket(c, FIONBIO, &nonBlocking);
-    connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    fillers.push_back(c);
-  }
-  Sleep(200);
-  const std::string address = "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/x";
+  const FullListener full;
+  const std::string address = full.Url();
   HttpLimits limits;
   limits.connectTimeout = milliseconds(500);
   limits.totalTimeout = milliseconds(300);
@@ -365,16 +364,14 @@ TEST(WinInetFaultTest, RequestThreadsStuckInAConnectStayFew) {
     while (!stop) {
       fd_set readable;
       FD_ZERO(&readable);
-      FD_SET(listener, &readable);
+      FD_SET(full.listener, &readable);
       timeval wait{0, 50 * 1000};
-      if (select(0, &readable, nullptr, nullptr, &wait) > 0) closesocket(accept(listener, nullptr, nullptr));
+      if (select(0, &readable, nullptr, nullptr, &wait) > 0) closesocket(accept(full.listener, nullptr, nullptr));
     }
   });
   EXPECT_TRUE(WorkersDropTo(0, milliseconds(15000))) << WinInetHttpWorkers() << " request threads remain";
   stop = true;
   taker.join();
-  for (SOCKET c : fillers) closesocket(c);
-  closesocket(listener);
 
   FaultServer server(FaultBody::Whole);
   EXPECT_EQ(WinInetHttpGet(server.Url(), true, "KQVClient", limits), "line oneline twoend");
