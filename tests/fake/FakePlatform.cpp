@@ -51,9 +51,14 @@ std::optional<ui::PixelImage> FakePlatform::DecodePng(const std::vector<std::uin
 }
 
 std::unique_ptr<ui::Picture> FakePlatform::LoadPicture(ui::ResourceType type, int id) {
+  pictureLoads.emplace_back(type, id);
   if (type == ui::ResourceType::Png) {
     auto it = m_pngs.find(id);
     if (it != m_pngs.end()) return std::make_unique<FakePicture>(it->second.width, it->second.height);
+  }
+  if (type == ui::ResourceType::Bitmap) {
+    auto it = bitmaps.find(id);
+    if (it != bitmaps.end()) return std::make_unique<FakePicture>(it->second.cx, it->second.cy);
   }
   return std::make_unique<FakePicture>(0, 0);
 }

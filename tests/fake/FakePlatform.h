@@ -47,6 +47,9 @@ class FakePlatform : public ui::Platform {
   // All peers created so far, in creation order, and the ones of a template.
   std::vector<FakeWindowPeer*> Windows(int templateId) const;
 
+  // Bitmap resources by number, as their sizes; and every picture loaded.
+  std::map<int, ui::Size> bitmaps;
+  std::vector<std::pair<ui::ResourceType, int>> pictureLoads;
   ui::Size screen{1920, 1080};
   std::string modulePath = "C:\\Games\\Client\\KQVClient.exe";
   char separator = '\\';
