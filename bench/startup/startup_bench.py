@@ -13,15 +13,12 @@ beside this file for what is measured and how.
 """
 
 import argparse
-import fcntl
 import json
 import os
 import pathlib
 import shutil
 import signal
-import socket
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
@@ -32,6 +29,7 @@ HERE = pathlib.Path(__file__).resolve().parent
 SANDBOX_DIR = HERE.parents[1] / "tools" / "sandbox"
 sys.path.insert(0, str(SANDBOX_DIR))
 
+import private_net  # noqa: E402
 import sandbox  # noqa: E402
 from routes import ROUTES, SandboxState  # noqa: E402
 
@@ -48,24 +46,7 @@ TARGET_UI_RSS_EXTRA_MB = 5.0
 # ---------------------------------------------------------------- network
 
 def private_loopback():
-    """Re-runs this script in a network namespace of its own (loopback only),
-    if the system allows; the X server is still reached through its socket file."""
-    if os.environ.get("KQV_BENCH_NET"):
-        if os.environ["KQV_BENCH_NET"] == "private":
-            SIOCGIFFLAGS, SIOCSIFFLAGS, IFF_UP = 0x8913, 0x8914, 0x1
-            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-                request = struct.pack("16sH", b"lo", 0)
-                flags = struct.unpack("16sH", fcntl.ioctl(s, SIOCGIFFLAGS, request)[:18])[1]
-                fcntl.ioctl(s, SIOCSIFFLAGS, struct.pack("16sH", b"lo", flags | IFF_UP))
-        return
-    unshare = shutil.which("unshare")
-    if unshare and subprocess.run([unshare, "--user", "--map-root-user", "--net", "true"],
-                                  capture_output=True).returncode == 0:
-        env = dict(os.environ, KQV_BENCH_NET="private")
-        os.execve(unshare, [unshare, "--user", "--map-root-user", "--net", "--",
-                            sys.executable, *sys.argv], env)
-    os.environ["KQV_BENCH_NET"] = "shared"
-    print(f"no user namespaces here: the stand-in takes port {PORT} on the machine's loopback", flush=True)
+    private_net.private_loopback(PORT)
 
 
 class Beacons:

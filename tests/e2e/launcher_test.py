@@ -25,14 +25,11 @@ with G_DEBUG=fatal-criticals: a GTK critical ends it, and the test with it.
 """
 
 import argparse
-import fcntl
 import json
 import os
 import pathlib
 import shutil
-import socket
 import stat
-import struct
 import subprocess
 import sys
 import tempfile
@@ -46,6 +43,7 @@ SANDBOX_DIR = HERE.parents[1] / "tools" / "sandbox"
 sys.path.insert(0, str(SANDBOX_DIR))
 
 import pages_platform  # noqa: E402  (the page's layout and colour, shared with the page)
+import private_net  # noqa: E402
 import sandbox  # noqa: E402
 from routes import SandboxState  # noqa: E402
 from e2e_support import SCREEN, Screenshot, client_area, geometry, move_pointer, run, stop, transient_for  # noqa: E402
@@ -69,27 +67,7 @@ STATE = None  # the stand-in's shared state
 # ---------------------------------------------------------------- network
 
 def private_loopback():
-    """Re-runs this script in a network namespace of its own, if the system allows."""
-    if os.environ.get("KQV_E2E_NET"):
-        if os.environ["KQV_E2E_NET"] == "private":
-            bring_up_loopback()
-        return
-    unshare = shutil.which("unshare")
-    if unshare and subprocess.run([unshare, "--user", "--map-root-user", "--net", "true"],
-                                  capture_output=True).returncode == 0:
-        env = dict(os.environ, KQV_E2E_NET="private")
-        os.execve(unshare, [unshare, "--user", "--map-root-user", "--net", "--",
-                            sys.executable, *sys.argv], env)
-    os.environ["KQV_E2E_NET"] = "shared"
-    print("no user namespaces here: the stand-in takes port 47800 on the machine's loopback", flush=True)
-
-
-def bring_up_loopback():
-    SIOCGIFFLAGS, SIOCSIFFLAGS, IFF_UP = 0x8913, 0x8914, 0x1
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        request = struct.pack("16sH", b"lo", 0)
-        flags = struct.unpack("16sH", fcntl.ioctl(s, SIOCGIFFLAGS, request)[:18])[1]
-        fcntl.ioctl(s, SIOCSIFFLAGS, struct.pack("16sH", b"lo", flags | IFF_UP))
+    private_net.private_loopback(PORT)
 
 
 def start_sandbox():
