@@ -68,6 +68,14 @@ enum class SizeType : int {
   MaxHide = 4,
 };
 
+// Messages that reach a window's message filter (Window::FilterMessage)
+// ahead of its handlers.
+enum RawMessage : unsigned {
+  kMsgStyledCaptionPaint = 0x00AE,  // the visual-styles engine draws the caption
+  kMsgStyledFramePaint = 0x00AF,    // ... and the frame
+  kMsgUninitMenuPopup = 0x0125,     // a popup menu of the window closed
+};
+
 enum VirtualKey : unsigned {
   kVkReturn = 13,
   kVkEscape = 27,

@@ -36,10 +36,16 @@ class Window {
   int MessageBox(const std::string& text, const std::string& caption, unsigned style) {
     return m_peer->MessageBox(text, caption, style);
   }
+  void SendSysCommand(SysCommand command) { m_peer->SendSysCommand(command); }
+  void PostCommand(int id) { m_peer->PostCommand(id); }
   std::intptr_t Default() { return m_peer->Default(); }
   WindowPeer& Peer() const { return *m_peer; }
 
   // Handlers. The backend calls them while the real window handles the message.
+  // Offered each message ahead of everything else, by its Windows number
+  // (backends without such messages offer those of RawMessage they make);
+  // true answers the message with `result` and ends its processing.
+  virtual bool FilterMessage(unsigned /*message*/, std::intptr_t& /*result*/) { return false; }
   virtual int OnCreate() { return static_cast<int>(Default()); }
   virtual void OnMove(int /*x*/, int /*y*/) { Default(); }
   virtual void OnSize(SizeType /*type*/, int /*cx*/, int /*cy*/) { Default(); }

@@ -65,11 +65,24 @@ class WindowPeer {
   virtual bool HasControl(int controlId) const = 0;
   virtual void MoveControl(int controlId, const Rect& rect, bool repaint) = 0;
 
-  // Pointer capture and leave tracking for the non-client area.
-  virtual void TrackMouseLeave() = 0;
+  // Asks for one OnNcMouseLeave when the pointer leaves the non-client area;
+  // true when the request is armed.
+  virtual bool TrackMouseLeave() = 0;
   // Paints the non-client area: client area excluded, drawn off screen and
-  // copied in one go.
-  virtual void PaintNonClient(const std::function<void(Canvas&)>& paint) = 0;
+  // copied in one go. The painter gets the clip box of the window's surface in
+  // window coordinates; empty when nothing limits it.
+  using NonClientPainter = std::function<void(Canvas&, const Rect& clipBox)>;
+  virtual void PaintNonClient(const NonClientPainter& paint) = 0;
+
+  // Pops the window's system menu up at a screen point, its left edge there.
+  // The chosen entry reaches the window as OnSysCommand, and the menu's
+  // closing as kMsgUninitMenuPopup. False when the window has no system menu.
+  virtual bool TrackSystemMenu(Point screen) = 0;
+  // Runs the system command through the window's own handling before
+  // returning.
+  virtual void SendSysCommand(SysCommand command) = 0;
+  // Queues a command for the window; it arrives later as OnCommand(id).
+  virtual void PostCommand(int id) = 0;
 };
 
 }  // namespace ui

@@ -153,7 +153,147 @@ void FakeWindowPeer::AttachPictureButton(int controlId, int normalBitmapId, int 
 
 void FakeWindowPeer::MoveControl(int controlId, const ui::Rect& at, bool) { controls.at(controlId).rect = at; }
 
-void FakeWindowPeer::PaintNonClient(const std::function<void(ui::Canvas&)>&) { log.push_back("paint-nc"); }
+void FakeWindowPeer::PaintNonClient(const NonClientPainter& paint) {
+  log.push_back("paint-nc");
+  ncCanvas = {};
+  paint(ncCanvas, ncClipBox);
+}
+
+bool FakeWindowPeer::TrackSystemMenu(ui::Point screen) {
+  log.push_back("system-menu " + std::to_string(screen.x) + "," + std::to_string(screen.y));
+  return hasSystemMenu;
+}
+
+void FakeWindowPeer::SendSysCommand(ui::SysCommand command) {
+  log.push_back("syscommand " + std::to_string(static_cast<unsigned>(command)));
+  DefaultScope scope(*this, [this, command]() -> std::intptr_t {
+    log.push_back("default syscommand");
+    switch (command) {
+      case ui::SysCommand::Minimize: Show(ui::ShowCommand::Minimize); break;
+      case ui::SysCommand::Maximize: Show(ui::ShowCommand::Maximize); break;
+      case ui::SysCommand::Restore: Show(ui::ShowCommand::Restore); break;
+      case ui::SysCommand::Close: SendClose(); break;
+      default: break;
+    }
+    return 0;
+  });
+  window.OnSysCommand(command);
+}
+
+void FakeWindowPeer::PostCommand(int id) {
+  log.push_back("post-command " + std::to_string(id));
+  postedCommands.push_back(id);
+}
+
+void FakeWindowPeer::RunPosted() {
+  std::vector<int> commands;
+  commands.swap(postedCommands);
+  for (const int id : commands) window.OnCommand(id);
+}
+
+namespace {
+std::string HitText(ui::Hit hit) { return std::to_string(static_cast<int>(hit)); }
+}  // namespace
+
+bool FakeWindowPeer::SendNcCreate(bool defaultAccepts) {
+  DefaultScope scope(*this, [this, defaultAccepts]() -> std::intptr_t {
+    log.push_back("default nccreate");
+    return defaultAccepts;
+  });
+  return window.OnNcCreate();
+}
+
+std::intptr_t FakeWindowPeer::SendNcCalcSize(ui::NcCalcSizeParams& params) {
+  DefaultScope scope(*this, [this]() -> std::intptr_t {
+    log.push_back("default nccalcsize");
+    return 0;
+  });
+  return window.OnNcCalcSize(params);
+}
+
+void FakeWindowPeer::SendGetMinMaxInfo(ui::MinMaxInfo& info) {
+  DefaultScope scope(*this, [this]() -> std::intptr_t {
+    log.push_back("default getminmaxinfo");
+    return 0;
+  });
+  window.OnGetMinMaxInfo(info);
+}
+
+void FakeWindowPeer::SendSize(ui::SizeType type) {
+  DefaultScope scope(*this, 0);
+  window.OnSize(type, rect.Width(), rect.Height());
+}
+
+void FakeWindowPeer::SendNcPaint() {
+  DefaultScope scope(*this, [this]() -> std::intptr_t {
+    log.push_back("default ncpaint");
+    return 0;
+  });
+  window.OnNcPaint();
+}
+
+bool FakeWindowPeer::SendNcActivate(bool active) {
+  DefaultScope scope(*this, [this]() -> std::intptr_t {
+    log.push_back("default ncactivate");
+    return 1;
+  });
+  return window.OnNcActivate(active);
+}
+
+void FakeWindowPeer::SendActivate(bool active) {
+  DefaultScope scope(*this, [this]() -> std::intptr_t {
+    log.push_back("default activate");
+    return 0;
+  });
+  window.OnActivate(active);
+}
+
+void FakeWindowPeer::SendNcButtonDown(ui::Point screen, ui::Hit hit) {
+  DefaultScope scope(*this, [this, hit]() -> std::intptr_t {
+    log.push_back("default ncbuttondown " + HitText(hit));
+    return 0;
+  });
+  window.OnNcLButtonDown(hit, screen);
+}
+
+void FakeWindowPeer::SendNcButtonUp(ui::Point screen, ui::Hit hit) {
+  DefaultScope scope(*this, [this, hit]() -> std::intptr_t {
+    log.push_back("default ncbuttonup " + HitText(hit));
+    return 0;
+  });
+  window.OnNcLButtonUp(hit, screen);
+}
+
+void FakeWindowPeer::SendNcDoubleClick(ui::Point screen, ui::Hit hit) {
+  DefaultScope scope(*this, [this, hit]() -> std::intptr_t {
+    log.push_back("default ncdoubleclick " + HitText(hit));
+    return 0;
+  });
+  window.OnNcLButtonDblClk(hit, screen);
+}
+
+void FakeWindowPeer::SendNcMouseMove(ui::Point screen, ui::Hit hit) {
+  DefaultScope scope(*this, [this, hit]() -> std::intptr_t {
+    log.push_back("default ncmousemove " + HitText(hit));
+    return 0;
+  });
+  window.OnNcMouseMove(hit, screen);
+}
+
+void FakeWindowPeer::SendNcMouseLeave() {
+  DefaultScope scope(*this, [this]() -> std::intptr_t {
+    log.push_back("default ncmouseleave");
+    return 0;
+  });
+  window.OnNcMouseLeave();
+}
+
+std::intptr_t FakeWindowPeer::SendRaw(unsigned message) {
+  std::intptr_t result = 0;
+  if (window.FilterMessage(message, result)) return result;
+  log.push_back("default raw " + std::to_string(message));
+  return 0;
+}
 
 bool FakeWindowPeer::SendKeyDown(unsigned virtualKey) {
   const ui::Message message{ui::Message::Kind::KeyDown, virtualKey, nullptr};

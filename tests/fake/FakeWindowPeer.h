@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FakeBrowser.h"
+#include "RecordingCanvas.h"
 #include "ui/Window.h"
 
 namespace fake {
@@ -50,8 +51,14 @@ class FakeWindowPeer : public ui::WindowPeer {
   void AttachPictureButton(int controlId, int normalBitmapId, int pressedBitmapId) override;
   bool HasControl(int controlId) const override { return controls.count(controlId) != 0; }
   void MoveControl(int controlId, const ui::Rect& at, bool repaint) override;
-  void TrackMouseLeave() override { ++leaveTrackings; }
-  void PaintNonClient(const std::function<void(ui::Canvas&)>& paint) override;
+  bool TrackMouseLeave() override {
+    ++leaveTrackings;
+    return trackLeaveAnswer;
+  }
+  void PaintNonClient(const NonClientPainter& paint) override;
+  bool TrackSystemMenu(ui::Point screen) override;
+  void SendSysCommand(ui::SysCommand command) override;
+  void PostCommand(int id) override;
 
   // Messages, delivered the way the real backends deliver them.
   // A user move or a size change of the real window.
@@ -62,6 +69,25 @@ class FakeWindowPeer : public ui::WindowPeer {
   ui::Hit SendHitTest(ui::Point screen, ui::Hit defaultHit);
   void SendClose();
   void SendCommand(int id);
+  // The non-client family. Each default processing is logged as
+  // "default <message>" and answers defaultHit where an answer is needed.
+  bool SendNcCreate(bool defaultAccepts);
+  std::intptr_t SendNcCalcSize(ui::NcCalcSizeParams& params);
+  void SendGetMinMaxInfo(ui::MinMaxInfo& info);
+  void SendSize(ui::SizeType type);
+  void SendNcPaint();
+  bool SendNcActivate(bool active);
+  void SendActivate(bool active);
+  void SendNcButtonDown(ui::Point screen, ui::Hit hit = ui::Hit::Caption);
+  void SendNcButtonUp(ui::Point screen, ui::Hit hit = ui::Hit::Caption);
+  void SendNcDoubleClick(ui::Point screen, ui::Hit hit = ui::Hit::Caption);
+  void SendNcMouseMove(ui::Point screen, ui::Hit hit = ui::Hit::Caption);
+  void SendNcMouseLeave();
+  // A message that only the window's filter sees; "default raw N" when it
+  // passes the filter.
+  std::intptr_t SendRaw(unsigned message);
+  // Delivers the posted commands.
+  void RunPosted();
 
   struct PictureButton {
     int normal = 0;
@@ -88,6 +114,11 @@ class FakeWindowPeer : public ui::WindowPeer {
   ui::PixelImage layeredImage;
   int layeredUpdates = 0;
   int leaveTrackings = 0;
+  bool trackLeaveAnswer = true;
+  bool hasSystemMenu = true;
+  ui::Rect ncClipBox;               // handed to the non-client painter
+  RecordingCanvas ncCanvas;          // what the last non-client paint drew
+  std::vector<int> postedCommands;   // not yet delivered
   std::map<int, PictureButton> controls;
   std::vector<FakeBrowser*> browsers;
   std::vector<std::string> log;  // operations and messages in order

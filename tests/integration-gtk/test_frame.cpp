@@ -39,7 +39,7 @@ class Framed : public ui::Dialog {
   }
   void OnNcPaint() override {
     ++paints;
-    Peer().PaintNonClient([](ui::Canvas& canvas) { canvas.FillRect({0, 0, 5000, 5000}, kFrameColour); });
+    Peer().PaintNonClient([](ui::Canvas& canvas, const ui::Rect&) { canvas.FillRect({0, 0, 5000, 5000}, kFrameColour); });
   }
   void OnMove(int x, int y) override { moves.push_back({x, y}); }
   void OnSize(ui::SizeType type, int cx, int cy) override {

@@ -53,7 +53,7 @@ class Probe : public ui::Dialog {
   std::function<ui::Hit(Hit)> hitAnswer;               // from the default hit
   std::function<std::intptr_t(ui::NcCalcSizeParams&)> calcSize;
   std::function<void(ui::Canvas&)> paint;
-  std::function<void(ui::Canvas&)> frame;  // the non-client area, painted instead of the default
+  ui::WindowPeer::NonClientPainter frame;  // the non-client area, painted instead of the default
   bool visibleAtInit = true;
   bool existedAtCreate = false;
 
@@ -681,7 +681,7 @@ TEST(Paint, HandlerDrawsTheClientAreaOrLeavesItToTheDefault) {
 TEST(PaintNonClient, DrawsTheFrameAndNeverTheClientArea) {
   Probe probe(kFramed);
   probe.paint = [](ui::Canvas& canvas) { canvas.FillRect({0, 0, 2000, 2000}, {0, 0, 255, 255}); };
-  probe.frame = [](ui::Canvas& canvas) { canvas.FillRect({0, 0, 300, 200}, {0, 200, 0, 255}); };
+  probe.frame = [](ui::Canvas& canvas, const ui::Rect&) { canvas.FillRect({0, 0, 300, 200}, {0, 200, 0, 255}); };
   ASSERT_TRUE(probe.Create(nullptr));
   probe.MoveWindow(ui::Rect::FromXYWH(200, 150, 300, 200));
   // Shaped, as the self-painted frames are: the window manager then leaves

@@ -174,6 +174,30 @@ void GtkWindowPeer::SysCommand(ui::SysCommand command) {
            [&] { m_window.OnSysCommand(command); return 0; });
 }
 
+void GtkWindowPeer::PostCommand(int id) {
+  if (!m_widget) return;
+  m_postedCommands.push_back(id);
+  if (!m_postedSource) m_postedSource = g_idle_add(OnPostedCommands, this);
+}
+
+gboolean GtkWindowPeer::OnPostedCommands(gpointer self) {
+  auto* peer = static_cast<GtkWindowPeer*>(self);
+  peer->m_postedSource = 0;
+  if (peer->m_postedCommands.empty() || !peer->m_widget || peer->m_destroying) return G_SOURCE_REMOVE;
+  const int id = peer->m_postedCommands.front();
+  peer->m_postedCommands.erase(peer->m_postedCommands.begin());
+  // One per turn of the loop, the next one queued first: the handler may
+  // destroy the window and its peer with it.
+  if (!peer->m_postedCommands.empty()) peer->m_postedSource = g_idle_add(OnPostedCommands, peer);
+  peer->Dispatch([] { return std::intptr_t{0}; }, [&] { return peer->m_window.OnCommand(id); });
+  return G_SOURCE_REMOVE;
+}
+
+bool GtkWindowPeer::TrackSystemMenu(Point) {
+  // The popup system menu is not built yet.
+  return false;
+}
+
 void GtkWindowPeer::DefaultSysCommand(ui::SysCommand command) {
   switch (command) {
     case ui::SysCommand::Minimize:

@@ -217,7 +217,7 @@ void GtkWindowPeer::SetRoundShape(const Rect& rect, int ellipseWidth, int ellips
   cairo_region_destroy(region);
 }
 
-void GtkWindowPeer::PaintNonClient(const std::function<void(Canvas&)>& paint) {
+void GtkWindowPeer::PaintNonClient(const NonClientPainter& paint) {
   if (!m_widget || m_rect.IsEmpty()) return;
   const int width = m_rect.Width();
   const int height = m_rect.Height();
@@ -237,7 +237,8 @@ void GtkWindowPeer::PaintNonClient(const std::function<void(Canvas&)>& paint) {
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
   cairo_clip(cr);
   CairoCanvas canvas(cr);
-  paint(canvas);
+  // The surface is the whole window, all of it drawn each time.
+  paint(canvas, Rect{0, 0, width, height});
   cairo_destroy(cr);
   gtk_widget_queue_draw(m_widget);
 }

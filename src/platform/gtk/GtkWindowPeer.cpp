@@ -234,6 +234,9 @@ void GtkWindowPeer::ForgetWidget() {
   m_lastReported.reset();
   if (m_settleTimer) g_source_remove(m_settleTimer);
   m_settleTimer = 0;
+  if (m_postedSource) g_source_remove(m_postedSource);
+  m_postedSource = 0;
+  m_postedCommands.clear();
   m_trackingLeave = false;
   m_ncPressed = false;
   m_dragFrom.reset();

@@ -76,8 +76,11 @@ class GtkWindowPeer : public WindowPeer {
   bool HasControl(int controlId) const override { return m_controls.count(controlId) != 0; }
   void MoveControl(int controlId, const Rect& rect, bool repaint) override;
 
-  void TrackMouseLeave() override { m_trackingLeave = m_widget != nullptr; }
-  void PaintNonClient(const std::function<void(Canvas&)>& paint) override;
+  bool TrackMouseLeave() override { return m_trackingLeave = m_widget != nullptr; }
+  void PaintNonClient(const NonClientPainter& paint) override;
+  bool TrackSystemMenu(Point screen) override;
+  void SendSysCommand(ui::SysCommand command) override { SysCommand(command); }
+  void PostCommand(int id) override;
 
   // Keeps a window from taking input while a modal window it owns is up,
   // as Windows disables the owner of a modal dialog or message box.
@@ -138,6 +141,7 @@ class GtkWindowPeer : public WindowPeer {
   static gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer);
   static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
   static gboolean OnSettle(gpointer self);
+  static gboolean OnPostedCommands(gpointer self);
 
   Window& m_window;
   const DialogTemplate* m_template = nullptr;
@@ -191,6 +195,10 @@ class GtkWindowPeer : public WindowPeer {
   guint32 m_lastPressTime = 0;  // for telling double-clicks
   Point m_lastPressPoint;
   bool m_lastPressSingle = false;
+
+  // Commands posted to the window, delivered from the main loop in order.
+  std::vector<int> m_postedCommands;
+  guint m_postedSource = 0;
 
   std::map<int, GtkWidget*> m_controls;
   std::map<int, std::unique_ptr<PictureButton>> m_buttons;

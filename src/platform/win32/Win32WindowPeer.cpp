@@ -277,6 +277,8 @@ LRESULT CALLBACK Win32WindowPeer::WindowProc(HWND hwnd, UINT message, WPARAM wPa
 }
 
 LRESULT Win32WindowPeer::Route(UINT message, WPARAM wParam, LPARAM lParam) {
+  std::intptr_t filtered = 0;
+  if (m_window.FilterMessage(message, filtered)) return filtered;
   Current current{message, wParam, lParam, {}, {}};
   m_current.push_back(&current);
   const LRESULT result = Handle(current);
@@ -616,13 +618,30 @@ void Win32WindowPeer::MoveControl(int controlId, const Rect& rect, bool repaint)
   if (control) MoveWindow(control, rect.left, rect.top, rect.Width(), rect.Height(), repaint);
 }
 
-void Win32WindowPeer::TrackMouseLeave() {
-  if (!m_hwnd) return;
+bool Win32WindowPeer::TrackMouseLeave() {
+  if (!m_hwnd) return false;
   TRACKMOUSEEVENT track{sizeof track, TME_LEAVE | TME_NONCLIENT, m_hwnd, 0};
-  TrackMouseEvent(&track);
+  return TrackMouseEvent(&track) != FALSE;
 }
 
-void Win32WindowPeer::PaintNonClient(const std::function<void(Canvas&)>& paint) {
+bool Win32WindowPeer::TrackSystemMenu(Point screen) {
+  HMENU menu = m_hwnd ? GetSystemMenu(m_hwnd, FALSE) : nullptr;
+  if (!menu) return false;
+  // A system menu tracked for its window sends the chosen entry as
+  // WM_SYSCOMMAND, as the platform's own system menu does.
+  TrackPopupMenu(menu, 0, screen.x, screen.y, 0, m_hwnd, nullptr);
+  return true;
+}
+
+void Win32WindowPeer::SendSysCommand(SysCommand command) {
+  if (m_hwnd) SendMessageW(m_hwnd, WM_SYSCOMMAND, static_cast<WPARAM>(command), 0);
+}
+
+void Win32WindowPeer::PostCommand(int id) {
+  if (m_hwnd) PostMessageW(m_hwnd, WM_COMMAND, static_cast<WPARAM>(id), 0);
+}
+
+void Win32WindowPeer::PaintNonClient(const NonClientPainter& paint) {
   if (!m_hwnd) return;
   RECT window{};
   GetWindowRect(m_hwnd, &window);
@@ -638,13 +657,15 @@ void Win32WindowPeer::PaintNonClient(const std::function<void(Canvas&)>& paint) 
 
   HDC windowDc = GetWindowDC(m_hwnd);
   ExcludeClipRect(windowDc, client.left, client.top, client.right, client.bottom);
+  RECT clip{};
+  GetClipBox(windowDc, &clip);
   HDC memoryDc = CreateCompatibleDC(windowDc);
   HBITMAP bitmap = CreateCompatibleBitmap(windowDc, width, height);
   HGDIOBJ previous = SelectObject(memoryDc, bitmap);
   SetBkMode(memoryDc, TRANSPARENT);
   {
     GdiplusCanvas canvas(memoryDc);
-    paint(canvas);
+    paint(canvas, Rect{clip.left, clip.top, clip.right, clip.bottom});
   }
   BitBlt(windowDc, 0, 0, width, height, memoryDc, 0, 0, SRCCOPY);
   SelectClipRgn(windowDc, nullptr);

@@ -50,8 +50,11 @@ class Win32WindowPeer : public WindowPeer {
   bool HasControl(int controlId) const override;
   void MoveControl(int controlId, const Rect& rect, bool repaint) override;
 
-  void TrackMouseLeave() override;
-  void PaintNonClient(const std::function<void(Canvas&)>& paint) override;
+  bool TrackMouseLeave() override;
+  void PaintNonClient(const NonClientPainter& paint) override;
+  bool TrackSystemMenu(Point screen) override;
+  void SendSysCommand(SysCommand command) override;
+  void PostCommand(int id) override;
 
   HWND Handle() const { return m_hwnd; }
   Window& Owner() const { return m_window; }
