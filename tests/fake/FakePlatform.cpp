@@ -50,6 +50,17 @@ std::optional<ui::PixelImage> FakePlatform::DecodePng(const std::vector<std::uin
   return it->second;
 }
 
+void FakePlatform::AddSkinArt() {
+  for (const int id : {161, 162, 163}) bitmaps[id] = {60, 20};
+  bitmaps[165] = {123, 20};
+  const auto blank = [](int width, int height) {
+    return ui::PixelImage{.width = width, .height = height, .bitsPerPixel = 32, .pitch = width * 4, .pixels = {}};
+  };
+  AddPng(164, blank(594, 229));
+  AddPng(166, blank(194, 215));
+  AddPng(167, blank(18, 18));
+}
+
 std::unique_ptr<ui::Picture> FakePlatform::LoadPicture(ui::ResourceType type, int id) {
   pictureLoads.emplace_back(type, id);
   if (type == ui::ResourceType::Png) {

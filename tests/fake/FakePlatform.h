@@ -44,6 +44,8 @@ class FakePlatform : public ui::Platform {
 
   // Adds a PNG resource whose decoding gives `image`.
   void AddPng(int id, ui::PixelImage image);
+  // The skinned windows' pictures (161 to 167) at the artwork's sizes.
+  void AddSkinArt();
   // All peers created so far, in creation order, and the ones of a template.
   std::vector<FakeWindowPeer*> Windows(int templateId) const;
 

@@ -33,6 +33,13 @@ bool FakeWindowPeer::Create(int id, ui::WindowPeer* ownerPeer) {
   exists = true;
   log.push_back("create");
   {
+    DefaultScope scope(*this, 1);
+    if (!window.OnNcCreate()) {
+      exists = false;
+      return false;
+    }
+  }
+  {
     DefaultScope scope(*this, 0);
     window.OnCreate();
   }
@@ -131,7 +138,11 @@ void FakeWindowPeer::SetColorKey(ui::Color key) {
   colorKey = key;
 }
 
-void FakeWindowPeer::SetRoundShape(const ui::Rect&, int, int) { log.push_back("shape"); }
+void FakeWindowPeer::SetRoundShape(const ui::Rect& shape, int ellipseWidth, int ellipseHeight) {
+  log.push_back("shape");
+  lastShape = shape;
+  lastShapeEllipse = {ellipseWidth, ellipseHeight};
+}
 
 int FakeWindowPeer::MessageBox(const std::string& text, const std::string& caption, unsigned style) {
   platform.messageBoxes.push_back({text, caption, style});

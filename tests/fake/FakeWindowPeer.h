@@ -113,6 +113,8 @@ class FakeWindowPeer : public ui::WindowPeer {
   std::optional<ui::Color> colorKey;
   ui::PixelImage layeredImage;
   int layeredUpdates = 0;
+  ui::Rect lastShape;
+  ui::Size lastShapeEllipse;
   int leaveTrackings = 0;
   bool trackLeaveAnswer = true;
   bool hasSystemMenu = true;

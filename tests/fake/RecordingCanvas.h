@@ -23,20 +23,36 @@ class RecordingCanvas : public ui::Canvas {
     bool noWrap;
   };
 
+  struct Icon {
+    int id;
+    ui::Rect rect;
+  };
+
   void DrawPicture(const ui::Picture& picture, const ui::Rect& dest, const ui::Rect& source) override {
     pictures.push_back({&picture, dest, source});
+    order += 'p';
     ++calls;
   }
-  void DrawIcon(int, int, int, int, int) override { ++calls; }
+  void DrawIcon(int id, int x, int y, int cx, int cy) override {
+    icons.push_back({id, ui::Rect::FromXYWH(x, y, cx, cy)});
+    order += 'i';
+    ++calls;
+  }
   void DrawText(const std::string& text, const ui::Font& font, ui::Color color, const ui::Rect& layout,
                 ui::TextAlign horizontal, ui::TextAlign vertical, bool noWrap) override {
     texts.push_back({text, font, color, layout, horizontal, vertical, noWrap});
+    order += 't';
     ++calls;
   }
-  void FillRect(const ui::Rect&, ui::Color) override { ++calls; }
+  void FillRect(const ui::Rect&, ui::Color) override {
+    order += 'f';
+    ++calls;
+  }
 
   std::vector<Picture> pictures;
   std::vector<Text> texts;
+  std::vector<Icon> icons;
+  std::string order;  // one letter per call: picture, icon, text, fill
   int calls = 0;
 };
 
