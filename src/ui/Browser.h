@@ -18,7 +18,9 @@ class BrowserEvents {
   // Raised before every navigation of the page and of each frame, redirect
   // targets included. Setting cancel prevents that navigation.
   virtual void OnBeforeNavigate2(const std::string& /*url*/, bool& /*cancel*/) {}
-  virtual void OnNavigateComplete2(const std::string& /*url*/) {}
+  // Raised when a navigation of the page or of a frame has committed;
+  // topLevel marks the page's own.
+  virtual void OnNavigateComplete2(const std::string& /*url*/, bool /*topLevel*/) {}
   // Raised for the page and for each frame when its document has loaded.
   virtual void OnDocumentComplete(const std::string& /*url*/) {}
 };
@@ -46,6 +48,8 @@ class Browser {
   virtual void Stop() = 0;
   virtual int ReadyState() const = 0;  // 4: current document complete
   virtual bool HasDocument() const = 0;
+  // The title of the page's current document; empty without one.
+  virtual std::string Title() const = 0;
   virtual void SetVisible(bool visible) = 0;
   virtual void SetSilent(bool silent) = 0;
   // Host hooks; returns false when there is no document to install them on.

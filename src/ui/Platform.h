@@ -25,6 +25,17 @@ struct SystemTime {
 
 using HardwareAddress = std::array<std::uint8_t, 6>;
 
+// An executable's version data, queried as the platform's version API does.
+class VersionData {
+ public:
+  virtual ~VersionData() = default;
+  // The value under a path such as "\\VarFileInfo\\Translation" (its bytes as
+  // stored: 16-bit language and code page pairs, little-endian) or
+  // "\\StringFileInfo\\080404b0\\FileVersion" (UTF-8 text, no terminator);
+  // nothing when the path is not there.
+  virtual std::optional<std::vector<std::uint8_t>> Query(const std::string& subBlock) const = 0;
+};
+
 // Everything the system asks of the operating system. One implementation per
 // platform (Win32, GTK) and an in-memory fake for tests. The system's own code
 // reaches it through GetPlatform().
@@ -48,6 +59,9 @@ class Platform {
   virtual std::unique_ptr<Picture> LoadPicture(ResourceType type, int id) = 0;
   // The version data's FileVersion text, empty when absent.
   virtual std::string FileVersion() const = 0;
+  // The version data of the executable file at path, read from the file;
+  // null when it has none.
+  virtual std::unique_ptr<VersionData> ReadVersionData(const std::string& path) const = 0;
 
   // Process and files. Paths are UTF-8.
   virtual std::string ModulePath() const = 0;       // full path of the running executable
@@ -68,8 +82,12 @@ class Platform {
   // Hardware addresses of the network adapters, first adapter first;
   // nothing when the list cannot be read or is empty.
   virtual std::optional<std::vector<HardwareAddress>> AdapterAddresses() const = 0;
-  // Deletes the browser's cached files, keeping cookies.
-  virtual void CleanBrowserCache() = 0;
+  // Deletes the browser's cached files, keeping cookies; the window takes no
+  // input meanwhile. False when it ran out of memory and stopped.
+  virtual bool CleanBrowserCache() = 0;
+  // Asks the system to restart this program after a crash or an update
+  // (restart only, no recovery); nothing where the system has no such service.
+  virtual void RegisterForRestart() = 0;
 
   virtual SystemTime UtcNow() const = 0;
 };

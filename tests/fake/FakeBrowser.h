@@ -19,6 +19,7 @@ class FakeBrowser : public ui::Browser {
   void Stop() override { ++stops; }
   int ReadyState() const override { return readyState; }
   bool HasDocument() const override { return hasDocument; }
+  std::string Title() const override { return title; }
   void SetVisible(bool value) override {
     visible = value;
     visibleCalls.push_back(value);
@@ -53,7 +54,9 @@ class FakeBrowser : public ui::Browser {
     events->OnBeforeNavigate2(url, cancel);
     return cancel;
   }
-  void RaiseNavigateComplete2(const std::string& url) { events->OnNavigateComplete2(url); }
+  void RaiseNavigateComplete2(const std::string& url, bool topLevel = true) {
+    events->OnNavigateComplete2(url, topLevel);
+  }
   void RaiseDocumentComplete(const std::string& url) { events->OnDocumentComplete(url); }
 
   int controlId;
@@ -63,6 +66,7 @@ class FakeBrowser : public ui::Browser {
   std::vector<bool> visibleCalls;
   int stops = 0;
   int readyState = 4;
+  std::string title;  // of the current document
   bool hasDocument = true;
   bool visible = false;
   bool silent = false;

@@ -50,6 +50,30 @@ std::optional<ui::PixelImage> FakePlatform::DecodePng(const std::vector<std::uin
   return it->second;
 }
 
+namespace {
+
+class FakeVersionData : public ui::VersionData {
+ public:
+  explicit FakeVersionData(std::map<std::string, std::vector<std::uint8_t>> values) : m_values(std::move(values)) {}
+  std::optional<std::vector<std::uint8_t>> Query(const std::string& subBlock) const override {
+    auto it = m_values.find(subBlock);
+    if (it == m_values.end()) return std::nullopt;
+    return it->second;
+  }
+
+ private:
+  std::map<std::string, std::vector<std::uint8_t>> m_values;
+};
+
+}  // namespace
+
+std::unique_ptr<ui::VersionData> FakePlatform::ReadVersionData(const std::string& path) const {
+  versionReads.push_back(path);
+  auto it = versionData.find(path);
+  if (it == versionData.end()) return nullptr;
+  return std::make_unique<FakeVersionData>(it->second);
+}
+
 void FakePlatform::AddSkinArt() {
   for (const int id : {161, 162, 163}) bitmaps[id] = {60, 20};
   bitmaps[165] = {123, 20};

@@ -30,6 +30,7 @@ class FakePlatform : public ui::Platform {
   std::optional<ui::PixelImage> DecodePng(const std::vector<std::uint8_t>& bytes) const override;
   std::unique_ptr<ui::Picture> LoadPicture(ui::ResourceType type, int id) override;
   std::string FileVersion() const override { return fileVersion; }
+  std::unique_ptr<ui::VersionData> ReadVersionData(const std::string& path) const override;
   std::string ModulePath() const override { return modulePath; }
   char PathSeparator() const override { return separator; }
   std::string CommandLineArgs() const override { return commandLine; }
@@ -39,7 +40,11 @@ class FakePlatform : public ui::Platform {
   std::string HttpGet(const std::string& url, bool readBody, const std::string& userAgent) override;
   void OpenInSystemBrowser(const std::string& target) override { opened.push_back(target); }
   std::optional<std::vector<ui::HardwareAddress>> AdapterAddresses() const override { return adapters; }
-  void CleanBrowserCache() override { ++cacheCleanings; }
+  bool CleanBrowserCache() override {
+    ++cacheCleanings;
+    return cacheCleaningSucceeds;
+  }
+  void RegisterForRestart() override { ++restartRegistrations; }
   ui::SystemTime UtcNow() const override { return now; }
 
   // Adds a PNG resource whose decoding gives `image`.
@@ -66,6 +71,11 @@ class FakePlatform : public ui::Platform {
   bool processStartSucceeds = true;
   std::vector<std::string> opened;
   int cacheCleanings = 0;
+  bool cacheCleaningSucceeds = true;
+  int restartRegistrations = 0;
+  // Version data by executable path: sub-block path to value bytes.
+  std::map<std::string, std::map<std::string, std::vector<std::uint8_t>>> versionData;
+  mutable std::vector<std::string> versionReads;
   std::function<std::string(const std::string& url, bool readBody, const std::string& userAgent)> onHttpGet;
   std::vector<std::string> httpRequests;
   // Answers message boxes; without it every box answers No.

@@ -51,7 +51,7 @@ class Recorder : public ui::BrowserEvents {
     events.push_back({"before", url});
     if (cancelIf && cancelIf(url)) cancel = true;
   }
-  void OnNavigateComplete2(const std::string& url) override { events.push_back({"navigated", url}); }
+  void OnNavigateComplete2(const std::string& url, bool) override { events.push_back({"navigated", url}); }
   void OnDocumentComplete(const std::string& url) override { events.push_back({"complete", url}); }
 
   std::vector<std::string> Urls(const std::string& kind) const {

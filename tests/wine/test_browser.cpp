@@ -29,7 +29,7 @@ struct Recorder : ui::BrowserEvents {
     before.push_back(url);
     cancelIt = cancel;
   }
-  void OnNavigateComplete2(const std::string& url) override { navigated.push_back(url); }
+  void OnNavigateComplete2(const std::string& url, bool) override { navigated.push_back(url); }
 };
 
 // Pumps messages until the condition holds or the time is up.

@@ -294,7 +294,7 @@ gboolean GtkBrowser::CompleteBlank(gpointer self) {
   browser->m_committed = true;
   browser->m_hasDocument = true;
   browser->m_blankDocument = true;
-  browser->m_events.OnNavigateComplete2(kBlankPage);
+  browser->m_events.OnNavigateComplete2(kBlankPage, true);
   if (gone()) return G_SOURCE_REMOVE;
   browser->m_loading = false;
   browser->m_events.OnDocumentComplete(kBlankPage);
@@ -314,6 +314,11 @@ void GtkBrowser::Stop() {
     m_loading = false;
   }
   if (m_view) webkit_web_view_stop_loading(m_view);
+}
+
+std::string GtkBrowser::Title() const {
+  const gchar* title = m_view ? webkit_web_view_get_title(WEBKIT_WEB_VIEW(m_view)) : nullptr;
+  return title ? title : "";
 }
 
 int GtkBrowser::ReadyState() const {
@@ -437,7 +442,7 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
       browser->m_faultPage =
           browser->m_faultPage == FaultPage::Loading ? FaultPage::Shown : FaultPage::None;
       if (browser->m_faultPage == FaultPage::Shown && browser->m_faultQuiet) break;
-      browser->m_events.OnNavigateComplete2(url);
+      browser->m_events.OnNavigateComplete2(url, true);
       break;
     case WEBKIT_LOAD_FINISHED: {
       browser->m_loading = false;

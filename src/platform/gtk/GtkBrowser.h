@@ -35,6 +35,7 @@ class GtkBrowser : public Browser {
   void Stop() override;
   int ReadyState() const override;
   bool HasDocument() const override { return m_hasDocument; }
+  std::string Title() const override;
   void SetVisible(bool visible) override;
   void SetSilent(bool silent) override { m_silent = silent; }  // WebKit shows no script-error dialogs
   bool InstallHostChoices(const HostChoices& choices) override;

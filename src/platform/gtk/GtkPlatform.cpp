@@ -440,7 +440,12 @@ struct ClearWait {
 };
 }  // namespace
 
-void GtkPlatform::CleanBrowserCache() {
+std::unique_ptr<VersionData> GtkPlatform::ReadVersionData(const std::string&) const {
+  // The version data in the executable file is not read yet.
+  return nullptr;
+}
+
+bool GtkPlatform::CleanBrowserCache() {
   // Only the HTTP caches: cookies and local storage stay, so the player
   // remains logged in.
   auto* wait = new ClearWait{g_main_loop_new(nullptr, FALSE)};
@@ -472,6 +477,7 @@ void GtkPlatform::CleanBrowserCache() {
   } else {
     wait->abandoned = true;  // the late answer frees it
   }
+  return true;
 }
 
 SystemTime GtkPlatform::UtcNow() const {

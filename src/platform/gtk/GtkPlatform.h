@@ -33,6 +33,7 @@ class GtkPlatform : public Platform {
   std::optional<PixelImage> DecodePng(const std::vector<std::uint8_t>& bytes) const override;
   std::unique_ptr<Picture> LoadPicture(ResourceType type, int id) override;
   std::string FileVersion() const override;
+  std::unique_ptr<VersionData> ReadVersionData(const std::string& path) const override;
 
   std::string ModulePath() const override;
   char PathSeparator() const override { return '/'; }
@@ -44,7 +45,9 @@ class GtkPlatform : public Platform {
   std::string HttpGet(const std::string& url, bool readBody, const std::string& userAgent) override;
   void OpenInSystemBrowser(const std::string& target) override;
   std::optional<std::vector<HardwareAddress>> AdapterAddresses() const override;
-  void CleanBrowserCache() override;
+  bool CleanBrowserCache() override;
+  // Linux has no restart service for programs.
+  void RegisterForRestart() override {}
 
   SystemTime UtcNow() const override;
 

@@ -133,7 +133,9 @@ class BrowserSite : public IOleClientSite, public IOleInPlaceSite, public IOleIn
 // Receives the control's events and hands them to the browser's events.
 class BrowserEventSink : public DispatchObject {
  public:
-  explicit BrowserEventSink(BrowserEvents* events) : DispatchObject(kIidWebBrowserEvents2), m_events(events) {}
+  // browser: the control's own identity, to tell its events from its frames'.
+  BrowserEventSink(BrowserEvents* events, IUnknown* browser)
+      : DispatchObject(kIidWebBrowserEvents2), m_browser(browser), m_events(events) {}
   void Detach() { m_events = nullptr; }
 
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
@@ -157,7 +159,7 @@ class BrowserEventSink : public DispatchObject {
         break;
       }
       case DISPID_NAVIGATECOMPLETE2:  // (pDisp, URL)
-        m_events->OnNavigateComplete2(VariantText(argument(1)));
+        m_events->OnNavigateComplete2(VariantText(argument(1)), IsTopLevel(argument(0)));
         break;
       case DISPID_DOCUMENTCOMPLETE:  // (pDisp, URL)
         m_events->OnDocumentComplete(VariantText(argument(1)));
@@ -170,6 +172,15 @@ class BrowserEventSink : public DispatchObject {
   }
 
  private:
+  // The event's pDisp is the control itself for the page, a frame otherwise.
+  bool IsTopLevel(const VARIANT* dispatch) const {
+    if (!dispatch || V_VT(dispatch) != VT_DISPATCH || !V_DISPATCH(dispatch) || !m_browser) return false;
+    IUnknown* identity = nullptr;
+    if (FAILED(V_DISPATCH(dispatch)->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)))) return false;
+    identity->Release();
+    return identity == m_browser;
+  }
+  IUnknown* m_browser;
   BrowserEvents* m_events;
 };
 
@@ -221,7 +232,10 @@ bool Win32Browser::Start(int controlId, const Rect& rect) {
   if (SUCCEEDED(m_browser->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
     IConnectionPoint* point = nullptr;
     if (SUCCEEDED(container->FindConnectionPoint(kIidWebBrowserEvents2, &point))) {
-      m_sink = new BrowserEventSink(&m_events);
+      IUnknown* identity = nullptr;
+      m_browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
+      if (identity) identity->Release();  // compared only, while the control lives
+      m_sink = new BrowserEventSink(&m_events, identity);
       if (FAILED(point->Advise(static_cast<IDispatch*>(m_sink), &m_cookie))) m_cookie = 0;
       point->Release();
     }
@@ -338,6 +352,15 @@ int Win32Browser::ReadyState() const {
   READYSTATE state = READYSTATE_UNINITIALIZED;
   if (!m_browser || FAILED(m_browser->get_ReadyState(&state))) return READYSTATE_UNINITIALIZED;
   return static_cast<int>(state);
+}
+
+std::string Win32Browser::Title() const {
+  // The control's name of the current resource: an HTML document's title.
+  BSTR name = nullptr;
+  if (!m_browser || FAILED(m_browser->get_LocationName(&name)) || !name) return {};
+  std::string title = Narrow(std::wstring_view(name, SysStringLen(name)));
+  SysFreeString(name);
+  return title;
 }
 
 bool Win32Browser::HasDocument() const {

@@ -27,6 +27,7 @@ class Win32Browser : public Browser {
   void Stop() override;
   int ReadyState() const override;
   bool HasDocument() const override;
+  std::string Title() const override;
   void SetVisible(bool visible) override;
   void SetSilent(bool silent) override;
   bool InstallHostChoices(const HostChoices& choices) override;

@@ -179,7 +179,49 @@ std::optional<std::vector<HardwareAddress>> Win32Platform::AdapterAddresses() co
   return addresses;
 }
 
-void Win32Platform::CleanBrowserCache() {
+namespace {
+
+class Win32VersionData : public VersionData {
+ public:
+  explicit Win32VersionData(std::vector<std::uint8_t> block) : m_block(std::move(block)) {}
+  std::optional<std::vector<std::uint8_t>> Query(const std::string& subBlock) const override {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = Widen(subBlock);
+    if (!VerQueryValueW(m_block.data(), path.c_str(), &value, &length) || !value) return std::nullopt;
+    if (subBlock.rfind("\\StringFileInfo\\", 0) != 0) {
+      const auto* bytes = static_cast<const std::uint8_t*>(value);
+      return std::vector<std::uint8_t>(bytes, bytes + length);
+    }
+    // Text values are counted in characters, the terminating zero included.
+    std::wstring_view text(static_cast<const wchar_t*>(value), length);
+    while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
+    const std::string utf8 = Narrow(text);
+    return std::vector<std::uint8_t>(utf8.begin(), utf8.end());
+  }
+
+ private:
+  std::vector<std::uint8_t> m_block;
+};
+
+}  // namespace
+
+std::unique_ptr<VersionData> Win32Platform::ReadVersionData(const std::string& path) const {
+  const std::wstring file = Widen(path);
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &handle);
+  if (size == 0) return nullptr;
+  std::vector<std::uint8_t> block(size);
+  GetFileVersionInfoW(file.c_str(), 0, size, block.data());
+  return std::make_unique<Win32VersionData>(std::move(block));
+}
+
+void Win32Platform::RegisterForRestart() {
+  // Restart only: no recovery callback.
+  RegisterApplicationRestart(nullptr, 0);
+}
+
+bool Win32Platform::CleanBrowserCache() {
   // A call that fails for lack of room does not advance the enumeration, so
   // an entry that does not fit is fetched again into a larger buffer.
   DWORD size = 4096;
@@ -208,6 +250,7 @@ void Win32Platform::CleanBrowserCache() {
     last = ok ? ERROR_SUCCESS : GetLastError();
   }
   if (enumeration) FindCloseUrlCache(enumeration);
+  return true;
 }
 
 SystemTime Win32Platform::UtcNow() const {

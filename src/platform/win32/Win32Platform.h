@@ -24,6 +24,7 @@ class Win32Platform : public Platform {
   std::optional<PixelImage> DecodePng(const std::vector<std::uint8_t>& bytes) const override;
   std::unique_ptr<Picture> LoadPicture(ResourceType type, int id) override;
   std::string FileVersion() const override;
+  std::unique_ptr<VersionData> ReadVersionData(const std::string& path) const override;
 
   std::string ModulePath() const override;
   char PathSeparator() const override { return '\\'; }
@@ -35,7 +36,8 @@ class Win32Platform : public Platform {
   std::string HttpGet(const std::string& url, bool readBody, const std::string& userAgent) override;
   void OpenInSystemBrowser(const std::string& target) override;
   std::optional<std::vector<HardwareAddress>> AdapterAddresses() const override;
-  void CleanBrowserCache() override;
+  bool CleanBrowserCache() override;
+  void RegisterForRestart() override;
 
   SystemTime UtcNow() const override;
 

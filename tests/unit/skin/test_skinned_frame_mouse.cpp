@@ -170,7 +170,9 @@ TEST_F(SkinnedFrameMouseTest, ACaptionDoubleClickTogglesMaximisedOnlyInTheCaptio
     PeerOf(window).zoomed = c.zoomed;
     PeerOf(window).SendNcDoubleClick(Screen(c.at.x, c.at.y));
     EXPECT_EQ(PeerOf(window).log, c.log) << c.chat << " " << c.at.x << "," << c.at.y;
-    if (c.chat) EXPECT_FALSE(window.Button(20).m_bPressed);
+    if (c.chat) {
+      EXPECT_FALSE(window.Button(20).m_bPressed);
+    }
   }
 }
 
