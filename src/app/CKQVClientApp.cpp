@@ -4,6 +4,7 @@
 #include "core/PlatformConfig.h"
 #include "gamewnd/ChtmlbrowserDlg.h"
 #include "launcher/CKQVClientDlg.h"
+#include "ui/Platform.h"
 #include "vip/VipServiceInfo.h"
 
 CKQVClientDlg* g_pSplashDlg = nullptr;
@@ -29,6 +30,7 @@ bool CKQVClientApp::InitInstance() {
   // Common controls and control hosting are started by the backend's entry
   // point, before the platform is handed over.
   PlatformConfig::Instance();
+  if (m_dwRestartManagerSupportFlags & 1) ui::GetPlatform().RegisterForRestart();
 
   if (!g_pSplashDlg) {
     m_splash = std::make_unique<CKQVClientDlg>();

@@ -9,6 +9,7 @@ PlatformConfig& PlatformConfig::Instance() {
 }
 
 void PlatformConfig::LoadDefaults() {
+  m_moduleDir.clear();
   ModuleDir();
   const std::string game = build::kGameSite;
   m_values["page"] = game + "/mini/login.html";

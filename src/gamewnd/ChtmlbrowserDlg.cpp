@@ -2,27 +2,116 @@
 
 #include "app/CKQVClientApp.h"
 #include "app/ResourceIds.h"
+#include "core/PlatformConfig.h"
+#include "gamewnd/BrowserCache.h"
+#include "gamewnd/FileVersionString.h"
+#include "ui/Platform.h"
+#include "vip/VipChat.h"
 
 namespace {
-constexpr int kBrowserControlId = 102;
-}
 
-ChtmlbrowserDlg::ChtmlbrowserDlg() : ui::Dialog(res::kGameDialog), m_hIcon(res::kAppIcon) {}
+constexpr int kBrowserControlId = 102;
+
+enum CaptionButton { kHome = 10, kCharge = 11, kRefresh = 12, kClean = 13, kVip = 14 };
+
+}  // namespace
+
+ChtmlbrowserDlg::ChtmlbrowserDlg() : SkinnedFrame(res::kGameDialog, GameFrame()), m_hIcon(res::kAppIcon) {}
 
 ChtmlbrowserDlg::~ChtmlbrowserDlg() = default;
 
 bool ChtmlbrowserDlg::OnInitDialog() {
-  ui::Dialog::OnInitDialog();
+  SkinnedFrame::OnInitDialog();
+  m_browser = Peer().CreateBrowser(kBrowserControlId, GetClientRect(), *this);
   SetIcon(m_hIcon, true);
   SetIcon(m_hIcon, false);
-  const ui::Rect client = GetClientRect();
-  m_browser = Peer().CreateBrowser(kBrowserControlId, client, *this);
-  if (m_browser) m_browser->Navigate(App().GameUrl);
+  InstallHostChoices();
+  if (m_browser) m_browser->SetSilent(true);
+  NavigateGame(App().GameUrl);
   ShowWindow(ui::ShowCommand::Maximize);
   return true;
 }
 
-void ChtmlbrowserDlg::OnSize(ui::SizeType type, int cx, int cy) {
-  Default();
+void ChtmlbrowserDlg::InstallHostChoices() {
+  if (m_hostChoicesInstalled || !m_browser) return;
+  ui::HostChoices choices;
+  choices.contextMenu = true;  // the browser's own menu
+  choices.border3d = false;
+  choices.scrollBars = false;
+  // Pages from any address may ask.
+  choices.external["getAppVersion"] = [](const std::vector<std::string>&) { return GetFileVersionString(); };
+  m_hostChoicesInstalled = m_browser->InstallHostChoices(choices);
+}
+
+void ChtmlbrowserDlg::OnNavigateComplete2(const std::string& /*url*/, bool topLevel) {
+  if (!topLevel || !m_browser) return;
+  // A browser that had no document at start-up takes the hooks now.
+  InstallHostChoices();
+  SetWindowText(m_browser->Title());
+  // The title is ours to draw: the platform never paints this caption.
+  PaintFrame();
+}
+
+void ChtmlbrowserDlg::OnSizeClient(ui::SizeType type, int cx, int cy) {
   if (m_browser && type != ui::SizeType::Minimized) m_browser->Move(ui::Rect{0, 0, cx, cy}, true);
+}
+
+bool ChtmlbrowserDlg::PreTranslateMessage(const ui::Message& message) {
+  // Straight to the page, so that the dialog manager never sees them.
+  if (message.kind == ui::Message::Kind::KeyDown && (message.key == ui::kVkReturn || message.key == ui::kVkEscape)) {
+    Peer().DispatchToTarget(message);
+    return true;
+  }
+  return SkinnedFrame::PreTranslateMessage(message);
+}
+
+void ChtmlbrowserDlg::NavigateGame(std::string address) {
+  if (address.empty()) return;
+  if (m_browser) m_browser->Navigate(address);
+  if (PlatformConfig::Instance().Get("platform") == "360") StartVipChat(address);
+}
+
+void ChtmlbrowserDlg::StartVipChat(const std::string& address) { ::StartVipChat(address, *this); }
+
+void ChtmlbrowserDlg::OnCaptionButton(int id) {
+  switch (id) {
+    case kHome:
+      ui::GetPlatform().OpenInSystemBrowser(PlatformConfig::Instance().Get("home"));
+      break;
+    case kCharge:
+      ui::GetPlatform().OpenInSystemBrowser(PlatformConfig::Instance().Get("charge"));
+      break;
+    case kRefresh:
+      NavigateGame(App().GameUrl);
+      break;
+    case kClean:
+      if (MessageBox("确定清理浏览器缓存？", "清理提示", ui::kMbYesNo) == ui::kIdYes) CleanBrowserCache(*this);
+      break;
+    case kVip:
+      if (m_pChatDlg && !m_pChatDlg->IsWindowVisible()) m_pChatDlg->ShowWindow(ui::ShowCommand::Show);
+      break;
+    default:
+      break;
+  }
+}
+
+void ChtmlbrowserDlg::OnClose() {
+  if (MessageBox("正在游戏中，确定退出《Qelunar》？", "关闭提示", ui::kMbYesNo) != ui::kIdYes) return;
+  RestartSelf();
+  EndDialog(ui::kIdCancel);
+}
+
+void ChtmlbrowserDlg::RestartSelf() {
+  ui::Platform& platform = ui::GetPlatform();
+  const std::string path = PlatformConfig::Instance().ModuleDir() + platform.PathSeparator() + App().ExeName() +
+                           platform.ExecutableSuffix();
+  platform.StartProcess(path, "");  // a failed start is not reported
+}
+
+void ChtmlbrowserDlg::ShowVipButton(std::string name) {
+  if (name.empty()) return;
+  CDUIButton& vip = Button(kVip);
+  vip.m_bVisible = true;
+  vip.m_strText = std::move(name);
+  PaintFrame();
 }

@@ -109,8 +109,9 @@ void SkinnedFrame::OnGetMinMaxInfo(ui::MinMaxInfo& info) {
   Default();
 }
 
-void SkinnedFrame::OnSize(ui::SizeType type, int /*cx*/, int /*cy*/) {
+void SkinnedFrame::OnSize(ui::SizeType type, int cx, int cy) {
   Default();
+  OnSizeClient(type, cx, cy);
   if (type != ui::SizeType::Minimized && type != ui::SizeType::MaxHide) {
     const ui::Rect rect = GetWindowRect();
     // The platform's round rectangle leaves out its right and bottom edge.

@@ -30,8 +30,7 @@ class SkinnedFrame : public ui::Dialog {
   CDUIButton& Button(int id) { return m_buttons.at(id); }
   const FrameVariant& Variant() const { return m_variant; }
 
-  // Message filter and handlers. A window that sizes children in OnSize does
-  // so first and then calls SkinnedFrame::OnSize.
+  // Message filter and handlers.
   bool FilterMessage(unsigned message, std::intptr_t& result) override;
   bool OnNcCreate() override;
   std::intptr_t OnNcCalcSize(ui::NcCalcSizeParams& params) override;
@@ -51,6 +50,9 @@ class SkinnedFrame : public ui::Dialog {
  protected:
   // The action of a button whose role is CaptionRole::Own, on release.
   virtual void OnCaptionButton(int /*id*/) {}
+  // The window's own size handling (its children), after the platform's and
+  // before the frame's shape and layout.
+  virtual void OnSizeClient(ui::SizeType /*type*/, int /*cx*/, int /*cy*/) {}
 
   int m_nCaptionHeight;
   int m_nBorderWidth;

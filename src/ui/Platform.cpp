@@ -14,4 +14,6 @@ Platform& GetPlatform() {
 
 void SetPlatform(Platform* platform) { g_platform = platform; }
 
+Platform* CurrentPlatform() { return g_platform; }
+
 }  // namespace ui

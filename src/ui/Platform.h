@@ -94,5 +94,6 @@ class Platform {
 
 Platform& GetPlatform();
 void SetPlatform(Platform* platform);
+Platform* CurrentPlatform();  // null before one is installed
 
 }  // namespace ui

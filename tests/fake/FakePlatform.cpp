@@ -22,9 +22,15 @@ const std::string kPngTag = "fake-png:";
 
 }  // namespace
 
-FakePlatform::FakePlatform() { ui::SetPlatform(this); }
+FakePlatform::FakePlatform() : m_previous(ui::CurrentPlatform()) {
+  ui::SetPlatform(this);
+  // The executable always carries its artwork; the skinned windows' bitmaps
+  // are also cached for the whole run, whichever test loads them first.
+  AddSkinArt();
+}
 
-FakePlatform::~FakePlatform() { ui::SetPlatform(nullptr); }
+// A fake made inside a test gives the test's own back when it goes.
+FakePlatform::~FakePlatform() { ui::SetPlatform(m_previous); }
 
 std::unique_ptr<ui::WindowPeer> FakePlatform::CreateWindowPeer(ui::Window& window) {
   auto peer = std::make_unique<FakeWindowPeer>(*this, window);

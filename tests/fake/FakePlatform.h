@@ -49,8 +49,10 @@ class FakePlatform : public ui::Platform {
 
   // Adds a PNG resource whose decoding gives `image`.
   void AddPng(int id, ui::PixelImage image);
-  // The skinned windows' pictures (161 to 167) at the artwork's sizes.
+  // The skinned windows' pictures (161 to 167) at the artwork's sizes; every
+  // fake platform starts with them.
   void AddSkinArt();
+  void RemovePng(int id) { m_pngs.erase(id); }
   // All peers created so far, in creation order, and the ones of a template.
   std::vector<FakeWindowPeer*> Windows(int templateId) const;
 
@@ -96,6 +98,7 @@ class FakePlatform : public ui::Platform {
 
  private:
   std::map<int, ui::PixelImage> m_pngs;
+  ui::Platform* m_previous;
 };
 
 }  // namespace fake

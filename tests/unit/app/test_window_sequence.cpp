@@ -47,6 +47,7 @@ TEST_F(WindowSequenceTest, OkRunsTheGameWindowWithTheStoredAddress) {
   EXPECT_EQ(gameNavigations, std::vector<std::string>{url});
   EXPECT_TRUE(gameMaximized);
   EXPECT_EQ(platform.Windows(res::kSplashDialog).at(0)->exists, false);
+  EXPECT_EQ(platform.restartRegistrations, 1);  // restart only, once, at start-up
 }
 
 TEST_F(WindowSequenceTest, EveryOtherLauncherOutcomeEndsWithoutAGameWindow) {

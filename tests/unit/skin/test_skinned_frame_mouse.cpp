@@ -27,8 +27,6 @@ Point Screen(int x, int y) { return {kOrigin.x + x, kOrigin.y + y}; }
 
 class SkinnedFrameMouseTest : public testing::Test {
  protected:
-  SkinnedFrameMouseTest() { platform.AddSkinArt(); }
-
   static void Open(FrameTestWindow& window, int width = 1000, int height = 700) {
     PeerOf(window).rect = Rect::FromXYWH(kOrigin.x, kOrigin.y, width, height);
     ASSERT_TRUE(window.Create(nullptr));

@@ -17,8 +17,6 @@ using ui::Rect;
 
 class SkinnedFramePaintTest : public testing::Test {
  protected:
-  SkinnedFramePaintTest() { platform.AddSkinArt(); }
-
   // Creates the window at a screen rectangle and gives it its first size.
   static void Open(FrameTestWindow& window, Rect rect) {
     PeerOf(window).rect = rect;
@@ -175,8 +173,7 @@ TEST_F(SkinnedFramePaintTest, OnlyButtonsMeetingTheClipBoxAreDrawn) {
 }
 
 TEST_F(SkinnedFramePaintTest, AnUndecodableBackgroundStillPaintsWithZeroSizes) {
-  fake::FakePlatform bare;  // no PNG 164
-  bare.bitmaps = platform.bitmaps;
+  platform.RemovePng(164);
   FrameTestWindow window(false);
   Open(window, Rect::FromXYWH(0, 0, 800, 600));
   window.PaintFrame();
