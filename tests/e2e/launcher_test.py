@@ -29,6 +29,7 @@ import json
 import os
 import pathlib
 import shutil
+import signal
 import stat
 import subprocess
 import sys
@@ -173,6 +174,9 @@ class LauncherRun(unittest.TestCase):
     def tearDownClass(cls):
         problem = cls.close_client()
         stop(cls.client)
+        # Closing the game window starts a fresh copy at the launcher.
+        for pid in cls.restarted_copies():
+            os.kill(pid, signal.SIGTERM)
         cls.log.close()
         with open(os.path.join(ARGS.out, f"requests-{cls.name}.jsonl"), "w", encoding="utf-8") as f:
             f.write(STATE.log_lines())
@@ -188,8 +192,7 @@ class LauncherRun(unittest.TestCase):
         deadline = time.monotonic() + 15
         while cls.client.poll() is None and time.monotonic() < deadline:
             windows = client_windows(cls.client.pid)
-            boxes = [w for w in windows if w not in (cls.splash, cls.overlay)
-                     and transient_for(w) in (cls.splash, cls.overlay)]
+            boxes = [w for w in windows if w not in (cls.splash, cls.overlay) and transient_for(w) in windows]
             if boxes:
                 run("xdotool", "windowactivate", "--sync", boxes[0], check=False)
                 run("xdotool", "key", "y", check=False)
@@ -204,6 +207,25 @@ class LauncherRun(unittest.TestCase):
         if cls.client.returncode != 0:
             return f"the client ended with {cls.client.returncode} (see client-{cls.name}.log: a critical?)"
         return None
+
+    @classmethod
+    def restarted_copies(cls):
+        """Other processes of this run's executable with this run's home."""
+        executable = os.path.realpath(cls.executable)
+        home = f"HOME={cls.home}".encode()
+        copies = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit() or int(entry) == cls.client.pid:
+                continue
+            try:
+                if os.readlink(f"/proc/{entry}/exe") != executable:
+                    continue
+                with open(f"/proc/{entry}/environ", "rb") as f:
+                    if home in f.read().split(b"\0"):
+                        copies.append(int(entry))
+            except OSError:
+                continue
+        return copies
 
     @classmethod
     def find_launcher(cls):
