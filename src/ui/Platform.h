@@ -57,8 +57,6 @@ class Platform {
   virtual std::optional<PixelImage> DecodePng(const std::vector<std::uint8_t>& bytes) const = 0;
   // A drawable picture from a PNG or bitmap resource; never null, possibly !Ok().
   virtual std::unique_ptr<Picture> LoadPicture(ResourceType type, int id) = 0;
-  // The version data's FileVersion text, empty when absent.
-  virtual std::string FileVersion() const = 0;
   // The version data of the executable file at path, read from the file;
   // null when it has none.
   virtual std::unique_ptr<VersionData> ReadVersionData(const std::string& path) const = 0;

@@ -520,6 +520,12 @@ class ResourceScript(unittest.TestCase):
         self.assertEqual(strings["080404b0"]["ProductVersion"], ARGS.version)
         self.assertEqual(translations, [(0x0804, 0x04B0)])
 
+    def test_the_linux_executable_carries_the_same_version_data(self):
+        sys.path.insert(0, os.path.join(ARGS.root, "tools", "art"))
+        import embed_resources  # noqa: E402
+        self.assertEqual(read_version(embed_resources.version_block(ARGS.version)),
+                         read_version(self.compiled[(16, 1)]))
+
 
 def main():
     global ARGS

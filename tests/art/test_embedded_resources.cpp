@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/gtk/EmbeddedResources.h"
+#include "platform/gtk/VersionBlock.h"
 #include "ui/Platform.h"
 
 namespace {
@@ -59,10 +60,17 @@ TEST(EmbeddedResources, HoldEveryResourceFileByteForByte) {
   }
 }
 
-TEST(EmbeddedResources, VersionIsTheProjectVersionText) {
+TEST(EmbeddedResources, VersionIsTheVersionBlockInItsOwnSection) {
   const ui::gtk::EmbeddedResource* r = FindEmbeddedResource(static_cast<int>(ResourceType::Version), 1);
   ASSERT_NE(r, nullptr);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(r->data), r->size), KQV_PROJECT_VERSION);
+  const ui::gtk::VersionBlock block(std::vector<std::uint8_t>(r->data, r->data + r->size));
+  const auto version = block.Query("\\StringFileInfo\\080404b0\\FileVersion");
+  ASSERT_TRUE(version);
+  EXPECT_EQ(std::string(version->begin(), version->end()), KQV_PROJECT_VERSION);
+  // The same bytes are what a reader of the file finds.
+  const auto section = ui::gtk::ReadElfSection("/proc/self/exe", ui::gtk::kVersionSection);
+  ASSERT_TRUE(section);
+  EXPECT_EQ(*section, std::vector<std::uint8_t>(r->data, r->data + r->size));
 }
 
 TEST(EmbeddedResources, LookupNeedsTypeAndNumberToMatch) {

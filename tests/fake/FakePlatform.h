@@ -29,7 +29,6 @@ class FakePlatform : public ui::Platform {
   std::optional<std::vector<std::uint8_t>> FindResource(ui::ResourceType type, int id) const override;
   std::optional<ui::PixelImage> DecodePng(const std::vector<std::uint8_t>& bytes) const override;
   std::unique_ptr<ui::Picture> LoadPicture(ui::ResourceType type, int id) override;
-  std::string FileVersion() const override { return fileVersion; }
   std::unique_ptr<ui::VersionData> ReadVersionData(const std::string& path) const override;
   std::string ModulePath() const override { return modulePath; }
   char PathSeparator() const override { return separator; }
@@ -64,7 +63,6 @@ class FakePlatform : public ui::Platform {
   char separator = '\\';
   std::string executableSuffix = ".exe";
   std::string commandLine;
-  std::string fileVersion = "1.0.0.1";
   std::optional<std::vector<ui::HardwareAddress>> adapters;
   ui::SystemTime now;
   // Existing files and their contents; only these can be appended to.

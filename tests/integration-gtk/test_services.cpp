@@ -274,7 +274,6 @@ TEST(GtkServicesTest, PicturesFromResources) {
 
 TEST(GtkServicesTest, FactsOfTheProcessAndTheScreen) {
   auto& platform = ui::GetPlatform();
-  EXPECT_EQ(platform.FileVersion(), KQV_PROJECT_VERSION);
   EXPECT_EQ(platform.ScreenSize(), (ui::Size{1920, 1080}));
   EXPECT_EQ(platform.PathSeparator(), '/');
   const fs::path module = platform.ModulePath();

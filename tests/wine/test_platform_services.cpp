@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "WineTestSupport.h"
+#include "gamewnd/FileVersionString.h"
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32Platform.h"
 #include "ui/Platform.h"
@@ -115,7 +116,20 @@ TEST(Resources, IconGroupHoldsIcons) {
   EXPECT_GE((*group)[4] | (*group)[5] << 8, 1);
 }
 
-TEST(Resources, FileVersionIsTheBuildsVersion) { EXPECT_EQ(GetPlatform().FileVersion(), "1.0.0.1"); }
+TEST(Resources, TheVersionDataIsReadFromTheExecutableFile) {
+  EXPECT_EQ(GetFileVersionString(), "1.0.0.1");
+  const auto data = GetPlatform().ReadVersionData(GetPlatform().ModulePath());
+  ASSERT_TRUE(data);
+  EXPECT_EQ(data->Query("\\VarFileInfo\\Translation"), (std::vector<std::uint8_t>{0x04, 0x08, 0xb0, 0x04}));
+  const auto description = data->Query("\\StringFileInfo\\080404b0\\FileDescription");
+  ASSERT_TRUE(description);
+  EXPECT_EQ(std::string(description->begin(), description->end()), "Qelunar 游戏客户端");
+  EXPECT_FALSE(data->Query("\\StringFileInfo\\080404b0\\Missing"));
+  // A file without version data.
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  EXPECT_FALSE(GetPlatform().ReadVersionData(ui::win32::Narrow(system) + "\\no-such-file.exe"));
+}
 
 // ---------------------------------------------------------------------------
 // PNG decoding

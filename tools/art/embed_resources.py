@@ -4,12 +4,16 @@
     embed_resources.py --res RES_DIR --version 1.0.0.1 --out FILE.cpp
 
 Every res/png/<id>.png becomes a Png resource, res/bmp/<id>.bmp a Bitmap,
-res/icon/<id>.ico an Icon, and the version text the Version resource 1. The
-table is the one declared in src/platform/gtk/EmbeddedResources.h.
+res/icon/<id>.ico an Icon, and the version data the Version resource 1: the
+same block Windows keeps (one translation, 0x0804 with code page 0x04b0, and
+its strings), in an ELF section of its own so that it can be read from the
+executable file on disk. The table is the one declared in
+src/platform/gtk/EmbeddedResources.h.
 """
 
 import argparse
 import os
+import struct
 import sys
 
 KINDS = (("png", ".png", "Png"), ("bmp", ".bmp", "Bitmap"), ("icon", ".ico", "Icon"))
@@ -31,8 +35,44 @@ def collect(res_dir):
     return sorted(out, key=lambda r: (order[r[0]], r[1]))
 
 
-def c_array(name, data):
-    lines = ["alignas(16) const unsigned char %s[] = {" % name]
+VERSION_SECTION = ".kqv_version"
+LANGUAGE, CODE_PAGE = 0x0804, 0x04B0
+
+
+def _pad4(data):
+    return data + b"\0" * (-len(data) % 4)
+
+
+def _version_node(key, value=b"", value_length=0, text=False, children=()):
+    """One node of the version block: length, value length, type, key, value, children."""
+    head = struct.pack("<HHH", 0, value_length, 1 if text else 0) + (key + "\0").encode("utf-16-le")
+    body = _pad4(head) + value
+    for child in children:
+        body = _pad4(body) + child
+    return struct.pack("<H", len(body)) + body[2:]
+
+
+def version_block(version):
+    """The version data as Windows' version API reads it."""
+    numbers = [int(p) for p in version.split(".")] + [0, 0, 0, 0]
+    ms, ls = numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3]
+    fixed = struct.pack("<13I", 0xFEEF04BD, 0x00010000, ms, ls, ms, ls, 0x3F, 0, 0x00040004, 1, 0, 0, 0)
+
+    def string(key, value):
+        return _version_node(key, (value + "\0").encode("utf-16-le"), len(value) + 1, text=True)
+
+    strings = [string("FileDescription", "Qelunar 游戏客户端"), string("FileVersion", version),
+               string("ProductName", "Qelunar"), string("ProductVersion", version)]
+    table = _version_node("%04x%04x" % (LANGUAGE, CODE_PAGE), text=True, children=strings)
+    string_info = _version_node("StringFileInfo", text=True, children=[table])
+    translation = _version_node("Translation", struct.pack("<HH", LANGUAGE, CODE_PAGE), 4)
+    var_info = _version_node("VarFileInfo", text=True, children=[translation])
+    return _version_node("VS_VERSION_INFO", fixed, len(fixed), children=[string_info, var_info])
+
+
+def c_array(name, data, section=None):
+    attributes = '__attribute__((section("%s"), used)) ' % section if section else ""
+    lines = ["%salignas(16) const unsigned char %s[] = {" % (attributes, name)]
     for i in range(0, len(data), 24):
         lines.append("  " + ",".join(str(b) for b in data[i:i + 24]) + ",")
     if not data:
@@ -53,7 +93,7 @@ def render(entries):
     rows = []
     for kind, rid, data in entries:
         name = "k%s%d" % (kind, rid)
-        parts.append(c_array(name, data))
+        parts.append(c_array(name, data, VERSION_SECTION if kind == "Version" else None))
         rows.append("  {static_cast<int>(ui::ResourceType::%s), %d, %s, %dUL}," % (kind, rid, name, len(data)))
     parts += [
         "}  // namespace",
@@ -82,7 +122,7 @@ def main():
             entries.append((kind, rid, f.read()))
     if not entries:
         sys.exit("embed_resources: no resources under " + args.res)
-    entries.append(("Version", VERSION_ID, args.version.encode("utf-8")))
+    entries.append(("Version", VERSION_ID, version_block(args.version)))
     text = render(entries)
 
     os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)

@@ -1,4 +1,5 @@
 #include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/VersionBlock.h"
 
 #include <fcntl.h>
 #include <ifaddrs.h>
@@ -198,12 +199,6 @@ std::unique_ptr<Picture> GtkPlatform::LoadPicture(ResourceType type, int id) {
   auto picture = std::make_unique<CairoPicture>(pixbuf);
   if (pixbuf) g_object_unref(pixbuf);
   return picture;
-}
-
-std::string GtkPlatform::FileVersion() const {
-  // The version resource here is the FileVersion text itself.
-  auto data = FindResource(ResourceType::Version, 1);
-  return data ? std::string(data->begin(), data->end()) : std::string();
 }
 
 std::string GtkPlatform::ModulePath() const {
@@ -440,9 +435,11 @@ struct ClearWait {
 };
 }  // namespace
 
-std::unique_ptr<VersionData> GtkPlatform::ReadVersionData(const std::string&) const {
-  // The version data in the executable file is not read yet.
-  return nullptr;
+std::unique_ptr<VersionData> GtkPlatform::ReadVersionData(const std::string& path) const {
+  // From the file, as Windows reads it: a copy changed on disk answers anew.
+  auto block = ReadElfSection(path, kVersionSection);
+  if (!block || block->empty()) return nullptr;
+  return std::make_unique<VersionBlock>(std::move(*block));
 }
 
 bool GtkPlatform::CleanBrowserCache() {

@@ -32,7 +32,6 @@ class GtkPlatform : public Platform {
   std::optional<std::vector<std::uint8_t>> FindResource(ResourceType type, int id) const override;
   std::optional<PixelImage> DecodePng(const std::vector<std::uint8_t>& bytes) const override;
   std::unique_ptr<Picture> LoadPicture(ResourceType type, int id) override;
-  std::string FileVersion() const override;
   std::unique_ptr<VersionData> ReadVersionData(const std::string& path) const override;
 
   std::string ModulePath() const override;

@@ -93,22 +93,6 @@ std::unique_ptr<Picture> Win32Platform::LoadPicture(ResourceType type, int id) {
   return std::make_unique<GdiplusPicture>(std::move(bitmap));
 }
 
-std::string Win32Platform::FileVersion() const {
-  const std::wstring path = ModuleFileName();
-  DWORD handle = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
-  if (size == 0) return {};
-  std::vector<std::uint8_t> data(size);
-  if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return {};
-  void* value = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueW(data.data(), L"\\StringFileInfo\\080404b0\\FileVersion", &value, &length) || !value) return {};
-  std::wstring_view text(static_cast<const wchar_t*>(value), length);
-  // The stored length counts the terminating zero.
-  while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
-  return Narrow(text);
-}
-
 std::string Win32Platform::ModulePath() const { return Narrow(ModuleFileName()); }
 
 std::wstring ArgumentsOf(const std::wstring& commandLine) {
