@@ -426,5 +426,25 @@ TEST(GtkServicesTest, StartUpWorkWaitsForTheFirstDrawOfAShownMainWindow) {
   EXPECT_TRUE(PumpUntil([&] { return ran; }, std::chrono::seconds(5)));
 }
 
+TEST(GtkServicesTest, CacheCleaningTakesNoInputUntilItEnds) {
+  // Whatever runs while the engine clears its caches finds the windows'
+  // input held, and it is released afterwards.
+  static GtkWidget* grabbed = nullptr;
+  static int polls = 0;
+  grabbed = nullptr;
+  polls = 0;
+  // Due at once: it runs before the engine's answer can come back.
+  const guint probe = g_timeout_add(0, [](gpointer) -> gboolean {
+    ++polls;
+    if (!grabbed) grabbed = gtk_grab_get_current();
+    return G_SOURCE_CONTINUE;
+  }, nullptr);
+  EXPECT_TRUE(ui::GetPlatform().CleanBrowserCache());
+  g_source_remove(probe);
+  ASSERT_GT(polls, 0);
+  EXPECT_NE(grabbed, nullptr);
+  EXPECT_EQ(gtk_grab_get_current(), nullptr);
+}
+
 }  // namespace
 }  // namespace kqvtest

@@ -466,7 +466,14 @@ bool GtkPlatform::CleanBrowserCache() {
   // with a bound in case the network process never answers.
   const guint timeout = g_timeout_add_seconds(
       15, [](gpointer loop) { g_main_loop_quit(static_cast<GMainLoop*>(loop)); return G_SOURCE_REMOVE; }, wait->loop);
+  // The windows keep drawing but take no input meanwhile, as a window busy
+  // in its handler would: a grab on a widget nobody sees swallows it.
+  GtkWidget* blocker = gtk_invisible_new();
+  gtk_widget_show(blocker);
+  gtk_grab_add(blocker);
   g_main_loop_run(wait->loop);
+  gtk_grab_remove(blocker);
+  gtk_widget_destroy(blocker);
   if (wait->done) {
     g_source_remove(timeout);
     g_main_loop_unref(wait->loop);

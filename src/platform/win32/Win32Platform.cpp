@@ -8,6 +8,7 @@
 #include <wininet.h>
 
 #include <cstring>
+#include <new>
 
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32WindowPeer.h"
@@ -213,28 +214,36 @@ bool Win32Platform::CleanBrowserCache() {
   HANDLE enumeration = nullptr;
   DWORD last = ERROR_INSUFFICIENT_BUFFER;
   auto entry = [&buffer] { return reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data()); };
-  for (;;) {
-    BOOL ok = FALSE;
-    if (last == ERROR_SUCCESS) {
-      if (!(entry()->CacheEntryType & COOKIE_CACHE_ENTRY)) DeleteUrlCacheEntryW(entry()->lpszSourceUrlName);
-      ok = FindNextUrlCacheEntryW(enumeration, entry(), &size);
-    } else if (last == ERROR_INSUFFICIENT_BUFFER) {
-      buffer.assign(std::max<DWORD>(size, sizeof(INTERNET_CACHE_ENTRY_INFOW)), 0);
-      size = static_cast<DWORD>(buffer.size());
-      entry()->dwStructSize = size;
-      if (!enumeration) {
-        enumeration = FindFirstUrlCacheEntryW(nullptr, entry(), &size);
-        ok = enumeration != nullptr;
-      } else {
+  bool completed = true;
+  try {
+    for (;;) {
+      BOOL ok = FALSE;
+      if (last == ERROR_SUCCESS) {
+        if (!(entry()->CacheEntryType & COOKIE_CACHE_ENTRY)) DeleteUrlCacheEntryW(entry()->lpszSourceUrlName);
         ok = FindNextUrlCacheEntryW(enumeration, entry(), &size);
+      } else if (last == ERROR_INSUFFICIENT_BUFFER) {
+        buffer.clear();
+        buffer.shrink_to_fit();
+        buffer.assign(std::max<DWORD>(size, sizeof(INTERNET_CACHE_ENTRY_INFOW)), 0);
+        size = static_cast<DWORD>(buffer.size());
+        entry()->dwStructSize = size;
+        if (!enumeration) {
+          enumeration = FindFirstUrlCacheEntryW(nullptr, entry(), &size);
+          ok = enumeration != nullptr;
+        } else {
+          ok = FindNextUrlCacheEntryW(enumeration, entry(), &size);
+        }
+      } else {
+        break;
       }
-    } else {
-      break;
+      last = ok ? ERROR_SUCCESS : GetLastError();
     }
-    last = ok ? ERROR_SUCCESS : GetLastError();
+  } catch (const std::bad_alloc&) {
+    // No room for an entry: stop here, and say nothing to the player.
+    completed = false;
   }
   if (enumeration) FindCloseUrlCache(enumeration);
-  return true;
+  return completed;
 }
 
 SystemTime Win32Platform::UtcNow() const {
