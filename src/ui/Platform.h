@@ -36,6 +36,32 @@ class VersionData {
   virtual std::optional<std::vector<std::uint8_t>> Query(const std::string& subBlock) const = 0;
 };
 
+// The system's shared URL cache, walked entry by entry as its API does: each
+// call reads one entry into the caller's buffer, whose first 32 bits are the
+// record's declared size. A buffer too small fails with
+// kErrorInsufficientBuffer, gives the size needed and does not move on.
+class UrlCache {
+ public:
+  using Handle = void*;
+  struct Entry {
+    std::uint32_t type = 0;  // kCookieCacheEntry and other flags
+    std::string sourceUrl;   // UTF-8
+  };
+  static constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+  static constexpr std::uint32_t kErrorNoMoreItems = 259;
+  static constexpr std::uint32_t kCookieCacheEntry = 0x00100000;
+
+  virtual ~UrlCache() = default;
+  // Null on failure, with LastError() telling why.
+  virtual Handle FindFirstEntry(std::vector<std::uint8_t>& buffer, std::uint32_t& size) = 0;
+  virtual bool FindNextEntry(Handle handle, std::vector<std::uint8_t>& buffer, std::uint32_t& size) = 0;
+  virtual std::uint32_t LastError() const = 0;
+  // The entry a successful call left in the buffer.
+  virtual Entry EntryIn(const std::vector<std::uint8_t>& buffer) const = 0;
+  virtual bool DeleteEntry(const std::string& sourceUrl) = 0;
+  virtual void Close(Handle handle) = 0;
+};
+
 // Everything the system asks of the operating system. One implementation per
 // platform (Win32, GTK) and an in-memory fake for tests. The system's own code
 // reaches it through GetPlatform().
@@ -80,8 +106,12 @@ class Platform {
   // Hardware addresses of the network adapters, first adapter first;
   // nothing when the list cannot be read or is empty.
   virtual std::optional<std::vector<HardwareAddress>> AdapterAddresses() const = 0;
-  // Deletes the browser's cached files, keeping cookies; the window takes no
-  // input meanwhile. False when it ran out of memory and stopped.
+  // The URL cache the browser shares with the system, where there is one to
+  // walk; null where the browser engine keeps a cache of its own.
+  virtual UrlCache* BrowserUrlCache() = 0;
+  // Clears the browser engine's own cache, keeping cookies and other site
+  // data; the windows take no input meanwhile. False when it ran out of
+  // memory and stopped. Nothing to do where BrowserUrlCache() is not null.
   virtual bool CleanBrowserCache() = 0;
   // Asks the system to restart this program after a crash or an update
   // (restart only, no recovery); nothing where the system has no such service.

@@ -39,6 +39,7 @@ class FakePlatform : public ui::Platform {
   std::string HttpGet(const std::string& url, bool readBody, const std::string& userAgent) override;
   void OpenInSystemBrowser(const std::string& target) override { opened.push_back(target); }
   std::optional<std::vector<ui::HardwareAddress>> AdapterAddresses() const override { return adapters; }
+  ui::UrlCache* BrowserUrlCache() override { return urlCache; }
   bool CleanBrowserCache() override {
     ++cacheCleanings;
     return cacheCleaningSucceeds;
@@ -71,6 +72,7 @@ class FakePlatform : public ui::Platform {
   bool processStartSucceeds = true;
   std::vector<std::string> opened;
   int cacheCleanings = 0;
+  ui::UrlCache* urlCache = nullptr;  // none: the engine's cache is cleared whole
   bool cacheCleaningSucceeds = true;
   int restartRegistrations = 0;
   // Version data by executable path: sub-block path to value bytes.

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "WineTestSupport.h"
+#include "gamewnd/BrowserCache.h"
 #include "gamewnd/FileVersionString.h"
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32Platform.h"
@@ -370,7 +371,9 @@ TEST(CleanBrowserCache, DeletesEveryEntryButCookies) {
     ASSERT_TRUE(InCache(c.url)) << ui::win32::Narrow(c.url.substr(0, 60));
   }
 
-  GetPlatform().CleanBrowserCache();
+  ui::UrlCache* cache = GetPlatform().BrowserUrlCache();
+  ASSERT_NE(cache, nullptr);
+  EXPECT_TRUE(CleanUrlCache(*cache));
 
   for (const auto& c : cases) EXPECT_EQ(InCache(c.url), c.remains) << ui::win32::Narrow(c.url.substr(0, 60));
   for (const auto& c : cases) DeleteUrlCacheEntryW(c.url.c_str());

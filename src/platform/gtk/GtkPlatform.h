@@ -44,6 +44,8 @@ class GtkPlatform : public Platform {
   std::string HttpGet(const std::string& url, bool readBody, const std::string& userAgent) override;
   void OpenInSystemBrowser(const std::string& target) override;
   std::optional<std::vector<HardwareAddress>> AdapterAddresses() const override;
+  // The engine keeps its own cache, cleared as a whole.
+  UrlCache* BrowserUrlCache() override { return nullptr; }
   bool CleanBrowserCache() override;
   // Linux has no restart service for programs.
   void RegisterForRestart() override {}

@@ -206,45 +206,52 @@ void Win32Platform::RegisterForRestart() {
   RegisterApplicationRestart(nullptr, 0);
 }
 
-bool Win32Platform::CleanBrowserCache() {
-  // A call that fails for lack of room does not advance the enumeration, so
-  // an entry that does not fit is fetched again into a larger buffer.
-  DWORD size = 4096;
-  std::vector<std::uint8_t> buffer;
-  HANDLE enumeration = nullptr;
-  DWORD last = ERROR_INSUFFICIENT_BUFFER;
-  auto entry = [&buffer] { return reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data()); };
-  bool completed = true;
-  try {
-    for (;;) {
-      BOOL ok = FALSE;
-      if (last == ERROR_SUCCESS) {
-        if (!(entry()->CacheEntryType & COOKIE_CACHE_ENTRY)) DeleteUrlCacheEntryW(entry()->lpszSourceUrlName);
-        ok = FindNextUrlCacheEntryW(enumeration, entry(), &size);
-      } else if (last == ERROR_INSUFFICIENT_BUFFER) {
-        buffer.clear();
-        buffer.shrink_to_fit();
-        buffer.assign(std::max<DWORD>(size, sizeof(INTERNET_CACHE_ENTRY_INFOW)), 0);
-        size = static_cast<DWORD>(buffer.size());
-        entry()->dwStructSize = size;
-        if (!enumeration) {
-          enumeration = FindFirstUrlCacheEntryW(nullptr, entry(), &size);
-          ok = enumeration != nullptr;
-        } else {
-          ok = FindNextUrlCacheEntryW(enumeration, entry(), &size);
-        }
-      } else {
-        break;
-      }
-      last = ok ? ERROR_SUCCESS : GetLastError();
-    }
-  } catch (const std::bad_alloc&) {
-    // No room for an entry: stop here, and say nothing to the player.
-    completed = false;
+namespace {
+
+// WinINet's URL cache. The records are the wide ones, so addresses come as
+// UTF-16 whatever the system's code page.
+class WinInetUrlCache : public UrlCache {
+ public:
+  Handle FindFirstEntry(std::vector<std::uint8_t>& buffer, std::uint32_t& size) override {
+    DWORD bytes = size;
+    HANDLE handle = FindFirstUrlCacheEntryW(nullptr, Record(buffer), &bytes);
+    m_last = handle ? 0 : GetLastError();
+    size = bytes;
+    return handle;
   }
-  if (enumeration) FindCloseUrlCache(enumeration);
-  return completed;
+  bool FindNextEntry(Handle handle, std::vector<std::uint8_t>& buffer, std::uint32_t& size) override {
+    DWORD bytes = size;
+    const bool ok = FindNextUrlCacheEntryW(handle, Record(buffer), &bytes) != FALSE;
+    m_last = ok ? 0 : GetLastError();
+    size = bytes;
+    return ok;
+  }
+  std::uint32_t LastError() const override { return m_last; }
+  Entry EntryIn(const std::vector<std::uint8_t>& buffer) const override {
+    const auto* record = reinterpret_cast<const INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+    return {record->CacheEntryType, record->lpszSourceUrlName ? Narrow(record->lpszSourceUrlName) : std::string()};
+  }
+  bool DeleteEntry(const std::string& sourceUrl) override { return DeleteUrlCacheEntryW(Widen(sourceUrl).c_str()); }
+  void Close(Handle handle) override { FindCloseUrlCache(handle); }
+
+ private:
+  static INTERNET_CACHE_ENTRY_INFOW* Record(std::vector<std::uint8_t>& buffer) {
+    // Never smaller than the record itself, whatever size the caller keeps.
+    if (buffer.size() < sizeof(INTERNET_CACHE_ENTRY_INFOW)) buffer.resize(sizeof(INTERNET_CACHE_ENTRY_INFOW));
+    return reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+  }
+  std::uint32_t m_last = 0;
+};
+
+}  // namespace
+
+UrlCache* Win32Platform::BrowserUrlCache() {
+  static WinInetUrlCache cache;
+  return &cache;
 }
+
+// The control's cache is the system's URL cache, walked by the caller.
+bool Win32Platform::CleanBrowserCache() { return true; }
 
 SystemTime Win32Platform::UtcNow() const {
   SYSTEMTIME now{};

@@ -35,6 +35,7 @@ class Win32Platform : public Platform {
   std::string HttpGet(const std::string& url, bool readBody, const std::string& userAgent) override;
   void OpenInSystemBrowser(const std::string& target) override;
   std::optional<std::vector<HardwareAddress>> AdapterAddresses() const override;
+  UrlCache* BrowserUrlCache() override;
   bool CleanBrowserCache() override;
   void RegisterForRestart() override;
 
