@@ -67,6 +67,12 @@ TEST_F(GameWindowTest, StartUpShowsTheGamePageMaximisedWithItsHostChoices) {
   EXPECT_TRUE(Browser().silent);
   EXPECT_EQ(Browser().navigations, (std::vector<std::string>{kGameUrl}));
   EXPECT_TRUE(peer.zoomed);
+  // Icons first, shown maximised last.
+  std::vector<std::string> steps;
+  for (const std::string& entry : peer.log) {
+    if (entry == "icon-big" || entry == "icon-small" || entry == "show 3") steps.push_back(entry);
+  }
+  EXPECT_EQ(steps, (std::vector<std::string>{"icon-big", "icon-small", "show 3"}));
   const ui::HostChoices& choices = Browser().hostChoices;
   EXPECT_TRUE(choices.contextMenu);
   EXPECT_FALSE(choices.border3d);
@@ -214,6 +220,10 @@ TEST_F(GameWindowTest, EveryCloseRequestAsksAndYesStartsAFreshCopy) {
       {"no", '\\', "C:\\Games\\Client\\KQVClient.exe", ".exe", ui::kIdNo, {}},
       {"windows", '\\', "C:\\Games\\Client\\KQVClient.exe", ".exe", ui::kIdYes, {{"C:\\Games\\Client\\KQVClient.exe", ""}}},
       {"linux", '/', "/opt/qelunar/KQVClient", "", ui::kIdYes, {{"/opt/qelunar/KQVClient", ""}}},
+      // The base name keeps its inner dots; the directory its own characters.
+      {"dots and CJK", '\\', "D:\\游戏\\仙境 v2\\Qelunar.client.v2.exe", ".exe", ui::kIdYes,
+       {{"D:\\游戏\\仙境 v2\\Qelunar.client.v2.exe", ""}}},
+      {"linux, CJK", '/', "/home/玩家/游戏/KQVClient", "", ui::kIdYes, {{"/home/玩家/游戏/KQVClient", ""}}},
   };
   using Send = void (*)(fake::FakeWindowPeer&);
   const std::pair<const char*, Send> requests[] = {
