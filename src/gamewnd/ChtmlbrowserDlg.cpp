@@ -14,6 +14,8 @@ constexpr int kBrowserControlId = 102;
 
 enum CaptionButton { kHome = 10, kCharge = 11, kRefresh = 12, kClean = 13, kVip = 14 };
 
+constexpr ui::Color kBeforeThePage{26, 20, 18, 255};
+
 }  // namespace
 
 ChtmlbrowserDlg::ChtmlbrowserDlg() : SkinnedFrame(res::kGameDialog, GameFrame()), m_hIcon(res::kAppIcon) {}
@@ -23,6 +25,9 @@ ChtmlbrowserDlg::~ChtmlbrowserDlg() = default;
 bool ChtmlbrowserDlg::OnInitDialog() {
   SkinnedFrame::OnInitDialog();
   m_browser = Peer().CreateBrowser(kBrowserControlId, GetClientRect(), *this);
+  // Dark like the frame's body until the game paints: no white flash after
+  // the launcher.
+  if (m_browser) m_browser->SetBackgroundColor(kBeforeThePage);
   SetIcon(m_hIcon, true);
   SetIcon(m_hIcon, false);
   InstallHostChoices();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Canvas.h"
 #include "DocHostUIHandler.h"
 #include "Geometry.h"
 
@@ -52,6 +53,9 @@ class Browser {
   virtual std::string Title() const = 0;
   virtual void SetVisible(bool visible) = 0;
   virtual void SetSilent(bool silent) = 0;
+  // What the view shows before a page paints, and where a page draws no
+  // background of its own.
+  virtual void SetBackgroundColor(Color color) = 0;
   // Host hooks; returns false when there is no document to install them on.
   virtual bool InstallHostChoices(const HostChoices& choices) = 0;
   // The document's own host handler, asked from now on about the context

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ class FakeBrowser : public ui::Browser {
     visibleCalls.push_back(value);
   }
   void SetSilent(bool value) override { silent = value; }
+  void SetBackgroundColor(ui::Color color) override { background = color; }
   bool InstallHostChoices(const ui::HostChoices& choices) override {
     if (!hasDocument) return false;
     ++installs;
@@ -67,6 +69,7 @@ class FakeBrowser : public ui::Browser {
   int stops = 0;
   int readyState = 4;
   std::string title;  // of the current document
+  std::optional<ui::Color> background;
   bool hasDocument = true;
   bool visible = false;
   bool silent = false;

@@ -316,6 +316,12 @@ void GtkBrowser::Stop() {
   if (m_view) webkit_web_view_stop_loading(m_view);
 }
 
+void GtkBrowser::SetBackgroundColor(Color color) {
+  if (!m_view) return;
+  const GdkRGBA rgba{color.r / 255.0, color.g / 255.0, color.b / 255.0, color.a / 255.0};
+  webkit_web_view_set_background_color(WEBKIT_WEB_VIEW(m_view), &rgba);
+}
+
 std::string GtkBrowser::Title() const {
   const gchar* title = m_view ? webkit_web_view_get_title(WEBKIT_WEB_VIEW(m_view)) : nullptr;
   return title ? title : "";

@@ -36,6 +36,7 @@ class GtkBrowser : public Browser {
   int ReadyState() const override;
   bool HasDocument() const override { return m_hasDocument; }
   std::string Title() const override;
+  void SetBackgroundColor(Color color) override;
   void SetVisible(bool visible) override;
   void SetSilent(bool silent) override { m_silent = silent; }  // WebKit shows no script-error dialogs
   bool InstallHostChoices(const HostChoices& choices) override;

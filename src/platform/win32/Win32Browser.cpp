@@ -354,6 +354,11 @@ int Win32Browser::ReadyState() const {
   return static_cast<int>(state);
 }
 
+void Win32Browser::SetBackgroundColor(Color) {
+  // The control has no such setting: it shows its own white until its first
+  // document paints.
+}
+
 std::string Win32Browser::Title() const {
   // The control's name of the current resource: an HTML document's title.
   BSTR name = nullptr;

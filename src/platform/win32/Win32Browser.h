@@ -30,6 +30,7 @@ class Win32Browser : public Browser {
   std::string Title() const override;
   void SetVisible(bool visible) override;
   void SetSilent(bool silent) override;
+  void SetBackgroundColor(Color color) override;
   bool InstallHostChoices(const HostChoices& choices) override;
   bool SetUIHandler(DocHostUIHandler* handler) override;
   void Move(const Rect& rect, bool repaint) override;

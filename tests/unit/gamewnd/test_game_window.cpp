@@ -65,6 +65,7 @@ TEST_F(GameWindowTest, StartUpShowsTheGamePageMaximisedWithItsHostChoices) {
   EXPECT_EQ(peer.smallIcon, res::kAppIcon);
   EXPECT_EQ(Browser().controlId, 102);
   EXPECT_TRUE(Browser().silent);
+  EXPECT_EQ(Browser().background, (ui::Color{26, 20, 18, 255}));  // the frame's body, not white
   EXPECT_EQ(Browser().navigations, (std::vector<std::string>{kGameUrl}));
   EXPECT_TRUE(peer.zoomed);
   // Icons first, shown maximised last.
