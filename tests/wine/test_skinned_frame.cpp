@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-// after windows.h
-#include <commctrl.h>
-#include <shlwapi.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -428,7 +425,7 @@ TEST(Font, TheLabelFaceIsASongFaceWithTheLabelsCharacters) {
 // ---------------------------------------------------------------------------
 // What reaches the screen
 
-TEST_F(SkinnedFrameTest, OurCaptionAndBordersOnlyThroughActivationChanges) {
+TEST_F(SkinnedFrameTest, OnlyTheFrameShowsThroughActivationTitleAndIconChanges) {
   Open(false, kGamePlace);
   EXPECT_EQ(frame->widthAtNcCreate, createdWidth) << "the window's rectangle is known at non-client creation";
   EXPECT_EQ(frame->GetWindowRect(), (ui::Rect{kGamePlace.left, kGamePlace.top, kGamePlace.right, kGamePlace.bottom}));
