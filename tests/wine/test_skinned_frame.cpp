@@ -603,6 +603,13 @@ TEST_F(SkinnedFrameTest, HoverAndPressShowOnTheButtonsCell) {
   Release();
   EXPECT_TRUE(frame->IsWindowVisible()) << "a release elsewhere fires nothing";
   EXPECT_TRUE(frame->sysCommands.empty());
+
+  // Leaving the window is reported, and lets go of the hovered button.
+  PointerTo(close.x, close.y);
+  ASSERT_TRUE(frame->Button(110).m_bHover);
+  PointerTo(1800, 1000);
+  Pump(800);
+  EXPECT_FALSE(frame->Button(110).m_bHover) << "the leave notification arrived";
 }
 
 TEST_F(SkinnedFrameTest, SystemButtonsSendTheirCommands) {
