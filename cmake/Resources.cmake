@@ -3,8 +3,9 @@
 #   kqv_add_resources(<target>)
 #
 # Windows: compiles res/windows/resources.rc.in (configured into the build
-# folder) into <target>; for a library target the resource script becomes an
-# interface source, so every executable linking it carries the resources.
+# folder), the application manifest included, into <target>; for a library
+# target the resource script becomes an interface source, so every
+# executable linking it carries the resources.
 # Elsewhere: links <target> to kqv_resources, which holds the table of
 # src/platform/gtk/EmbeddedResources.h generated from res/ at build time.
 #
@@ -14,7 +15,8 @@ get_filename_component(KQV_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(KQV_RES_DIR "${KQV_SOURCE_ROOT}/res")
 
 file(GLOB KQV_RESOURCE_FILES CONFIGURE_DEPENDS
-  "${KQV_RES_DIR}/png/*.png" "${KQV_RES_DIR}/bmp/*.bmp" "${KQV_RES_DIR}/icon/*.ico")
+  "${KQV_RES_DIR}/png/*.png" "${KQV_RES_DIR}/bmp/*.bmp" "${KQV_RES_DIR}/icon/*.ico"
+  "${KQV_RES_DIR}/windows/*.manifest")
 
 # Configured on every platform: the Linux tests compile it with windres too.
 set(KQV_RESOURCE_SCRIPT "${CMAKE_BINARY_DIR}/generated/resources.rc")

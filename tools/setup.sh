@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64 wine wine64 fonts-wine
-  xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick fonts-wqy-microhei
+  xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick fonts-wqy-microhei fonts-arphic-uming
 )
 
 missing=()

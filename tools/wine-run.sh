@@ -49,16 +49,23 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No .NET runtime installer; nothing the client uses needs it.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=}
 
-# Registry settings of a new prefix: the CJK font for the faces the client
-# names and for the dialog and message-box fonts, and no crash dialog that
-# would wait for a click in an unattended run.
+# Registry settings of a prefix: CJK fonts for the faces the client names
+# (the Song face of the frame's title and labels, "宋体", is the Song face the
+# Linux build draws with too; the sans faces get WenQuanYi) and for the dialog
+# and message-box fonts, and no crash dialog that would wait for a click in an
+# unattended run. Raise settings_version when they change: prefixes made
+# before take them on their next run.
+settings_version=2
 write_settings() {
   local file=$1
   {
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
     printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
-    for face in "Microsoft YaHei" "SimSun" "宋体" "微软雅黑" "NSimSun"; do
+    for face in "Microsoft YaHei" "微软雅黑"; do
       printf '"%s"="WenQuanYi Micro Hei"\r\n' "$face"
+    done
+    for face in "宋体" "SimSun" "新宋体" "NSimSun"; do
+      printf '"%s"="AR PL UMing CN"\r\n' "$face"
     done
     printf '\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\r\n'
     # REG_MULTI_SZ "wqy-microhei.ttc,WenQuanYi Micro Hei" in UTF-16LE hex.
@@ -75,20 +82,28 @@ write_settings() {
   rm -f "$file.body"
 }
 
-if [ ! -f "$WINEPREFIX/.kqv-ready" ]; then
+# The marker holds the version of the settings the prefix has.
+ready() { [ "$(cat "$WINEPREFIX/.kqv-ready" 2>/dev/null)" = "$settings_version" ]; }
+if ! ready; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     # One creator at a time when ctest runs tests in parallel.
     flock 9
-    if [ ! -f "$WINEPREFIX/.kqv-ready" ]; then
+    if ! ready; then
       # No display while the prefix is made: nothing can ask anything.
-      DISPLAY= wineboot -i </dev/null >/dev/null 2>&1
+      made=false
+      if [ ! -f "$WINEPREFIX/.kqv-ready" ]; then
+        DISPLAY= wineboot -i </dev/null >/dev/null 2>&1
+        made=true
+      fi
       settings=$(mktemp --suffix=.reg)
       write_settings "$settings"
       DISPLAY= wine regedit /S "$(winepath -w "$settings" 2>/dev/null)" </dev/null >/dev/null 2>&1 || true
       rm -f "$settings"
-      wineserver -w
-      touch "$WINEPREFIX/.kqv-ready"
+      # A prefix that only took new settings may have a server kept up for
+      # a minute; it holds them already.
+      if $made; then wineserver -w; fi
+      echo "$settings_version" >"$WINEPREFIX/.kqv-ready"
     fi
   ) 9>"$WINEPREFIX.lock"
 fi

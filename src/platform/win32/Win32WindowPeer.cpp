@@ -394,6 +394,9 @@ LRESULT Win32WindowPeer::Handle(Current& current) {
       if (current.defaulted && icon == static_cast<int>(current.defaultResult)) return current.defaultResult;
       return icon ? reinterpret_cast<LRESULT>(LoadIconW(Module(), MAKEINTRESOURCEW(icon))) : 0;
     }
+    case WM_SETTEXT:
+    case WM_SETICON:
+      return WithoutCaptionRedraw(current.message, wParam, lParam);
     case WM_WINDOWPOSCHANGED: {
       const LRESULT result = CallPrevious(current.message, wParam, lParam);
       if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) NoteShown();
@@ -420,6 +423,24 @@ LRESULT Win32WindowPeer::Handle(Current& current) {
       break;
   }
   return CallPrevious(current.message, wParam, lParam);
+}
+
+// The default processing of a new title or icon draws the caption straight
+// onto the screen, past WM_NCPAINT: the classic look draws it itself, the
+// visual styles through 0x00AE, and Wine draws its own. A window that paints
+// its own frame would show the platform's caption until its next paint. The
+// default runs with the window marked hidden, so it draws nothing, and the
+// non-client area is then painted the window's own way.
+LRESULT Win32WindowPeer::WithoutCaptionRedraw(UINT message, WPARAM wParam, LPARAM lParam) {
+  const LONG style = GetWindowLongW(m_hwnd, GWL_STYLE);
+  if ((style & WS_CAPTION) != WS_CAPTION || !(style & WS_VISIBLE)) return CallPrevious(message, wParam, lParam);
+  SetWindowLongW(m_hwnd, GWL_STYLE, style & ~WS_VISIBLE);
+  const LRESULT result = CallPrevious(message, wParam, lParam);
+  if (m_hwnd) {
+    SetWindowLongW(m_hwnd, GWL_STYLE, GetWindowLongW(m_hwnd, GWL_STYLE) | WS_VISIBLE);
+    SendMessageW(m_hwnd, WM_NCPAINT, 1, 0);
+  }
+  return result;
 }
 
 // Windows keeps owned windows above their owner. Under Wine, an owned window

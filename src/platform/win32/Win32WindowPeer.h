@@ -91,6 +91,7 @@ class Win32WindowPeer : public WindowPeer {
   LRESULT Route(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(Current& current);
   LRESULT CallPrevious(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT WithoutCaptionRedraw(UINT message, WPARAM wParam, LPARAM lParam);
   bool DrawPictureButton(const DRAWITEMSTRUCT& item);
   void ReleaseResources();
 
