@@ -543,10 +543,18 @@ TEST_F(SkinnedFrameTest, SizeRequestsReachTheFrame) {
 TEST_F(SkinnedFrameTest, HitTestAnswersTheButtonsIconAndTheDefault) {
   Open(false, kGamePlace);
   const int W = 760, H = 420;
+  // The default answer: the platform's own, except that the band above the
+  // client area is all caption (its own buttons are not there, and its
+  // caption is not as tall as ours).
+  auto byDefault = [](Hit platform, int y) {
+    const bool ghost = platform == Hit::Nowhere || platform == Hit::SysMenu || platform == Hit::MinButton ||
+                       platform == Hit::MaxButton || platform == Hit::Close || static_cast<int>(platform) == 21;
+    return ghost && y < 39 ? Hit::Caption : platform;
+  };
   const struct {
     const char* where;
     int x, y;
-    std::optional<Hit> expected;  // none: the platform's own answer
+    std::optional<Hit> expected;  // none: the default answer
     std::optional<Hit> beside;    // an edge: not the code of the area it bounds
   } cases[] = {
       {"close", W - 20, 20, Hit::Close, {}},
@@ -566,6 +574,8 @@ TEST_F(SkinnedFrameTest, HitTestAnswersTheButtonsIconAndTheDefault) {
       {"icon, right edge", 31, 20, {}, Hit::SysMenu},
       {"icon, bottom edge", 20, 29, {}, Hit::SysMenu},
       {"caption", 300, 15, Hit::Caption, {}},
+      {"caption, below the platform's own", 300, 36, Hit::Caption, {}},
+      {"beside the close button, where the platform's would be", W - 7, 12, Hit::Caption, {}},
       {"client", 300, 200, Hit::Client, {}},
       {"left edge", 1, 200, Hit::Left, {}},
       {"bottom edge", 300, H - 1, Hit::Bottom, {}},
@@ -577,13 +587,17 @@ TEST_F(SkinnedFrameTest, HitTestAnswersTheButtonsIconAndTheDefault) {
     if (c.expected) {
       EXPECT_EQ(ours, *c.expected) << c.where << " (the platform says " << static_cast<int>(platform) << ")";
     } else {
-      EXPECT_EQ(ours, platform) << c.where;
+      EXPECT_EQ(ours, byDefault(platform, c.y)) << c.where;
     }
     if (c.beside) {
       ASSERT_NE(platform, *c.beside) << c.where << ": the probe tells nothing here";
       EXPECT_NE(ours, *c.beside) << c.where;
     }
   }
+  // The probes of the caption cases above land where the platform answers
+  // otherwise.
+  EXPECT_EQ(DefaultHitAt(W - 7, 12), Hit::Close);
+  EXPECT_EQ(DefaultHitAt(300, 36), Hit::Nowhere);
 }
 
 // ---------------------------------------------------------------------------

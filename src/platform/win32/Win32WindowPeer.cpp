@@ -246,8 +246,9 @@ std::intptr_t Win32WindowPeer::Default() {
   if (m_current.empty() || !m_hwnd) return 0;
   Current& current = *m_current.back();
   if (current.beforeDefault) current.beforeDefault();
-  const LRESULT result = CallPrevious(current.message, current.wParam, current.lParam);
+  LRESULT result = CallPrevious(current.message, current.wParam, current.lParam);
   if (current.afterDefault) current.afterDefault();
+  if (current.adjustDefault) result = current.adjustDefault(result);
   current.defaulted = true;
   current.defaultResult = result;
   return result;
@@ -274,6 +275,31 @@ LRESULT CALLBACK Win32WindowPeer::WindowProc(HWND hwnd, UINT message, WPARAM wPa
   }
   if (peer->m_quiet) return peer->CallPrevious(message, wParam, lParam);
   return peer->Route(message, wParam, lParam);
+}
+
+LRESULT Win32WindowPeer::CaptionHit(LRESULT hit, Point screen) const {
+  // A window whose non-client area is drawn by its handlers has no caption
+  // buttons of the platform's, and a caption as tall as the band above its
+  // client area: the platform's own answer knows neither.
+  switch (hit) {
+    case HTNOWHERE:
+    case HTSYSMENU:
+    case HTMINBUTTON:
+    case HTMAXBUTTON:
+    case HTCLOSE:
+    case HTHELP:
+      break;
+    default:
+      return hit;
+  }
+  if ((GetWindowLongW(m_hwnd, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) return hit;
+  RECT window{};
+  GetWindowRect(m_hwnd, &window);
+  POINT client{0, 0};
+  ClientToScreen(m_hwnd, &client);
+  const bool aboveClient = screen.x >= window.left && screen.x < window.right && screen.y >= window.top &&
+                           screen.y < client.y;
+  return aboveClient ? HTCAPTION : hit;
 }
 
 LRESULT Win32WindowPeer::Route(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -307,6 +333,7 @@ LRESULT Win32WindowPeer::Handle(Current& current) {
       m_window.OnSize(static_cast<SizeType>(wParam), LOWORD(lParam), HIWORD(lParam));
       return defaultAnswer();
     case WM_NCHITTEST:
+      current.adjustDefault = [this, point](LRESULT hit) { return CaptionHit(hit, point); };
       return static_cast<LRESULT>(m_window.OnNcHitTest(point));
     case WM_NCCALCSIZE: {
       NcCalcSizeParams params;

@@ -79,6 +79,8 @@ class Win32WindowPeer : public WindowPeer {
     // before the default processing and read it again afterwards.
     std::function<void()> beforeDefault;
     std::function<void()> afterDefault;
+    // Turns the default's answer into ours where they differ.
+    std::function<LRESULT(LRESULT)> adjustDefault;
     bool defaulted = false;
     LRESULT defaultResult = 0;
   };
@@ -89,6 +91,7 @@ class Win32WindowPeer : public WindowPeer {
   static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
   void Attach(HWND hwnd);
   LRESULT Route(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT CaptionHit(LRESULT hit, Point screen) const;
   LRESULT Handle(Current& current);
   LRESULT CallPrevious(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT WithoutCaptionRedraw(UINT message, WPARAM wParam, LPARAM lParam);
