@@ -23,6 +23,7 @@ from __future__ import annotations
 
 import hashlib
 import html
+import urllib.parse
 import time
 from urllib.parse import quote
 
@@ -158,17 +159,42 @@ def game(req):
     stamp = req.param("time", "")
     if not uid or req.param("sign", "") != entry_sign(uid, server, stamp):
         return page("签名错误", "<h1>签名错误</h1>", status=403)
-    return page(f"Qelunar {server}", f"""
+    response = page(f"Qelunar {server}", f"""
 <h1 id="server">Qelunar · {html.escape(server)}</h1>
 <p>玩家 <span id="uid">{html.escape(uid)}</span> 已进入服务器 <span id="server_id">{html.escape(server)}</span>。</p>
 <p id="version">客户端版本：无</p>
+<p><input id="say" placeholder="说点什么" style="width: 320px; font-size: 16px;"></p>
+<script src="/game/asset.js"></script>
 <script>
+  function tell(what, value) {{
+    new Image().src = "/game/seen?" + what + "=" + encodeURIComponent(value);
+  }}
   var ext = window.external;
   if (ext && typeof ext.getAppVersion === "function") {{
-    document.getElementById("version").textContent = "客户端版本：" + ext.getAppVersion();
+    var version = ext.getAppVersion();
+    document.getElementById("version").textContent = "客户端版本：" + version;
+    tell("version", version);
   }}
+  document.getElementById("say").addEventListener("keydown", function (e) {{ tell("key", e.key); }});
 </script>
 """, "body { background: #1f2a44; color: #f1e6cf; padding: 24px; } h1 { color: #e7b65c; }")
+    # A cookie for the session, and the script kept in the browser's cache:
+    # cleaning the cache must fetch the script again and keep the cookie.
+    response.headers["Set-Cookie"] = "kqv_session=" + urllib.parse.quote(uid, safe="") + "; Path=/; Max-Age=3600"
+    return response
+
+
+@route("/game/asset.js")
+def game_asset(req):
+    response = Response(200, b"window.kqvAsset = 1;\n", "application/javascript")
+    response.headers["Cache-Control"] = "max-age=3600"
+    return response
+
+
+@route("/game/seen")
+def game_seen(req):
+    """What the game page reports: the version it was given, keys that reached it."""
+    return Response.text("")
 
 
 def plain(title: str, text: str) -> Response:

@@ -106,7 +106,8 @@ class Handler(BaseHTTPRequestHandler):
         self.send_response(response.status)
         self.send_header("Content-Type", response.content_type)
         self.send_header("Content-Length", str(len(response.body)))
-        self.send_header("Cache-Control", "no-store")
+        if "Cache-Control" not in response.headers:
+            self.send_header("Cache-Control", "no-store")
         self.send_header("Connection", "close")
         for key, value in response.headers.items():
             self.send_header(key, value)
