@@ -127,7 +127,7 @@ class GameWindow(bf.BrowserRun):
         window = self.wait_for(self.game_window, 10, "no game window")
         self.assertEqual(lt.geometry(window), (0, 0) + SCREEN)
         self.wait_for(lambda: self.seen("version"), 15, "the page never reported its version")
-        pass  # TEMP
+        self.assertEqual(self.seen("version"), [EXPECTED_VERSION], "getAppVersion() answered otherwise")
         self.wait_for(lambda: window_name(window) == "Qelunar S12", 10,
                       f"the window's title is \"{window_name(window)}\", not the page's")
         shot = Screenshot(os.path.join(lt.ARGS.out, "game-window.png"))
