@@ -64,6 +64,7 @@ def window_name(window):
 
 class GameWindow(bf.BrowserRun):
     name = "game"
+    modes = {"game_delay": "3"}  # the first game page comes late
 
     # -- helpers
 
@@ -123,9 +124,19 @@ class GameWindow(bf.BrowserRun):
     def test_1_the_game_window_shows_the_game_under_our_frame(self):
         self.wait_for_login_page(os.path.join(lt.ARGS.out, "game-login.png"))
         self.fill_and_submit("Return")
-        self.hand_off_to_game_window()
-        window = self.wait_for(self.game_window, 10, "no game window")
+        # The launcher's hand-off itself is the launcher tests' own.
+        window = self.wait_for(self.game_window, 15, "no game window")
         self.assertEqual(lt.geometry(window), (0, 0) + SCREEN)
+        # While the game server is slow to answer, the window is dark: the
+        # frame's body colour, never a white page.
+        self.wait_for(self.entry_requests, 10, "the game window never asked for the game")
+        time.sleep(0.5)
+        self.assertFalse(self.seen("version"), "the page came too early to see the window without it")
+        early = Screenshot(os.path.join(lt.ARGS.out, "game-before-the-page.png"))
+        for x, y in ((BORDER + 5, CAPTION + 5), (W // 2, SCREEN[1] // 2), (W - 20, SCREEN[1] - 20)):
+            self.assertTrue(lt.close_to(early.pixel(x, y), (26, 20, 18), 8),
+                            f"before the page the window shows {early.pixel(x, y)} at {x},{y} ({early.path})")
+        lt.STATE.set_modes({"game_delay": "0"})
         self.wait_for(lambda: self.seen("version"), 15, "the page never reported its version")
         self.assertEqual(self.seen("version"), [EXPECTED_VERSION], "getAppVersion() answered otherwise")
         self.wait_for(lambda: window_name(window) == "Qelunar S12", 10,

@@ -159,6 +159,8 @@ def game(req):
     stamp = req.param("time", "")
     if not uid or req.param("sign", "") != entry_sign(uid, server, stamp):
         return page("签名错误", "<h1>签名错误</h1>", status=403)
+    # A slow game server: what the window shows before the page can paint.
+    req.state.wait(float(req.state.mode("game_delay", "0")))
     response = page(f"Qelunar {server}", f"""
 <h1 id="server">Qelunar · {html.escape(server)}</h1>
 <p>玩家 <span id="uid">{html.escape(uid)}</span> 已进入服务器 <span id="server_id">{html.escape(server)}</span>。</p>

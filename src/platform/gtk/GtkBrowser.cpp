@@ -171,6 +171,7 @@ void GtkBrowser::StartEngine() {
   const bool inspect = m_inspect;
   webkit_settings_set_enable_developer_extras(settings, inspect);
   webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  if (m_background) webkit_web_view_set_background_color(m_view, &*m_background);
 
   g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
   g_signal_connect(m_view, "load-changed", G_CALLBACK(OnLoadChanged), this);
@@ -317,9 +318,8 @@ void GtkBrowser::Stop() {
 }
 
 void GtkBrowser::SetBackgroundColor(Color color) {
-  if (!m_view) return;
-  const GdkRGBA rgba{color.r / 255.0, color.g / 255.0, color.b / 255.0, color.a / 255.0};
-  webkit_web_view_set_background_color(WEBKIT_WEB_VIEW(m_view), &rgba);
+  m_background = GdkRGBA{color.r / 255.0, color.g / 255.0, color.b / 255.0, color.a / 255.0};
+  if (m_view) webkit_web_view_set_background_color(m_view, &*m_background);  // else once the engine starts
 }
 
 std::string GtkBrowser::Title() const {

@@ -82,6 +82,7 @@ class GtkBrowser : public Browser {
   BrowserEvents& m_events;
   GtkWidget* m_holder = nullptr;  // the control in the window; holds the view
   WebKitWebView* m_view = nullptr;
+  std::optional<GdkRGBA> m_background;  // what the view shows before a page paints
   WebKitUserContentManager* m_content = nullptr;
   int m_startToken = 0;                     // the engine's start, while it waits
   std::optional<std::string> m_pendingUrl;  // a load waiting for the engine
