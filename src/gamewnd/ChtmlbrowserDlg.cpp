@@ -6,6 +6,7 @@
 #include "gamewnd/BrowserCache.h"
 #include "gamewnd/FileVersionString.h"
 #include "ui/Platform.h"
+#include "vip/ChatDlg.h"
 #include "vip/VipChat.h"
 
 namespace {
@@ -21,6 +22,11 @@ constexpr ui::Color kBeforeThePage{26, 20, 18, 255};
 ChtmlbrowserDlg::ChtmlbrowserDlg() : SkinnedFrame(res::kGameDialog, GameFrame()), m_hIcon(res::kAppIcon) {}
 
 ChtmlbrowserDlg::~ChtmlbrowserDlg() = default;
+
+ChatDlg* ChtmlbrowserDlg::AdoptChat(std::unique_ptr<ChatDlg> chat) {
+  m_chat = std::move(chat);
+  return m_chat.get();
+}
 
 bool ChtmlbrowserDlg::OnInitDialog() {
   SkinnedFrame::OnInitDialog();

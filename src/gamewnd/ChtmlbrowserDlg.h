@@ -6,6 +6,8 @@
 #include "skin/SkinnedFrame.h"
 #include "ui/Browser.h"
 
+class ChatDlg;
+
 // The window the player plays in: the game page in an embedded browser,
 // maximised, under the skinned frame with the platform's pages, reload, cache
 // cleaning and the VIP contact in its caption.
@@ -33,9 +35,11 @@ class ChtmlbrowserDlg : public SkinnedFrame, private ui::BrowserEvents {
 
   ui::Browser* Browser() const { return m_browser.get(); }
 
-  // The VIP chat window, once StartVipChat has made it; not owned.
+  // The VIP chat window, once StartVipChat has made it.
   bool m_bChatCreated = false;
-  ui::Window* m_pChatDlg = nullptr;
+  ChatDlg* m_pChatDlg = nullptr;
+  // Keeps the chat window for as long as this window lives.
+  ChatDlg* AdoptChat(std::unique_ptr<ChatDlg> chat);
 
  protected:
   void OnCaptionButton(int id) override;
@@ -49,5 +53,6 @@ class ChtmlbrowserDlg : public SkinnedFrame, private ui::BrowserEvents {
 
   int m_hIcon;
   std::unique_ptr<ui::Browser> m_browser;
+  std::unique_ptr<ChatDlg> m_chat;
   bool m_hostChoicesInstalled = false;
 };

@@ -27,6 +27,7 @@ class Window {
   bool IsIconic() const { return m_peer->IsIconic(); }
   bool IsZoomed() const { return m_peer->IsZoomed(); }
   void MoveWindow(const Rect& rect, bool repaint = true) { m_peer->Move(rect, repaint); }
+  Rect AdjustWindowRect(const Rect& client) const { return m_peer->AdjustWindowRect(client); }
   Rect GetWindowRect() const { return m_peer->WindowRect(); }
   Rect GetClientRect() const { return m_peer->ClientRect(); }
   void Invalidate(bool erase = true) { m_peer->Invalidate(erase); }

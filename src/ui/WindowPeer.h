@@ -54,6 +54,11 @@ class WindowPeer {
   virtual void UpdateLayered(const PixelImage& premultiplied) = 0;
   // Every pixel of this colour is transparent.
   virtual void SetColorKey(Color key) = 0;
+  // Gives the window a task-bar entry of its own while it is shown.
+  virtual void AddAppWindowStyle() = 0;
+  // The window rectangle around a client rectangle under the platform's
+  // standard frame for the window's style (no menu).
+  virtual Rect AdjustWindowRect(const Rect& client) const = 0;
   // Rounded-rectangle window shape in window coordinates.
   virtual void SetRoundShape(const Rect& rect, int ellipseWidth, int ellipseHeight) = 0;
 

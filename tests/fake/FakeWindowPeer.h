@@ -43,6 +43,14 @@ class FakeWindowPeer : public ui::WindowPeer {
   void SetIcon(int iconId, bool big) override;
   int Icon(bool big) const override { return big ? bigIcon : smallIcon; }
   void AddLayeredStyle() override;
+  void AddAppWindowStyle() override {
+    log.push_back("app-window");
+    appWindow = true;
+  }
+  ui::Rect AdjustWindowRect(const ui::Rect& client) const override {
+    return {client.left - standardFrame.left, client.top - standardFrame.top, client.right + standardFrame.right,
+            client.bottom + standardFrame.bottom};
+  }
   void UpdateLayered(const ui::PixelImage& premultiplied) override;
   void SetColorKey(ui::Color key) override;
   void SetRoundShape(const ui::Rect& shape, int ellipseWidth, int ellipseHeight) override;
@@ -104,6 +112,8 @@ class FakeWindowPeer : public ui::WindowPeer {
   bool iconic = false;
   bool zoomed = false;
   bool layered = false;
+  bool appWindow = false;
+  ui::Rect standardFrame{3, 26, 3, 3};  // left, top, right, bottom widths
   bool modal = false;
   std::optional<int> modalResult;
   ui::Rect rect;

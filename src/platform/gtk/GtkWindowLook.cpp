@@ -40,6 +40,21 @@ void GtkWindowPeer::Invalidate(bool) {
   if (m_widget) gtk_widget_queue_draw(m_widget);
 }
 
+void GtkWindowPeer::AddAppWindowStyle() {
+  if (m_widget) gtk_window_set_skip_taskbar_hint(GTK_WINDOW(m_widget), FALSE);
+}
+
+Rect GtkWindowPeer::AdjustWindowRect(const Rect& client) const {
+  // The standard frame of Windows at 96 dots per inch, which the dialog
+  // templates' pixel sizes already follow: a caption of 23 pixels, and a
+  // border of 4 around a sizing frame or 3 around a dialog frame.
+  constexpr int kCaption = 23, kSizingFrame = 4, kDialogFrame = 3;
+  if (!m_template) return client;
+  const int frame = m_template->sizingBorder ? kSizingFrame : m_template->caption ? kDialogFrame : 0;
+  const int caption = m_template->caption ? kCaption : 0;
+  return {client.left - frame, client.top - frame - caption, client.right + frame, client.bottom + frame};
+}
+
 void GtkWindowPeer::SetTitle(const std::string& text) {
   m_title = text;
   if (m_widget) gtk_window_set_title(GTK_WINDOW(m_widget), text.c_str());

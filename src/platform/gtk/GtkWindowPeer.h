@@ -66,6 +66,8 @@ class GtkWindowPeer : public WindowPeer {
   int Icon(bool big) const override { return big ? m_bigIcon : m_smallIcon; }
 
   void AddLayeredStyle() override { m_layeredStyle = true; }
+  void AddAppWindowStyle() override;
+  Rect AdjustWindowRect(const Rect& client) const override;
   void UpdateLayered(const PixelImage& premultiplied) override;
   void SetColorKey(Color key) override;
   void SetRoundShape(const Rect& rect, int ellipseWidth, int ellipseHeight) override;

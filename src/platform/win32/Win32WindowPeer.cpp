@@ -666,6 +666,20 @@ void Win32WindowPeer::MoveControl(int controlId, const Rect& rect, bool repaint)
   if (control) MoveWindow(control, rect.left, rect.top, rect.Width(), rect.Height(), repaint);
 }
 
+void Win32WindowPeer::AddAppWindowStyle() {
+  if (!m_hwnd) return;
+  SetWindowLongPtrW(m_hwnd, GWL_EXSTYLE, GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+}
+
+Rect Win32WindowPeer::AdjustWindowRect(const Rect& client) const {
+  RECT rect{client.left, client.top, client.right, client.bottom};
+  if (m_hwnd) {
+    AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)));
+  }
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
 bool Win32WindowPeer::TrackMouseLeave() {
   if (!m_hwnd) return false;
   TRACKMOUSEEVENT track{sizeof track, TME_LEAVE | TME_NONCLIENT, m_hwnd, 0};

@@ -40,6 +40,8 @@ class Win32WindowPeer : public WindowPeer {
   int Icon(bool big) const override;
 
   void AddLayeredStyle() override;
+  void AddAppWindowStyle() override;
+  Rect AdjustWindowRect(const Rect& client) const override;
   void UpdateLayered(const PixelImage& premultiplied) override;
   void SetColorKey(Color key) override;
   void SetRoundShape(const Rect& rect, int ellipseWidth, int ellipseHeight) override;

@@ -11,6 +11,7 @@
 #include "core/PlatformConfig.h"
 #include "gamewnd/ChtmlbrowserDlg.h"
 #include "gamewnd/FileVersionString.h"
+#include "vip/ChatDlg.h"
 
 namespace {
 
@@ -146,20 +147,17 @@ TEST_F(GameWindowTest, TheCaptionButtonsOpenThePagesReloadAndClean) {
 
 TEST_F(GameWindowTest, TheVipButtonShowsAHiddenChatWindowOnly) {
   Open();
-  class Chat : public ui::Dialog {
-   public:
-    Chat() : ui::Dialog(res::kChatDialog) {}
-  } chat;
   Release(650, kY);  // hidden and without a chat window: the caption's
   window.ShowVipButton("小美");
   Release(650, kY);  // no chat window yet: nothing
-  ASSERT_TRUE(chat.Create(&window));
-  window.m_pChatDlg = &chat;
-  PeerOf(chat).log.clear();
+  ChatDlg* chat = window.AdoptChat(std::make_unique<ChatDlg>());
+  ASSERT_TRUE(chat->Create(&window));
+  window.m_pChatDlg = chat;
+  PeerOf(*chat).log.clear();
   Release(650, kY);
-  EXPECT_TRUE(chat.IsWindowVisible());
+  EXPECT_TRUE(chat->IsWindowVisible());
   Release(650, kY);  // already visible: not shown again
-  EXPECT_EQ(PeerOf(chat).log, (std::vector<std::string>{"show 5"}));
+  EXPECT_EQ(PeerOf(*chat).log, (std::vector<std::string>{"show 5"}));
 }
 
 TEST_F(GameWindowTest, ShowVipButtonNeedsAName) {
