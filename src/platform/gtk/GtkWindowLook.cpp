@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/gtk/CairoCanvas.h"
+#include "platform/gtk/DialogTemplates.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeerInternal.h"
 
