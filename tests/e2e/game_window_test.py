@@ -75,9 +75,10 @@ class GameWindow(bf.BrowserRun):
         return None
 
     def boxes(self):
-        """The client's message boxes: its windows owned by another of its windows."""
+        """The client's message boxes: shown windows owned by another of its windows (not the chat)."""
         windows = lt.client_windows(self.client.pid)
-        return [w for w in windows if transient_for(w) in windows]
+        return [w for w in windows if transient_for(w) in windows and lt.viewable(w) and window_name(w) != "客服"
+                and "正在和您通话" not in window_name(w)]
 
     def answer_box(self, title, key):
         box = self.wait_for(lambda: [b for b in self.boxes() if window_name(b) == title], 10,

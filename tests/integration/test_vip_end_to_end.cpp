@@ -43,8 +43,10 @@ class VipEndToEndTest : public ::testing::Test {
     const std::string n = std::to_string(server);
     EXPECT_EQ(info.m_strServerName, "双线" + n + "服");
     EXPECT_EQ(info.m_strLogoutUrl, sandbox.Base() + "/vip/logout.html");
-    EXPECT_EQ(info.m_strGsUrl, sandbox.Base() + "/vip/chat.html");
-    EXPECT_EQ(info.m_strUserName, "客服" + std::string(server < 10 ? "0" : "") + n);
+    const std::string name = std::string(server < 10 ? "0" : "") + n;
+    // The chat page is told the contact's name: 客服 percent-encoded.
+    EXPECT_EQ(info.m_strGsUrl, sandbox.Base() + "/vip/chat.html?gs=%E5%AE%A2%E6%9C%8D" + name);
+    EXPECT_EQ(info.m_strUserName, "客服" + name);
   }
 
   itest::Sandbox& sandbox = itest::Sandbox::Shared();

@@ -9,13 +9,23 @@ Switch vip=<mode> through /__mode to make it misbehave:
     whitespace  the right object with blanks and tabs around it
     linebreaks  the right object spread over CR LF separated lines
     stall       wait vip_stall seconds (default 10), then answer normally
+    fail        a well-formed refusal (errno 1005)
+    nochat      success with an empty chat page address
+
+The chat page names the contact (getGsName) once loaded and asks
+/vip/messages every half second how many messages the contact has sent:
+vip_messages=<n> through /__mode delivers them. Each new one is reported
+(getNewMsg) and counted on the page, so a page kept alive while hidden
+shows the count it reached.
 """
 
 from __future__ import annotations
 
 import hashlib
+import html
 import json
 import re
+import urllib.parse
 
 from routes import Response, route
 
@@ -37,7 +47,7 @@ def contact(n: int, base: str) -> dict:
     return {
         "server_name": f"双线{n}服",
         "logout_url": f"{base}/vip/logout.html",
-        "gsurl": f"{base}/vip/chat.html",
+        "gsurl": f"{base}/vip/chat.html?gs=" + urllib.parse.quote(f"客服{n:02d}"),
         "user_name": f"客服{n:02d}",
     }
 
@@ -68,6 +78,10 @@ def client(req):
     if mode == "stall":
         req.state.wait(float(req.state.mode("vip_stall", "10")))
     reply = answer(req)
+    if mode == "fail":
+        reply = {"errno": "1005", "msg": "service closed"}
+    elif mode == "nochat" and "data" in reply:
+        reply["data"]["gsurl"] = ""
     body = json.dumps(reply, ensure_ascii=False, separators=(",", ":"))
     if mode == "whitespace":
         body = " \t" + body + "\t "
@@ -78,20 +92,43 @@ def client(req):
 
 @route("/vip/chat.html")
 def chat(req):
-    # The contact's page: it names the contact and reports a new message, as
-    # the service's chat page does, through the window's external object.
-    return Response.html("""<!DOCTYPE html>
+    # The contact's page: it names the contact once loaded and reports each
+    # new message, as the service's chat page does, through the window's
+    # external object.
+    name = req.param("gs", "VIP专员")
+    return Response.html(f"""<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>VIP专员</title></head>
-<body style="font-family:sans-serif;margin:8px">
-<p id="who">VIP专员</p>
+<body style="font-family:sans-serif;margin:8px;background:#fffaf0">
+<p id="who">{html.escape(name)}</p>
 <p>您好，有什么可以帮您？</p>
+<p>新消息：<span id="count" style="font-size:32px">0</span></p>
 <script>
-  var ext = window.external || {};
-  if (typeof ext.getGsName === "function") ext.getGsName("VIP专员");
-  if (typeof ext.getNewMsg === "function") ext.getNewMsg("1");
+  var ext = window.external || {{}};
+  var seen = 0;
+  addEventListener("load", function () {{
+    if (typeof ext.getGsName === "function") ext.getGsName({json.dumps(name, ensure_ascii=False)});
+  }});
+  setInterval(function () {{
+    var r = new XMLHttpRequest();
+    r.open("GET", "/vip/messages");
+    r.onload = function () {{
+      var n = parseInt(r.responseText, 10) || 0;
+      while (seen < n) {{
+        seen++;
+        document.getElementById("count").textContent = String(seen);
+        if (typeof ext.getNewMsg === "function") ext.getNewMsg("消息" + seen);
+      }}
+    }};
+    r.send();
+  }}, 500);
 </script>
 </body></html>
 """)
+
+
+@route("/vip/messages")
+def messages(req):
+    return Response.text(req.state.mode("vip_messages", "0"))
 
 
 @route("/vip/logout.html")
