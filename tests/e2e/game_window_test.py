@@ -62,11 +62,8 @@ def window_name(window):
     return out.split("=", 1)[1].strip().strip('"') if "=" in out else ""
 
 
-class GameWindow(bf.BrowserRun):
-    name = "game"
-    modes = {"game_delay": "3"}  # the first game page comes late
-
-    # -- helpers
+class GameRun(bf.BrowserRun):
+    """A client run that reaches the game window, with its helpers."""
 
     def game_window(self):
         for w in lt.client_windows(self.client.pid):
@@ -120,7 +117,12 @@ class GameWindow(bf.BrowserRun):
                 bad.append(f"({sx},{sy}) {actual} not {expected}")
         return bad
 
-    # -- the run, in order
+
+
+class GameWindow(GameRun):
+    name = "game"
+    modes = {"game_delay": "3"}  # the first game page comes late
+
 
     def test_1_the_game_window_shows_the_game_under_our_frame(self):
         self.wait_for_login_page(os.path.join(lt.ARGS.out, "game-login.png"))
