@@ -29,7 +29,7 @@ class BrowserEvents {
 // A method page scripts reach as window.external.<name>(args...).
 using ExternalMethod = std::function<std::string(const std::vector<std::string>& args)>;
 
-// How the host shapes the browser. Installed once, on the first document.
+// How the host shapes the browser's documents.
 struct HostChoices {
   bool contextMenu = true;
   bool border3d = false;
@@ -56,7 +56,10 @@ class Browser {
   // What the view shows before a page paints, and where a page draws no
   // background of its own.
   virtual void SetBackgroundColor(Color color) = 0;
-  // Host hooks; returns false when there is no document to install them on.
+  // Host hooks for the current document and every later one, frames
+  // included. False when they cannot be installed yet (the Linux browser
+  // before its first document); the host tries again at the page's first
+  // NavigateComplete2. Windows takes them before any document.
   virtual bool InstallHostChoices(const HostChoices& choices) = 0;
   // The document's own host handler, asked from now on about the context
   // menu, the border, the scroll bars and window.external. The browser adds

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "HostHandlerAnswers.h"
 #include "platform/win32/HostUIHandler.h"
 #include "platform/win32/Text.h"
 
 using ui::win32::CreateHostUIHandler;
+using namespace std::string_literals;
 
 namespace {
 
@@ -74,9 +76,21 @@ TEST(HostUIHandler, ContextMenuBorderAndScrollBarsAsChosen) {
 TEST(HostUIHandler, NoExternalObjectWithoutMethods) {
   IDocHostUIHandler* handler = CreateHostUIHandler({});
   IDispatch* external = reinterpret_cast<IDispatch*>(1);
-  EXPECT_EQ(handler->GetExternal(&external), S_OK);
+  EXPECT_EQ(handler->GetExternal(&external), E_NOTIMPL);
   EXPECT_EQ(external, nullptr);
   handler->Release();
+}
+
+// The game and chat windows' documents: every call, with and without script
+// methods. Each GetExternal adds a reference the caller gives back, so the
+// handler goes with its own last one.
+TEST(HostUIHandler, GameWindowChoicesAnswerEveryCall) {
+  for (bool withMethod : {true, false}) {
+    SCOPED_TRACE(withMethod ? "with a method" : "without methods");
+    IDocHostUIHandler* handler = CreateHostUIHandler(wine_tests::GameWindowChoices(withMethod));
+    wine_tests::ExpectGameWindowAnswers(handler, withMethod);
+    EXPECT_EQ(handler->Release(), 0u);
+  }
 }
 
 // Calls a method of window.external as a script does: name to id, then the
@@ -139,8 +153,12 @@ TEST(HostUIHandler, ExternalMethodsGetTheScriptsArgumentsAndAnswerText) {
       {L"getGsName", {Number(42)}, S_OK, "专员 42", {"42"}},
       {L"getGsName", {}, S_OK, "专员 ", {}},
       {L"getAppVersion", {}, S_OK, "1.0.0.1", {}},
-      {L"getappversion", {}, DISP_E_UNKNOWNNAME, "", {}},  // script names are exact
+      // Automation names are found whatever their case.
+      {L"getappversion", {}, S_OK, "1.0.0.1", {}},
+      {L"GETGSNAME", {Text(L"x")}, S_OK, "专员 x", {"x"}},
+      {L"getAppVersio", {}, DISP_E_UNKNOWNNAME, "", {}},
       {L"close", {}, DISP_E_UNKNOWNNAME, "", {}},
+      {L"", {}, DISP_E_UNKNOWNNAME, "", {}},
   };
   for (const auto& c : cases) {
     calls.clear();
@@ -160,6 +178,55 @@ TEST(HostUIHandler, ExternalMethodsGetTheScriptsArgumentsAndAnswerText) {
   EXPECT_GT(token.use_count(), 1);
   EXPECT_EQ(external->Release(), 0u);
   EXPECT_EQ(token.use_count(), 1);
+}
+
+// Each call gives the script a string of its own, in UTF-16, the length
+// counted without a terminator; the engine frees each one.
+TEST(HostUIHandler, EveryCallAnswersWithANewString) {
+  ui::HostChoices choices;
+  choices.external["getAppVersion"] = [](const std::vector<std::string>&) { return std::string("1.0.0.1"); };
+  choices.external["getGsName"] = [](const std::vector<std::string>&) { return "专员\0甲"s; };
+  IDocHostUIHandler* handler = CreateHostUIHandler(choices);
+  IDispatch* external = nullptr;
+  ASSERT_EQ(handler->GetExternal(&external), S_OK);
+  const struct {
+    std::wstring name;
+    std::wstring text;
+  } cases[] = {
+      {L"getAppVersion", L"1.0.0.1"},
+      // A zero inside is kept.
+      {L"getGsName", L"专员\0甲"s},
+  };
+  for (const auto& c : cases) {
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(c.name.c_str())};
+    ASSERT_EQ(external->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT first, second;
+    VariantInit(&first);
+    VariantInit(&second);
+    EXPECT_EQ(external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &first, nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &second, nullptr, nullptr),
+              S_OK);
+    ASSERT_EQ(V_VT(&first), VT_BSTR);
+    ASSERT_EQ(V_VT(&second), VT_BSTR);
+    EXPECT_NE(V_BSTR(&first), V_BSTR(&second));
+    for (const VARIANT* value : {&first, &second}) {
+      EXPECT_EQ(std::wstring(V_BSTR(value), SysStringLen(V_BSTR(value))), c.text);
+      EXPECT_EQ(SysStringByteLen(V_BSTR(value)), c.text.size() * sizeof(wchar_t));
+    }
+    VariantClear(&first);
+    VariantClear(&second);
+  }
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT unknown;
+  VariantInit(&unknown);
+  EXPECT_EQ(external->Invoke(100, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &unknown, nullptr, nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(V_VT(&unknown), VT_EMPTY);
+  external->Release();
+  EXPECT_EQ(handler->Release(), 0u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <new>
 #include <vector>
 
 #include "platform/win32/ComObject.h"
@@ -43,13 +44,13 @@ class ExternalObject : public DispatchObject {
   }
 
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    if (count && (!names || !ids)) return E_INVALIDARG;
     HRESULT result = S_OK;
     for (UINT i = 0; i < count; ++i) {
-      const std::string name = Narrow(names[i]);
-      auto found = std::find(m_names.begin(), m_names.end(), name);
       // Only the method name itself is looked up; named arguments are not.
-      if (i == 0 && found != m_names.end()) {
-        ids[i] = static_cast<DISPID>(found - m_names.begin()) + 1;
+      const int index = i == 0 && names[i] ? IndexOf(names[i]) : -1;
+      if (index >= 0) {
+        ids[i] = static_cast<DISPID>(index) + 1;
       } else {
         ids[i] = DISPID_UNKNOWN;
         result = DISP_E_UNKNOWNNAME;
@@ -73,12 +74,41 @@ class ExternalObject : public DispatchObject {
     if (result) {
       VariantInit(result);
       V_VT(result) = VT_BSTR;
-      V_BSTR(result) = SysAllocString(Widen(answer).c_str());
+      V_BSTR(result) = NewBstr(answer);
+      if (!V_BSTR(result)) {
+        V_VT(result) = VT_EMPTY;
+        return E_OUTOFMEMORY;
+      }
     }
     return S_OK;
   }
 
  private:
+  // Automation looks names up without regard to case; the exact spelling
+  // wins when two names differ only in case.
+  int IndexOf(const wchar_t* name) const {
+    const std::string exact = Narrow(name);
+    auto found = std::find(m_names.begin(), m_names.end(), exact);
+    if (found != m_names.end()) return static_cast<int>(found - m_names.begin());
+    for (size_t i = 0; i < m_names.size(); ++i) {
+      const std::wstring candidate = Widen(m_names[i]);
+      if (CompareStringOrdinal(candidate.c_str(), static_cast<int>(candidate.size()), name, -1, TRUE) == CSTR_EQUAL) {
+        return static_cast<int>(i);
+      }
+    }
+    return -1;
+  }
+  // A new string for every call, which the script engine frees; null when
+  // there is no memory for it.
+  static BSTR NewBstr(const std::string& text) {
+    try {
+      const std::wstring wide = Widen(text);
+      return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
+
   std::map<std::string, ExternalMethod> m_methods;
   std::map<std::string, std::string> m_constants;
   std::vector<std::string> m_names;
@@ -123,7 +153,7 @@ class HostUIHandler : public IDocHostUIHandler, RefCounted {
   }
   STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
                       IOleInPlaceUIWindow*) override {
-    return E_NOTIMPL;
+    return S_FALSE;  // the browser shows its own
   }
   STDMETHODIMP HideUI() override { return E_NOTIMPL; }
   STDMETHODIMP UpdateUI() override { return E_NOTIMPL; }
@@ -131,13 +161,20 @@ class HostUIHandler : public IDocHostUIHandler, RefCounted {
   STDMETHODIMP OnDocWindowActivate(BOOL) override { return E_NOTIMPL; }
   STDMETHODIMP OnFrameWindowActivate(BOOL) override { return E_NOTIMPL; }
   STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP GetOptionKeyPath(LPOLESTR*, DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP GetDropTarget(IDropTarget*, IDropTarget**) override { return E_NOTIMPL; }
+  STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
+  STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD) override {
+    if (key) *key = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetDropTarget(IDropTarget*, IDropTarget** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
   STDMETHODIMP GetExternal(IDispatch** external) override {
     if (!external) return E_POINTER;
     *external = m_external;
-    if (m_external) m_external->AddRef();
+    if (!m_external) return E_NOTIMPL;
+    m_external->AddRef();
     return S_OK;
   }
   STDMETHODIMP TranslateUrl(DWORD, LPWSTR, LPWSTR* out) override {

@@ -23,6 +23,7 @@ constexpr CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x0
 constexpr IID kIidWebBrowser2 = {0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
 constexpr IID kIidWebBrowserEvents2 = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
 constexpr IID kIidCustomDoc = {0x3050F3F0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+constexpr IID kIidDocHostUIHandler = {0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
 
 constexpr wchar_t kHostClass[] = L"KQVBrowserHost";
 
@@ -33,11 +34,25 @@ std::vector<Win32Browser*>& LiveBrowsers() {
 
 }  // namespace
 
-// The container side of the control: client site, in-place site and frame.
+// The container side of the control: client site, in-place site and frame,
+// and once the host has made its choices, the documents' host handler.
 class BrowserSite : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame, RefCounted {
  public:
-  explicit BrowserSite(Win32Browser* browser) : m_browser(browser) {}
-  void Detach() { m_browser = nullptr; }
+  explicit BrowserSite(Win32Browser* browser) : m_browser(browser), m_uiHandler(*this) {}
+  ~BrowserSite() override { SetHostHandler(nullptr); }
+  void Detach() {
+    m_browser = nullptr;
+    // The choices' script methods may belong to the window that is going.
+    SetHostHandler(nullptr);
+  }
+  // The engine asks the client site for a host handler as each document
+  // starts, frames included, so choices made here reach every later
+  // document; ICustomDoc reaches only the current one.
+  void SetHostHandler(IDocHostUIHandler* handler) {
+    if (handler) handler->AddRef();
+    if (m_hostHandler) m_hostHandler->Release();
+    m_hostHandler = handler;
+  }
 
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
     if (!object) return E_POINTER;
@@ -47,6 +62,9 @@ class BrowserSite : public IOleClientSite, public IOleInPlaceSite, public IOleIn
       *object = static_cast<IOleInPlaceSite*>(this);
     } else if (IsEqualIID(riid, IID_IOleInPlaceUIWindow) || IsEqualIID(riid, IID_IOleInPlaceFrame)) {
       *object = static_cast<IOleInPlaceFrame*>(this);
+    } else if (IsEqualIID(riid, kIidDocHostUIHandler) && m_hostHandler) {
+      // Without choices the engine keeps its own behaviour.
+      *object = static_cast<IDocHostUIHandler*>(&m_uiHandler);
     } else {
       *object = nullptr;
       return E_NOINTERFACE;
@@ -127,7 +145,78 @@ class BrowserSite : public IOleClientSite, public IOleInPlaceSite, public IOleIn
   STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
  private:
+  // The site's IDocHostUIHandler: a part of the site, with its identity and
+  // references, that hands every call to the current choices. After the
+  // browser has gone it answers as a site without choices.
+  class UIHandlerPart : public IDocHostUIHandler {
+   public:
+    explicit UIHandlerPart(BrowserSite& site) : m_site(site) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override { return m_site.QueryInterface(riid, object); }
+    STDMETHODIMP_(ULONG) AddRef() override { return m_site.AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return m_site.Release(); }
+
+    STDMETHODIMP ShowContextMenu(DWORD id, POINT* at, IUnknown* target, IDispatch* object) override {
+      return Choices() ? Choices()->ShowContextMenu(id, at, target, object) : S_FALSE;
+    }
+    STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override {
+      return Choices() ? Choices()->GetHostInfo(info) : E_NOTIMPL;
+    }
+    STDMETHODIMP ShowUI(DWORD id, IOleInPlaceActiveObject* active, IOleCommandTarget* target, IOleInPlaceFrame* frame,
+                        IOleInPlaceUIWindow* document) override {
+      return Choices() ? Choices()->ShowUI(id, active, target, frame, document) : S_FALSE;
+    }
+    STDMETHODIMP HideUI() override { return Choices() ? Choices()->HideUI() : E_NOTIMPL; }
+    STDMETHODIMP UpdateUI() override { return Choices() ? Choices()->UpdateUI() : E_NOTIMPL; }
+    STDMETHODIMP EnableModeless(BOOL enable) override {
+      return Choices() ? Choices()->EnableModeless(enable) : E_NOTIMPL;
+    }
+    STDMETHODIMP OnDocWindowActivate(BOOL active) override {
+      return Choices() ? Choices()->OnDocWindowActivate(active) : E_NOTIMPL;
+    }
+    STDMETHODIMP OnFrameWindowActivate(BOOL active) override {
+      return Choices() ? Choices()->OnFrameWindowActivate(active) : E_NOTIMPL;
+    }
+    STDMETHODIMP ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frame) override {
+      return Choices() ? Choices()->ResizeBorder(border, window, frame) : E_NOTIMPL;
+    }
+    STDMETHODIMP TranslateAccelerator(LPMSG msg, const GUID* group, DWORD command) override {
+      return Choices() ? Choices()->TranslateAccelerator(msg, group, command) : S_FALSE;
+    }
+    STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD reserved) override {
+      if (Choices()) return Choices()->GetOptionKeyPath(key, reserved);
+      if (key) *key = nullptr;
+      return E_NOTIMPL;
+    }
+    STDMETHODIMP GetDropTarget(IDropTarget* target, IDropTarget** out) override {
+      if (Choices()) return Choices()->GetDropTarget(target, out);
+      if (out) *out = nullptr;
+      return E_NOTIMPL;
+    }
+    STDMETHODIMP GetExternal(IDispatch** external) override {
+      if (Choices()) return Choices()->GetExternal(external);
+      if (!external) return E_POINTER;
+      *external = nullptr;
+      return E_NOTIMPL;
+    }
+    STDMETHODIMP TranslateUrl(DWORD translate, LPWSTR in, LPWSTR* out) override {
+      if (Choices()) return Choices()->TranslateUrl(translate, in, out);
+      if (out) *out = nullptr;
+      return S_FALSE;
+    }
+    STDMETHODIMP FilterDataObject(IDataObject* in, IDataObject** out) override {
+      if (Choices()) return Choices()->FilterDataObject(in, out);
+      if (out) *out = nullptr;
+      return S_FALSE;
+    }
+
+   private:
+    IDocHostUIHandler* Choices() const { return m_site.m_hostHandler; }
+    BrowserSite& m_site;
+  };
+
   Win32Browser* m_browser;
+  IDocHostUIHandler* m_hostHandler = nullptr;
+  UIHandlerPart m_uiHandler;
 };
 
 // Receives the control's events and hands them to the browser's events.
@@ -243,6 +332,8 @@ bool Win32Browser::Start(int controlId, const Rect& rect) {
   }
   return true;
 }
+
+IDispatch* Win32Browser::EventSink() const { return m_sink; }
 
 void Win32Browser::Shutdown() {
   if (m_sink) {
@@ -385,16 +476,21 @@ void Win32Browser::SetSilent(bool silent) {
 }
 
 bool Win32Browser::InstallHostChoices(const HostChoices& choices) {
+  if (!m_site || !m_browser) return false;
+  IDocHostUIHandler* handler = CreateHostUIHandler(choices);
+  m_site->SetHostHandler(handler);
+  // A document that exists already asked its host before the choices were
+  // made; it gets them directly.
   IDispatch* document = nullptr;
-  if (!m_browser || FAILED(m_browser->get_Document(&document)) || !document) return false;
-  ICustomDoc* custom = nullptr;
-  if (SUCCEEDED(document->QueryInterface(kIidCustomDoc, reinterpret_cast<void**>(&custom))) && custom) {
-    IDocHostUIHandler* handler = CreateHostUIHandler(choices);
-    custom->SetUIHandler(handler);  // the document keeps its own reference
-    handler->Release();
-    custom->Release();
+  if (SUCCEEDED(m_browser->get_Document(&document)) && document) {
+    ICustomDoc* custom = nullptr;
+    if (SUCCEEDED(document->QueryInterface(kIidCustomDoc, reinterpret_cast<void**>(&custom))) && custom) {
+      custom->SetUIHandler(handler);  // the document keeps its own reference
+      custom->Release();
+    }
+    document->Release();
   }
-  document->Release();
+  handler->Release();
   return true;
 }
 

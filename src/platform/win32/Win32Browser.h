@@ -38,6 +38,10 @@ class Win32Browser : public Browser {
   void DestroyWindow() override;
 
   HWND Handle() const { return m_host; }
+  // The control itself, and the sink it raises its events on, for callers
+  // that talk to them directly (the tests).
+  IOleObject* Control() const { return m_object; }
+  IDispatch* EventSink() const;
   // Gives the control the keys bound for its windows first (tabbing inside
   // the page, editing keys); true when it used the message.
   static bool TranslateAccelerator(MSG& msg);
