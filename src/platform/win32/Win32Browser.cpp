@@ -3,6 +3,7 @@
 #include <exdisp.h>
 #include <exdispid.h>
 #include <mshtmhst.h>
+#include <mshtml.h>
 #include <ole2.h>
 #include <olectl.h>
 
@@ -24,6 +25,7 @@ constexpr IID kIidWebBrowser2 = {0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 
 constexpr IID kIidWebBrowserEvents2 = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
 constexpr IID kIidCustomDoc = {0x3050F3F0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
 constexpr IID kIidDocHostUIHandler = {0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
+constexpr IID kIidHtmlDocument2 = {0x332C4425, 0x26CB, 0x11D0, {0xB4, 0x83, 0x00, 0xC0, 0x4F, 0xD9, 0x01, 0x19}};
 
 constexpr wchar_t kHostClass[] = L"KQVBrowserHost";
 
@@ -451,9 +453,18 @@ void Win32Browser::SetBackgroundColor(Color) {
 }
 
 std::string Win32Browser::Title() const {
-  // The control's name of the current resource: an HTML document's title.
+  // The document's own title, as the page's script sees it: empty when the
+  // page has none (the control's location name would be its address then).
+  IDispatch* document = nullptr;
+  if (!m_browser || FAILED(m_browser->get_Document(&document)) || !document) return {};
+  IHTMLDocument2* html = nullptr;
   BSTR name = nullptr;
-  if (!m_browser || FAILED(m_browser->get_LocationName(&name)) || !name) return {};
+  if (SUCCEEDED(document->QueryInterface(kIidHtmlDocument2, reinterpret_cast<void**>(&html))) && html) {
+    if (FAILED(html->get_title(&name))) name = nullptr;
+    html->Release();
+  }
+  document->Release();
+  if (!name) return {};
   std::string title = Narrow(std::wstring_view(name, SysStringLen(name)));
   SysFreeString(name);
   return title;

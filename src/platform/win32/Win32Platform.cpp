@@ -202,7 +202,9 @@ std::unique_ptr<VersionData> Win32Platform::ReadVersionData(const std::string& p
 }
 
 void Win32Platform::RegisterForRestart() {
-  // Restart only: no recovery callback.
+  // Restart only, no recovery callback: after a crash, a hang or an update
+  // that closed it, the system starts the executable again without
+  // arguments. Wine accepts the call and does nothing with it.
   RegisterApplicationRestart(nullptr, 0);
 }
 
