@@ -64,6 +64,8 @@ bool RunAsChild() {
   LocalFree(argv);
   // Written under another name and renamed, so the test never reads half.
   const std::string done = Narrow(report);
+  // A test that made this file counts the children it started.
+  ui::GetPlatform().AppendToExistingFile(done + ".starts", "start\n");
   WriteFile(done + ".part", text);
   MoveFileW(Widen(done + ".part").c_str(), report);
   return true;

@@ -25,6 +25,7 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
 // Set in a child started by a test: the file the child writes its report to.
+// The child also appends a line to "<report>.starts" when that file exists.
 inline constexpr const char* kChildReportVariable = "KQV_CHILD_REPORT";
 // When this process runs as such a child, writes the report and answers true.
 bool RunAsChild();
