@@ -199,6 +199,17 @@ bool OnTop(HWND box) {
   return GetAncestor(WindowFromPoint(centre), GA_ROOT) == box;
 }
 
+// The box's text as drawn on the screen: its dark pixels.
+int DrawnTextPixels(HWND box) {
+  HWND text = GetDlgItem(box, 0xFFFF);
+  RECT r{};
+  if (!text || !GetWindowRect(text, &r) || r.right <= r.left || r.bottom <= r.top) return 0;
+  const Pixels pixels = Grab(r);
+  return static_cast<int>(std::count_if(pixels.at.begin(), pixels.at.end(), [](COLORREF c) {
+    return Channel(c, 0) + Channel(c, 8) + Channel(c, 16) < 3 * 128;
+  }));
+}
+
 POINT CentreOf(HWND control) {
   RECT r{};
   GetWindowRect(control, &r);
@@ -341,7 +352,8 @@ TEST(GameWindow, RunsMaximisedUnderItsFrameAndItsCaptionButtonsAct) {
   auto waitForBox = [&](std::string caption, std::string text) {
     return [&, caption, text] {
       seen = FindBox(hwnd());
-      if (!seen) return false;
+      // Found once the user can read it.
+      if (!seen || DrawnTextPixels(seen->hwnd) < 20) return false;
       EXPECT_EQ(seen->caption, caption);
       EXPECT_EQ(seen->text, text);
       EXPECT_TRUE(OnTop(seen->hwnd)) << caption;
@@ -392,7 +404,7 @@ TEST(GameWindow, RunsMaximisedUnderItsFrameAndItsCaptionButtonsAct) {
   AddClick(steps, "是 to cleaning", boxButton(IDYES));
   steps.push_back({"the cleaning done", [&] {
                      auto box = FindBox(hwnd());
-                     if (!box || box->text == "确定清理浏览器缓存？") return false;
+                     if (!box || box->text == "确定清理浏览器缓存？" || DrawnTextPixels(box->hwnd) < 20) return false;
                      EXPECT_EQ(box->caption, ExecutableBaseName());
                      EXPECT_EQ(box->text, "缓存清理完毕");
                      EXPECT_TRUE(OnTop(box->hwnd));
