@@ -50,6 +50,8 @@ class BrowserSite : public IOleClientSite, public IOleInPlaceSite, public IOleIn
   // The engine asks the client site for a host handler as each document
   // starts, frames included, so choices made here reach every later
   // document; ICustomDoc reaches only the current one.
+  // What the site answers for IDocHostUIHandler: the current choices.
+  IDocHostUIHandler* HostHandler() { return &m_uiHandler; }
   void SetHostHandler(IDocHostUIHandler* handler) {
     if (handler) handler->AddRef();
     if (m_hostHandler) m_hostHandler->Release();
@@ -490,18 +492,18 @@ bool Win32Browser::InstallHostChoices(const HostChoices& choices) {
   if (!m_site || !m_browser) return false;
   IDocHostUIHandler* handler = CreateHostUIHandler(choices);
   m_site->SetHostHandler(handler);
+  handler->Release();  // the site's now
   // A document that exists already asked its host before the choices were
-  // made; it gets them directly.
+  // made; it is handed the site's handler, which follows later choices too.
   IDispatch* document = nullptr;
   if (SUCCEEDED(m_browser->get_Document(&document)) && document) {
     ICustomDoc* custom = nullptr;
     if (SUCCEEDED(document->QueryInterface(kIidCustomDoc, reinterpret_cast<void**>(&custom))) && custom) {
-      custom->SetUIHandler(handler);  // the document keeps its own reference
+      custom->SetUIHandler(m_site->HostHandler());  // the document keeps its own reference
       custom->Release();
     }
     document->Release();
   }
-  handler->Release();
   return true;
 }
 
