@@ -26,7 +26,8 @@ class BrowserEvents {
   virtual void OnDocumentComplete(const std::string& /*url*/) {}
 };
 
-// A method page scripts reach as window.external.<name>(args...).
+// A method page scripts reach as window.external.<name>(args...); the calling
+// script waits for its answer, on every backend.
 using ExternalMethod = std::function<std::string(const std::vector<std::string>& args)>;
 
 // How the host shapes the browser's documents.
@@ -36,9 +37,6 @@ struct HostChoices {
   bool scrollBars = false;
   // Empty map: window.external is an empty object.
   std::map<std::string, ExternalMethod> external;
-  // Methods whose answer scripts read synchronously; the answer is fixed when
-  // the hooks are installed.
-  std::map<std::string, std::string> externalConstants;
 };
 
 // The embedded browser: an ordinary child window the host places.

@@ -38,7 +38,7 @@ using testing::ElementsAre;
 using testing::UnorderedElementsAre;
 
 struct Event {
-  std::string kind;  // before, navigated, complete
+  std::string kind;  // before, navigated (the page's), frame navigated, complete
   std::string url;
   friend bool operator==(const Event&, const Event&) = default;
 };
@@ -51,7 +51,10 @@ class Recorder : public ui::BrowserEvents {
     events.push_back({"before", url});
     if (cancelIf && cancelIf(url)) cancel = true;
   }
-  void OnNavigateComplete2(const std::string& url, bool) override { events.push_back({"navigated", url}); }
+  void OnNavigateComplete2(const std::string& url, bool topLevel) override {
+    events.push_back({topLevel ? "navigated" : "frame navigated", url});
+    if (topLevel && onNavigated) onNavigated(url);
+  }
   void OnDocumentComplete(const std::string& url) override { events.push_back({"complete", url}); }
 
   std::vector<std::string> Urls(const std::string& kind) const {
@@ -67,6 +70,7 @@ class Recorder : public ui::BrowserEvents {
 
   std::vector<Event> events;
   std::function<bool(const std::string&)> cancelIf;
+  std::function<void(const std::string&)> onNavigated;  // the page's own
 };
 
 class HostWindow : public ui::Dialog {
@@ -75,6 +79,41 @@ class HostWindow : public ui::Dialog {
 };
 
 std::string Page(const std::string& body) { return "<!DOCTYPE html><html><body>" + body + "</body></html>"; }
+
+// The text a script gives back in the page shown now; "<none>" when the
+// script could not run.
+std::string Evaluate(ui::Browser& browser, const std::string& script) {
+  struct Result {
+    bool done = false;
+    bool abandoned = false;
+    std::string text = "<none>";
+  };
+  auto* result = new Result;
+  webkit_web_view_evaluate_javascript(
+      dynamic_cast<ui::gtk::GtkBrowser&>(browser).View(), script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* view, GAsyncResult* async, gpointer data) {
+        auto* r = static_cast<Result*>(data);
+        if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), async, nullptr)) {
+          gchar* text = jsc_value_to_string(value);
+          r->text = text ? text : "";
+          g_free(text);
+          g_object_unref(value);
+        }
+        if (r->abandoned) {
+          delete r;
+          return;
+        }
+        r->done = true;
+      },
+      result);
+  if (!PumpUntil([&] { return result->done; }, std::chrono::seconds(5))) {
+    result->abandoned = true;
+    return "<none>";
+  }
+  const std::string text = result->text;
+  delete result;
+  return text;
+}
 
 class BrowserTest : public testing::Test {
  protected:
@@ -161,6 +200,65 @@ TEST_F(BrowserTest, EveryFrameIsOfferedAndCompletesThePageLast) {
               UnorderedElementsAre(page, server.Url("/frame.html"), server.Url("/frame2.html")));
   EXPECT_EQ(recorder.events.back(), (Event{"complete", page}));
   EXPECT_EQ(browser->ReadyState(), 4);
+}
+
+// The page's NavigateComplete2 comes once its document has been parsed, with
+// its title readable from Title() (a host sets its window text there), and
+// before every other event of the document but its frames' offers, which
+// come as the parser meets the frames. Each frame's comes between its offer
+// and its completion, marked as a frame's.
+TEST_F(BrowserTest, NavigateCompleteGivesTheNewTitleAndPrecedesEachFramesEvents) {
+  LoopbackServer other;  // another origin
+  other.Route("/cross.html", {.body = Page("cross")});
+  server.Route("/same.html", {.body = Page("same")});
+  std::vector<std::string> titles;
+  recorder.onNavigated = [&](const std::string&) { titles.push_back(browser->Title()); };
+  const std::string frames =
+      "<iframe src='/same.html'></iframe><iframe src='" + other.Url("/cross.html") + "'></iframe>";
+  const struct {
+    const char* path;
+    std::string head;
+    std::string body;
+    std::string title;
+    std::vector<std::string> frames;
+  } pages[] = {
+      {"/titled.html", "<title>第一页</title>", "one", "第一页", {}},
+      {"/untitled.html", "", "none", "", {}},
+      // The commit comes long before the parser reaches this title.
+      {"/late-title.html", "<!--" + std::string(400000, 'x') + "--><title>长页</title>", "late", "长页", {}},
+      {"/framed.html", "<title>有框</title>", frames, "有框", {server.Url("/same.html"), other.Url("/cross.html")}},
+  };
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& page : pages) {
+      const std::string url = server.Url(std::string(page.path) + "?" + std::to_string(round));
+      SCOPED_TRACE(url);
+      server.Route(
+          std::string(page.path) + "?" + std::to_string(round),
+          {.body = "<!DOCTYPE html><html><head>" + page.head + "</head><body>" + page.body + "</body></html>"});
+      recorder.events.clear();
+      titles.clear();
+      ASSERT_TRUE(Load(url));
+      PumpFor(std::chrono::milliseconds(100));
+      EXPECT_THAT(titles, ElementsAre(page.title));
+      const auto& events = recorder.events;
+      ASSERT_GE(events.size(), 3u);
+      EXPECT_EQ(events[0], (Event{"before", url}));
+      const auto firstNotOffer =
+          std::find_if(events.begin(), events.end(), [](const Event& e) { return e.kind != "before"; });
+      ASSERT_NE(firstNotOffer, events.end());
+      EXPECT_EQ(*firstNotOffer, (Event{"navigated", url}));
+      EXPECT_EQ(events.back(), (Event{"complete", url}));
+      EXPECT_THAT(recorder.Urls("frame navigated"), testing::UnorderedElementsAreArray(page.frames));
+      for (const std::string& frame : page.frames) {
+        SCOPED_TRACE(frame);
+        const auto at = [&](const char* kind) {
+          return std::find(events.begin(), events.end(), Event{kind, frame}) - events.begin();
+        };
+        EXPECT_LT(at("before"), at("frame navigated"));
+        EXPECT_LT(at("frame navigated"), at("complete"));
+      }
+    }
+  }
 }
 
 TEST_F(BrowserTest, RedirectTargetIsOfferedBeforeItIsRequested) {
@@ -260,20 +358,193 @@ class HostChoicesTest : public BrowserTest {
       calls.push_back(args);
       return std::string("ignored");
     };
-    choices.externalConstants["getAppVersion"] = "1.0.0.1";
     return choices;
   }
+  // Reporting, and "count": the host's answer is made at each call, so only
+  // a script that waited for the host can have it.
+  ui::HostChoices Counting() {
+    ui::HostChoices choices = Reporting(false);
+    choices.external["count"] = [this](const std::vector<std::string>& args) {
+      counted.push_back(args);
+      return "第" + std::to_string(counted.size()) + "次";
+    };
+    return choices;
+  }
+  std::vector<std::vector<std::string>> counted;  // the arguments of each count, in order
 };
 
-TEST_F(HostChoicesTest, ExternalObjectInEveryFrameWithConstantsAnsweredAtOnce) {
-  Install(Reporting(false));
-  server.Route("/app.html", {.body = Page("<script>window.external.report(window.external.getAppVersion(), '版本',"
-                                          " typeof window.external.missing);</script>"
-                                          "<iframe src='/app-frame.html'></iframe>")});
-  server.Route("/app-frame.html", {.body = Page("<script>window.external.report('frame');</script>")});
-  ASSERT_TRUE(Load(server.Url("/app.html")));
-  ASSERT_TRUE(PumpUntil([&] { return calls.size() >= 2; }));
-  EXPECT_THAT(calls, UnorderedElementsAre(ElementsAre("1.0.0.1", "版本", "undefined"), ElementsAre("frame")));
+// What a document's script reports: where it runs, the two answers count
+// gave it, and what window.external looks like there.
+constexpr const char* kCountingScript =
+    "<script>var e = window.external;"
+    " var first = e.count(where, 7, undefined, null, { toString: function () { return '对象'; } });"
+    " var second = e.count();"
+    " e.report(where, first, second, typeof e.count, typeof e.missing, Object.keys(e).sort().join());</script>";
+
+std::string CountingPage(const std::string& where, const std::string& more = "") {
+  return Page("<script>var where = '" + where + "';</script>" + kCountingScript + more);
+}
+
+TEST_F(HostChoicesTest, ScriptsGetTheHostsAnswerAtOnceInEveryFrameOfEveryDocument) {
+  LoopbackServer other;  // another origin
+  Install(Counting());
+  server.Route("/app.html", {.body = CountingPage("page", "<iframe src='/same.html'></iframe><iframe src='" +
+                                                              other.Url("/cross.html") + "'></iframe>")});
+  server.Route("/same.html", {.body = CountingPage("same-origin frame")});
+  other.Route("/cross.html", {.body = CountingPage("cross-origin frame")});
+  server.Route("/next.html", {.body = CountingPage("next page")});
+  const struct {
+    const char* what;
+    std::function<void()> act;
+    std::vector<std::string> reporters;
+  } steps[] = {
+      {"first load",
+       [&] { browser->Navigate(server.Url("/app.html")); },
+       {"page", "same-origin frame", "cross-origin frame"}},
+      {"reload",
+       [&] { webkit_web_view_reload(dynamic_cast<ui::gtk::GtkBrowser&>(*browser).View()); },
+       {"page", "same-origin frame", "cross-origin frame"}},
+      {"another page", [&] { browser->Navigate(server.Url("/next.html")); }, {"next page"}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    calls.clear();
+    counted.clear();
+    step.act();
+    ASSERT_TRUE(PumpUntil([&] { return calls.size() >= step.reporters.size(); }));
+    PumpFor(std::chrono::milliseconds(200));
+    ASSERT_EQ(calls.size(), step.reporters.size());
+    std::vector<std::string> reporters;
+    for (const auto& report : calls) {
+      ASSERT_EQ(report.size(), 6u);
+      const std::string& where = report[0];
+      reporters.push_back(where);
+      SCOPED_TRACE(where);
+      // The answers are the host's for this script's own two calls.
+      const auto at = std::find(counted.begin(), counted.end(), std::vector<std::string>{where, "7", "", "", "对象"});
+      ASSERT_NE(at, counted.end());
+      const std::size_t index = static_cast<std::size_t>(at - counted.begin());
+      EXPECT_EQ(report[1], "第" + std::to_string(index + 1) + "次");
+      ASSERT_LT(index + 1, counted.size());
+      EXPECT_TRUE(counted[index + 1].empty());
+      EXPECT_EQ(report[2], "第" + std::to_string(index + 2) + "次");
+      EXPECT_EQ(report[3], "function");
+      EXPECT_EQ(report[4], "undefined");
+      EXPECT_EQ(report[5], "count,report");
+    }
+    EXPECT_THAT(reporters, testing::UnorderedElementsAreArray(step.reporters));
+  }
+}
+
+// Choices installed on a document that is showing reach its scripts too, in
+// its frames as well.
+TEST_F(HostChoicesTest, NewChoicesReachTheDocumentShowing) {
+  Install({});
+  server.Route("/shown.html", {.body = Page("<iframe src='/shown-frame.html'></iframe>")});
+  server.Route("/shown-frame.html", {.body = Page("frame")});
+  ASSERT_TRUE(Load(server.Url("/shown.html")));
+  const std::string probe =
+      "(function () { var f = document.querySelector('iframe').contentWindow;"
+      " return Object.keys(window.external).join() + '|' + Object.keys(f.external).join() + '|' +"
+      " (window.external.count ? window.external.count('now') : '-'); })()";
+  EXPECT_EQ(Evaluate(*browser, probe), "||-");
+  ASSERT_TRUE(browser->InstallHostChoices(Counting()));
+  std::string seen;
+  ASSERT_TRUE(PumpUntil([&] { return (seen = Evaluate(*browser, probe)) != "||-"; }, std::chrono::seconds(3)));
+  EXPECT_EQ(seen, "count,report|count,report|第1次");
+  EXPECT_THAT(counted, ElementsAre(ElementsAre("now")));
+}
+
+// A method may run a modal loop (a message box) before it answers; the
+// script still gets its answer.
+TEST_F(HostChoicesTest, AMethodThatRunsAModalLoopStillAnswers) {
+  ui::HostChoices choices = Reporting(false);
+  int asked = 0;
+  choices.external["ask"] = [&](const std::vector<std::string>& args) {
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    g_timeout_add(
+        300,
+        [](gpointer data) {
+          g_main_loop_quit(static_cast<GMainLoop*>(data));
+          return G_SOURCE_REMOVE;
+        },
+        loop);
+    g_main_loop_run(loop);
+    g_main_loop_unref(loop);
+    return "答" + std::to_string(++asked) + (args.empty() ? "" : args[0]);
+  };
+  Install(choices);
+  server.Route("/ask.html",
+               {.body = Page("<script>var a = window.external.ask('一'); var b = window.external.ask('二');"
+                             " window.external.report(a, b);</script>")});
+  ASSERT_TRUE(Load(server.Url("/ask.html")));
+  ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
+  EXPECT_THAT(calls, ElementsAre(ElementsAre("答1一", "答2二")));
+}
+
+// The browser may go while its page waits on a call: from inside the host's
+// method, or from elsewhere while the method runs a modal loop. Nothing
+// crashes, and a browser made afterwards in the same window answers.
+TEST_F(HostChoicesTest, ABrowserThatGoesDuringACallLeavesTheOthersWorking) {
+  const struct {
+    const char* what;
+    bool fromTheMethod;
+  } cases[] = {{"the method ends the browser", true}, {"a modal loop's timer ends it", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    recorder.events.clear();
+    int entered = 0;
+    ui::HostChoices choices = Reporting(false);
+    choices.external["work"] = [&](const std::vector<std::string>&) {
+      ++entered;
+      if (c.fromTheMethod) {
+        browser.reset();
+      } else {
+        GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+        g_timeout_add(
+            50,
+            [](gpointer data) {
+              g_main_loop_quit(static_cast<GMainLoop*>(data));
+              return G_SOURCE_REMOVE;
+            },
+            loop);
+        g_main_loop_run(loop);
+        g_main_loop_unref(loop);
+      }
+      return std::string("done");
+    };
+    Install(choices);
+    server.Route("/busy.html", {.body = Page("<script>setInterval(function () { window.external.work(); }, 1);"
+                                             "</script>")});
+    browser->Navigate(server.Url("/busy.html"));
+    ASSERT_TRUE(PumpUntil([&] { return entered > 0; }));
+    if (!c.fromTheMethod) {
+      ASSERT_TRUE(PumpUntil([&] { return entered >= 3; }));
+      // Inside one of the method's loops.
+      g_timeout_add(
+          1,
+          [](gpointer data) {
+            static_cast<std::unique_ptr<ui::Browser>*>(data)->reset();
+            return G_SOURCE_REMOVE;
+          },
+          &browser);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return !browser; }));
+    const int calls_ = entered;
+    PumpFor(std::chrono::milliseconds(300));
+    EXPECT_LE(entered, calls_ + 1);  // the gone browser's page calls the host no more
+
+    browser = host.Peer().CreateBrowser(1001, {0, 0, 400, 300}, recorder);
+    ASSERT_TRUE(browser);
+    calls.clear();
+    recorder.events.clear();
+    Install(Counting());
+    server.Route("/after.html", {.body = CountingPage("after")});
+    ASSERT_TRUE(Load(server.Url("/after.html")));
+    ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
+    EXPECT_THAT(calls.front(), ElementsAre("after", "第1次", "第2次", "function", "undefined", "count,report"));
+    counted.clear();
+  }
 }
 
 TEST_F(HostChoicesTest, ScrollBarsFollowTheChoice) {
@@ -561,41 +832,6 @@ int RefusedPort() {
 
 std::string UrlOnPort(int port, const std::string& path) {
   return "http://127.0.0.1:" + std::to_string(port) + path;
-}
-
-// The text a script gives back in the page shown now; "<none>" when the
-// script could not run.
-std::string Evaluate(ui::Browser& browser, const std::string& script) {
-  struct Result {
-    bool done = false;
-    bool abandoned = false;
-    std::string text = "<none>";
-  };
-  auto* result = new Result;
-  webkit_web_view_evaluate_javascript(
-      dynamic_cast<ui::gtk::GtkBrowser&>(browser).View(), script.c_str(), -1, nullptr, nullptr, nullptr,
-      [](GObject* view, GAsyncResult* async, gpointer data) {
-        auto* r = static_cast<Result*>(data);
-        if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), async, nullptr)) {
-          gchar* text = jsc_value_to_string(value);
-          r->text = text ? text : "";
-          g_free(text);
-          g_object_unref(value);
-        }
-        if (r->abandoned) {
-          delete r;
-          return;
-        }
-        r->done = true;
-      },
-      result);
-  if (!PumpUntil([&] { return result->done; }, std::chrono::seconds(5))) {
-    result->abandoned = true;
-    return "<none>";
-  }
-  const std::string text = result->text;
-  delete result;
-  return text;
 }
 
 // What our error page says, or "" when another page shows.

@@ -135,7 +135,7 @@ TEST(HostUIHandler, ExternalMethodsGetTheScriptsArgumentsAndAnswerText) {
     calls.push_back(args);
     return std::string("专员 ") + (args.empty() ? "" : args.front());
   };
-  choices.externalConstants["getAppVersion"] = "1.0.0.1";
+  choices.external["getAppVersion"] = [token](const std::vector<std::string>&) { return std::string("1.0.0.1"); };
   IDocHostUIHandler* handler = CreateHostUIHandler(choices);
   choices.external.clear();  // only the handler's copies keep the token now
   IDispatch* external = nullptr;

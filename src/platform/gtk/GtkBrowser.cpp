@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "platform/gtk/EngineWarmUp.h"
+#include "platform/gtk/ExternalBridge.h"
+#include "platform/gtk/ExternalProtocol.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeer.h"
 
@@ -15,18 +17,28 @@ namespace {
 // Scripts of our own run in a world of their own, out of the pages' reach.
 constexpr const char* kHostWorld = "kqvhost";
 constexpr const char* kFrameCompleteHandler = "kqvFrameComplete";
-constexpr const char* kExternalHandler = "kqvExternal";
+constexpr const char* kFrameCommittedHandler = "kqvFrameCommitted";
+constexpr const char* kPageParsedHandler = "kqvPageParsed";
 constexpr const char* kBlankPage = "about:blank";
 
 // A frame's document is complete at its load event, after its own frames;
-// the top document's completion comes from the load itself.
+// the top document's completion comes from the load itself. The top
+// document has been parsed when this runs, its title with it.
 constexpr const char* kFrameCompleteScript = R"JS((function () {
-  if (window === window.top) return;
+  if (window === window.top) {
+    window.webkit.messageHandlers.kqvPageParsed.postMessage(String(document.title));
+    return;
+  }
   var post = function () {
     window.webkit.messageHandlers.kqvFrameComplete.postMessage(String(location.href));
   };
   if (document.readyState === 'complete') post();
   else window.addEventListener('load', post, { once: true });
+})();)JS";
+
+// A frame's navigation has committed when its new document starts.
+constexpr const char* kFrameCommittedScript = R"JS((function () {
+  if (window !== window.top) window.webkit.messageHandlers.kqvFrameCommitted.postMessage(String(location.href));
 })();)JS";
 
 // The host decides: no scroll bars on the page.
@@ -98,42 +110,16 @@ std::string JsString(const std::string& text) {
   return out;
 }
 
-std::string ExternalObjectScript(const HostChoices& choices) {
-  // Calls into the host are asynchronous here, so methods that return
-  // nothing post a message, and answers scripts read at once are baked in.
-  std::string script =
-      "(function () {\n"
-      "  var post = function (name, args) {\n"
-      "    window.webkit.messageHandlers.kqvExternal.postMessage(\n"
-      "        { name: name, args: Array.prototype.map.call(args, String) });\n"
-      "  };\n"
-      "  var external = {};\n";
-  for (const auto& [name, method] : choices.external) {
-    (void)method;
-    if (choices.externalConstants.count(name)) continue;
-    script += "  external[" + JsString(name) + "] = function () { post(" + JsString(name) + ", arguments); };\n";
-  }
-  for (const auto& [name, value] : choices.externalConstants) {
-    script += "  external[" + JsString(name) + "] = function () { return " + JsString(value) + "; };\n";
-  }
-  script +=
-      "  try {\n"
-      "    Object.defineProperty(window, 'external', { value: external, configurable: true, writable: true });\n"
-      "  } catch (e) {\n"
-      "    window.external = external;\n"
-      "  }\n"
-      "})();\n";
-  return script;
-}
-
 GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, BrowserEvents& events)
     : m_parent(parent), m_events(events), m_rect(rect) {
   m_content = webkit_user_content_manager_new();
   g_signal_connect(m_content, "script-message-received::kqvFrameComplete", G_CALLBACK(OnFrameComplete), this);
-  g_signal_connect(m_content, "script-message-received::kqvExternal", G_CALLBACK(OnExternalCall), this);
+  g_signal_connect(m_content, "script-message-received::kqvFrameCommitted", G_CALLBACK(OnFrameCommitted), this);
+  g_signal_connect(m_content, "script-message-received::kqvPageParsed", G_CALLBACK(OnPageParsed), this);
   g_signal_connect(m_content, "script-message-received::kqvRetry", G_CALLBACK(OnRetry), this);
   webkit_user_content_manager_register_script_message_handler_in_world(m_content, kFrameCompleteHandler, kHostWorld);
-  webkit_user_content_manager_register_script_message_handler(m_content, kExternalHandler);
+  webkit_user_content_manager_register_script_message_handler_in_world(m_content, kFrameCommittedHandler, kHostWorld);
+  webkit_user_content_manager_register_script_message_handler_in_world(m_content, kPageParsedHandler, kHostWorld);
   // Our error page's button; messages are heeded only while that page shows.
   webkit_user_content_manager_register_script_message_handler(m_content, kErrorPageRetryHandler);
   WebKitUserScript* frameComplete = webkit_user_script_new_for_world(
@@ -141,6 +127,13 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
       nullptr, nullptr);
   webkit_user_content_manager_add_script(m_content, frameComplete);
   webkit_user_script_unref(frameComplete);
+  WebKitUserScript* frameCommitted =
+      webkit_user_script_new_for_world(kFrameCommittedScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kHostWorld, nullptr, nullptr);
+  webkit_user_content_manager_add_script(m_content, frameCommitted);
+  webkit_user_script_unref(frameCommitted);
+  // Page scripts reach window.external through the web-process extension.
+  external_bridge::Add(this);
 
   m_inspect = InspectionWanted();
   // The view fills this box once it exists; meanwhile the box is the control
@@ -179,6 +172,7 @@ void GtkBrowser::StartEngine() {
   g_signal_connect(m_view, "context-menu", G_CALLBACK(OnContextMenu), this);
   g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
   g_signal_connect(m_view, "create", G_CALLBACK(OnCreate), this);
+  g_signal_connect(m_view, "notify::title", G_CALLBACK(OnTitle), this);
   if (inspect) {
     g_signal_connect(m_view, "key-press-event", G_CALLBACK(OnKeyPress), this);
     // A window of its own: docked, it would take half of a small panel.
@@ -211,6 +205,7 @@ void GtkBrowser::LoadPending() {
 
 GtkBrowser::~GtkBrowser() {
   *m_alive = false;
+  external_bridge::Remove(this);
   if (m_startToken) Backend().CancelAfterStartUp(m_startToken);
   CancelBlank();
   while (!m_popups.empty()) ForgetPopup(m_popups.back());
@@ -248,6 +243,8 @@ void GtkBrowser::OnHolderDestroyed(GtkWidget* widget, gpointer self) {
   g_object_unref(browser->m_holder);
   browser->m_holder = nullptr;
   browser->m_loading = false;
+  browser->m_navigated.reset();
+  browser->m_heldFrameEvents.clear();
   browser->ReleaseUIHandler();
 }
 
@@ -323,6 +320,9 @@ void GtkBrowser::SetBackgroundColor(Color color) {
 }
 
 std::string GtkBrowser::Title() const {
+  // The engine reports a document's title only after its load; until then
+  // the title the document had when it was parsed stands in.
+  if (m_parsedTitle) return *m_parsedTitle;
   const gchar* title = m_view ? webkit_web_view_get_title(WEBKIT_WEB_VIEW(m_view)) : nullptr;
   return title ? title : "";
 }
@@ -356,27 +356,30 @@ bool GtkBrowser::InstallHostChoices(const HostChoices& choices) {
     webkit_user_content_manager_remove_all_style_sheets(m_content);
   }
   m_hostInstalled = true;
-  // Documents from now on get the host's choices as they start; the current
-  // one gets them now.
-  const std::string external = ExternalObjectScript(choices);
-  WebKitUserScript* script = webkit_user_script_new(external.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                                                    WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-  webkit_user_content_manager_add_script(m_content, script);
-  webkit_user_script_unref(script);
-  std::string now = external;
+  // window.external is the extension's, in every frame of every document;
+  // documents that already built theirs build it again at the next read.
+  const unsigned generation = external_bridge::NextGeneration();
+  if (m_view && !m_blankDocument) {
+    webkit_web_view_send_message_to_page(
+        m_view, webkit_user_message_new(external::kChangedMessage, g_variant_new_uint32(generation)), nullptr, nullptr,
+        nullptr);
+  }
   if (!choices.scrollBars) {
+    // The page's own document, from now on and now; frames keep the scroll
+    // bars their page gives them.
     WebKitUserStyleSheet* style = webkit_user_style_sheet_new(kNoScrollBarsStyle, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                                                               WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
     webkit_user_content_manager_add_style_sheet(m_content, style);
     webkit_user_style_sheet_unref(style);
-    now += "(function () { var s = document.createElement('style'); s.textContent = " +
-           JsString(kNoScrollBarsStyle) + "; (document.head || document.documentElement).appendChild(s); })();\n";
-  }
-  // The first blank page has nothing to give them to, and evaluating a
-  // script would load the script engine into this process.
-  if (m_view && !m_blankDocument) {
-    webkit_web_view_evaluate_javascript(m_view, now.c_str(), static_cast<gssize>(now.size()), nullptr, nullptr,
-                                        nullptr, nullptr, nullptr);
+    const std::string now =
+        "(function () { var s = document.createElement('style'); s.textContent = " + JsString(kNoScrollBarsStyle) +
+        "; (document.head || document.documentElement).appendChild(s); })();\n";
+    // The first blank page has nothing to give it to, and evaluating a
+    // script would load the script engine into this process.
+    if (m_view && !m_blankDocument) {
+      webkit_web_view_evaluate_javascript(m_view, now.c_str(), static_cast<gssize>(now.size()), nullptr, nullptr,
+                                          nullptr, nullptr, nullptr);
+    }
   }
   return true;
 }
@@ -440,6 +443,8 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
     case WEBKIT_LOAD_REDIRECTED:
       break;
     case WEBKIT_LOAD_COMMITTED:
+      if (!browser->RaiseNavigated()) return;  // a document that never was parsed
+      browser->m_parsedTitle.reset();
       browser->m_committed = true;
       browser->m_hasDocument = true;
       browser->m_blankDocument = false;
@@ -448,9 +453,13 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
       browser->m_faultPage =
           browser->m_faultPage == FaultPage::Loading ? FaultPage::Shown : FaultPage::None;
       if (browser->m_faultPage == FaultPage::Shown && browser->m_faultQuiet) break;
-      browser->m_events.OnNavigateComplete2(url, true);
+      // Raised once the document has been parsed, with its title (the
+      // engine reports titles only after the load); frames' events wait for
+      // it. A load that ends first raises it then.
+      browser->m_navigated = url;
       break;
     case WEBKIT_LOAD_FINISHED: {
+      if (!browser->RaiseNavigated()) return;
       browser->m_loading = false;
       const bool complete = browser->m_committed;
       if (browser->m_faultPage == FaultPage::Shown && browser->m_faultQuiet) break;
@@ -464,6 +473,7 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
 }
 
 gboolean GtkBrowser::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer self) {
+  if (!static_cast<GtkBrowser*>(self)->RaiseNavigated()) return TRUE;
   if (Cancelled(error)) return TRUE;
   static_cast<GtkBrowser*>(self)->ShowFault(PageFault::LoadFailed, uri ? uri : "", false);
   return TRUE;
@@ -497,36 +507,74 @@ gboolean GtkBrowser::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
 }
 
 void GtkBrowser::OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
-  auto* browser = static_cast<GtkBrowser*>(self);
-  const std::string url = StringOf(webkit_javascript_result_get_js_value(result));
-  browser->m_events.OnDocumentComplete(url);
+  static_cast<GtkBrowser*>(self)->RaiseFrameEvent({true, StringOf(webkit_javascript_result_get_js_value(result))});
 }
 
-void GtkBrowser::OnExternalCall(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
+void GtkBrowser::OnFrameCommitted(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
+  static_cast<GtkBrowser*>(self)->RaiseFrameEvent({false, StringOf(webkit_javascript_result_get_js_value(result))});
+}
+
+void GtkBrowser::RaiseFrameEvent(FrameEvent event) {
+  if (m_navigated) {
+    m_heldFrameEvents.push_back(std::move(event));
+    return;
+  }
+  if (event.complete) {
+    m_events.OnDocumentComplete(event.url);
+  } else {
+    m_events.OnNavigateComplete2(event.url, false);
+  }
+}
+
+void GtkBrowser::OnPageParsed(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
   auto* browser = static_cast<GtkBrowser*>(self);
-  JSCValue* call = webkit_javascript_result_get_js_value(result);
-  if (!call || !jsc_value_is_object(call)) return;
-  JSCValue* nameValue = jsc_value_object_get_property(call, "name");
-  const std::string name = StringOf(nameValue);
-  g_object_unref(nameValue);
-  std::vector<std::string> args;
-  JSCValue* list = jsc_value_object_get_property(call, "args");
-  if (list && jsc_value_is_array(list)) {
-    JSCValue* length = jsc_value_object_get_property(list, "length");
-    const int count = jsc_value_to_int32(length);
-    g_object_unref(length);
-    for (int i = 0; i < count; ++i) {
-      JSCValue* item = jsc_value_object_get_property_at_index(list, static_cast<guint>(i));
-      args.push_back(StringOf(item));
-      g_object_unref(item);
-    }
+  if (!browser->m_navigated) return;  // a document whose NavigateComplete2 has gone already
+  browser->m_parsedTitle = StringOf(webkit_javascript_result_get_js_value(result));
+  browser->RaiseNavigated();
+}
+
+void GtkBrowser::OnTitle(WebKitWebView*, GParamSpec*, gpointer self) {
+  // The engine's title has caught up with the parsed one, or a script set it.
+  auto* browser = static_cast<GtkBrowser*>(self);
+  if (!browser->m_navigated) browser->m_parsedTitle.reset();
+}
+
+bool GtkBrowser::RaiseNavigated() {
+  if (!m_navigated) return m_view != nullptr;
+  const std::string url = std::move(*m_navigated);
+  m_navigated.reset();
+  std::vector<FrameEvent> held;
+  held.swap(m_heldFrameEvents);
+  const std::shared_ptr<bool> alive = m_alive;
+  const auto gone = [&] { return !*alive || !m_view; };
+  // The host may end the browser from any of these.
+  m_events.OnNavigateComplete2(url, true);
+  for (const FrameEvent& event : held) {
+    if (gone()) return false;
+    RaiseFrameEvent(event);
   }
-  if (list) g_object_unref(list);
-  auto method = browser->m_choices.external.find(name);
-  if (method != browser->m_choices.external.end() && method->second) {
-    const ExternalMethod call_ = method->second;  // the method may replace the choices
-    call_(args);
+  return !gone();
+}
+
+bool GtkBrowser::ServesPage(guint64 page) const { return m_view && webkit_web_view_get_page_id(m_view) == page; }
+
+std::vector<std::string> GtkBrowser::ExternalNames() const {
+  std::vector<std::string> names;
+  for (const auto& [name, method] : m_choices.external) {
+    if (method) names.push_back(name);
   }
+  return names;
+}
+
+std::string GtkBrowser::CallExternal(const std::string& name, const std::vector<std::string>& args) {
+  auto found = m_choices.external.find(name);
+  if (found == m_choices.external.end() || !found->second) return {};
+  const ExternalMethod method = found->second;  // the method may replace the choices
+  const std::shared_ptr<bool> alive = m_alive;
+  std::string answer = method(args);
+  // A browser that went meanwhile has no page left to answer.
+  if (!*alive || !m_view) return {};
+  return answer;
 }
 
 gboolean GtkBrowser::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent* event, WebKitHitTestResult*,
@@ -546,6 +594,7 @@ gboolean GtkBrowser::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*
 void GtkBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                         gpointer self) {
   auto* browser = static_cast<GtkBrowser*>(self);
+  if (!browser->RaiseNavigated()) return;
   browser->m_loading = false;
   if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) return;
   if (browser->m_faultPage != FaultPage::None) {

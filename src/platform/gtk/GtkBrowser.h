@@ -49,6 +49,14 @@ class GtkBrowser : public Browser {
   // once the browser's window has gone.
   WebKitWebView* View();
 
+  // For the window.external channel (ExternalBridge): whether calls from
+  // the engine's page `page` are this browser's, the method names its pages
+  // have now, and a call of one ("" for an unknown name, or when the browser
+  // goes during the call).
+  bool ServesPage(guint64 page) const;
+  std::vector<std::string> ExternalNames() const;
+  std::string CallExternal(const std::string& name, const std::vector<std::string>& args);
+
  private:
   void StartEngine();
   void LoadPending();
@@ -69,7 +77,19 @@ class GtkBrowser : public Browser {
   static void OfferNewWindow(GtkBrowser* browser, const std::string& address);
   void ForgetPopup(WebKitWebView* popup);
   static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
-  static void OnExternalCall(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+  static void OnFrameCommitted(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+  static void OnPageParsed(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+  static void OnTitle(WebKitWebView* view, GParamSpec*, gpointer self);
+  // A frame's NavigateComplete2 or DocumentComplete.
+  struct FrameEvent {
+    bool complete = false;
+    std::string url;
+  };
+  // Raises the page's NavigateComplete2 held since its commit, if any, then
+  // the frames' events held behind it; false when the browser has gone, from
+  // there or before.
+  bool RaiseNavigated();
+  void RaiseFrameEvent(FrameEvent event);
   static void OnRetry(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
   static void OnHolderDestroyed(GtkWidget*, gpointer self);
@@ -94,6 +114,12 @@ class GtkBrowser : public Browser {
   bool m_loading = false;
   bool m_committed = false;  // the current load has a document
   bool m_hasDocument = false;
+  // The page's commit, until its document has been parsed, and the frames'
+  // events meanwhile.
+  std::optional<std::string> m_navigated;
+  std::vector<FrameEvent> m_heldFrameEvents;
+  // The document's title as parsed, until the engine reports it.
+  std::optional<std::string> m_parsedTitle;
   bool m_silent = false;
   bool m_contextMenu = true;
   bool m_hostInstalled = false;
@@ -117,8 +143,5 @@ class GtkBrowser : public Browser {
 
 // Text as a JavaScript string literal.
 std::string JsString(const std::string& text);
-
-// The document-start script that gives every frame its window.external.
-std::string ExternalObjectScript(const HostChoices& choices);
 
 }  // namespace ui::gtk

@@ -19,6 +19,7 @@
 #include "platform/gtk/CairoCanvas.h"
 #include "platform/gtk/SoupHttp.h"
 #include "platform/gtk/EmbeddedResources.h"
+#include "platform/gtk/ExternalBridge.h"
 #include "platform/gtk/GtkWindowPeer.h"
 #include "platform/gtk/PngDecoder.h"
 #include "platform/gtk/WebProcessGuard.h"
@@ -341,6 +342,8 @@ WebKitWebContext* GtkPlatform::WebContext() {
                                                    "memory-pressure-settings", memory, nullptr));
     webkit_memory_pressure_settings_free(memory);
     webkit_web_context_set_cache_model(m_webContext, WEBKIT_CACHE_MODEL_WEB_BROWSER);
+    // Page scripts call window.external through a web-process extension.
+    external_bridge::Attach(m_webContext);
   }
   return m_webContext;
 }

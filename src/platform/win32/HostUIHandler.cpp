@@ -37,10 +37,8 @@ constexpr IID kIidDocHostUIHandler = {0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0
 // window.external: the host's named methods, called with string arguments.
 class ExternalObject : public DispatchObject {
  public:
-  ExternalObject(std::map<std::string, ExternalMethod> methods, std::map<std::string, std::string> constants)
-      : m_methods(std::move(methods)), m_constants(std::move(constants)) {
+  explicit ExternalObject(std::map<std::string, ExternalMethod> methods) : m_methods(std::move(methods)) {
     for (const auto& entry : m_methods) m_names.push_back(entry.first);
-    for (const auto& entry : m_constants) m_names.push_back(entry.first);
   }
 
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
@@ -62,15 +60,11 @@ class ExternalObject : public DispatchObject {
                       UINT*) override {
     if (id < 1 || static_cast<size_t>(id) > m_names.size()) return DISP_E_MEMBERNOTFOUND;
     const std::string& name = m_names[static_cast<size_t>(id) - 1];
-    std::string answer;
-    if (auto method = m_methods.find(name); method != m_methods.end()) {
-      // Script arguments come last-first.
-      std::vector<std::string> args;
-      for (UINT i = params ? params->cArgs : 0; i > 0; --i) args.push_back(VariantText(&params->rgvarg[i - 1]));
-      answer = method->second(args);
-    } else {
-      answer = m_constants.at(name);
-    }
+    // Script arguments come last-first.
+    std::vector<std::string> args;
+    for (UINT i = params ? params->cArgs : 0; i > 0; --i) args.push_back(VariantText(&params->rgvarg[i - 1]));
+    const ExternalMethod& method = m_methods.at(name);
+    const std::string answer = method ? method(args) : std::string();
     if (result) {
       VariantInit(result);
       V_VT(result) = VT_BSTR;
@@ -110,7 +104,6 @@ class ExternalObject : public DispatchObject {
   }
 
   std::map<std::string, ExternalMethod> m_methods;
-  std::map<std::string, std::string> m_constants;
   std::vector<std::string> m_names;
 };
 
@@ -119,9 +112,7 @@ class ExternalObject : public DispatchObject {
 class HostUIHandler : public IDocHostUIHandler, RefCounted {
  public:
   explicit HostUIHandler(const HostChoices& choices) : m_choices(choices) {
-    if (!choices.external.empty() || !choices.externalConstants.empty()) {
-      m_external = new ExternalObject(choices.external, choices.externalConstants);
-    }
+    if (!choices.external.empty()) m_external = new ExternalObject(choices.external);
   }
   ~HostUIHandler() override {
     if (m_external) m_external->Release();

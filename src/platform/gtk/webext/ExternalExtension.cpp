@@ -1,0 +1,199 @@
+// The client's web-process extension: gives every frame's document a
+// window.external whose methods run in the client and answer the calling
+// script synchronously. WebKit's own messages to the client are
+// asynchronous, so calls go over a private D-Bus connection to the client
+// (its address comes as the extension's initialisation data), on which the
+// web process can wait.
+#include <webkit2/webkit-web-extension.h>
+
+#include <map>
+#include <string>
+
+#include "platform/gtk/ExternalProtocol.h"
+
+namespace {
+
+namespace ext = ui::gtk::external;
+
+std::string g_address;
+GDBusConnection* g_connection = nullptr;
+// The newest generation of host choices each page has heard of.
+std::map<guint64, guint32> g_generations;
+
+// Calls wait as long as the client's method takes: a method may show a
+// message box and wait for the player, as a script's call does on Windows.
+// A client that has gone closes the connection, which ends the wait.
+constexpr int kNoTimeout = G_MAXINT;
+
+GDBusConnection* Connection() {
+  if (g_connection && !g_dbus_connection_is_closed(g_connection)) return g_connection;
+  g_clear_object(&g_connection);
+  if (g_address.empty()) return nullptr;
+  GError* error = nullptr;
+  g_connection = g_dbus_connection_new_for_address_sync(
+      g_address.c_str(), G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT, nullptr, nullptr, &error);
+  if (!g_connection) {
+    // The client is not there to answer, and will not come back.
+    g_message("window.external: no connection to the client: %s", error->message);
+    g_error_free(error);
+    g_address.clear();
+  }
+  return g_connection;
+}
+
+// D-Bus takes only valid UTF-8; a script's string may hold lone surrogates.
+gchar* ValidText(const char* text) { return g_utf8_make_valid(text ? text : "", -1); }
+
+// A script argument as the host receives it: String(value), except that
+// undefined and null (an argument left out) are empty, as a missing argument
+// is to a Windows host.
+gchar* ArgumentText(JSCValue* value) {
+  if (!value || jsc_value_is_undefined(value) || jsc_value_is_null(value)) return g_strdup("");
+  gchar* text = jsc_value_to_string(value);  // may run the page's toString
+  if (!text) {
+    jsc_context_clear_exception(jsc_value_get_context(value));
+    return g_strdup("");
+  }
+  gchar* valid = ValidText(text);
+  g_free(text);
+  return valid;
+}
+
+guint64 PageOf(gpointer data) { return *static_cast<guint64*>(data); }
+
+// methods(generation): null while the object built for `generation` still
+// holds; otherwise [generation, name...] for the object to build now.
+JSCValue* Methods(GPtrArray* args, gpointer data) {
+  JSCContext* context = jsc_context_get_current();
+  const guint64 page = PageOf(data);
+  const guint32 built = args->len > 0 ? static_cast<guint32>(jsc_value_to_int32(JSC_VALUE(args->pdata[0]))) : 0;
+  if (built != 0 && built >= g_generations[page]) return jsc_value_new_null(context);
+
+  GPtrArray* answer = g_ptr_array_new_with_free_func(g_object_unref);
+  guint32 generation = 0;  // nothing built: asked again at the next read
+  GVariant* reply = nullptr;
+  if (GDBusConnection* connection = Connection()) {
+    reply = g_dbus_connection_call_sync(connection, nullptr, ext::kObjectPath, ext::kInterface, ext::kMethodsCall,
+                                        g_variant_new("(t)", page), G_VARIANT_TYPE("(uas)"), G_DBUS_CALL_FLAGS_NONE,
+                                        kNoTimeout, nullptr, nullptr);
+  }
+  GVariantIter* names = nullptr;
+  if (reply) g_variant_get(reply, "(uas)", &generation, &names);
+  g_ptr_array_add(answer, jsc_value_new_number(context, generation));
+  if (names) {
+    const gchar* name = nullptr;
+    while (g_variant_iter_next(names, "&s", &name)) g_ptr_array_add(answer, jsc_value_new_string(context, name));
+    g_variant_iter_free(names);
+  }
+  if (reply) g_variant_unref(reply);
+  if (generation > g_generations[page]) g_generations[page] = generation;
+  JSCValue* array = jsc_value_new_array_from_garray(context, answer);
+  g_ptr_array_unref(answer);
+  return array;
+}
+
+// invoke(name, arguments): the host's answer, or "" when there is none.
+gchar* Invoke(GPtrArray* args, gpointer data) {
+  if (args->len < 2) return g_strdup("");
+  gchar* name = ArgumentText(JSC_VALUE(args->pdata[0]));
+  JSCValue* list = JSC_VALUE(args->pdata[1]);
+  GVariantBuilder texts;
+  g_variant_builder_init(&texts, G_VARIANT_TYPE("as"));
+  JSCValue* length = jsc_value_object_get_property(list, "length");
+  const int count = jsc_value_to_int32(length);
+  g_object_unref(length);
+  for (int i = 0; i < count; ++i) {
+    JSCValue* item = jsc_value_object_get_property_at_index(list, static_cast<guint>(i));
+    gchar* text = ArgumentText(item);
+    g_variant_builder_add(&texts, "s", text);
+    g_free(text);
+    g_object_unref(item);
+  }
+  GVariant* call = g_variant_new("(tsas)", PageOf(data), name, &texts);
+  g_free(name);
+  GDBusConnection* connection = Connection();
+  if (!connection) {
+    g_variant_unref(g_variant_ref_sink(call));
+    return g_strdup("");
+  }
+  GVariant* reply =
+      g_dbus_connection_call_sync(connection, nullptr, ext::kObjectPath, ext::kInterface, ext::kCallCall, call,
+                                  G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kNoTimeout, nullptr, nullptr);
+  if (!reply) return g_strdup("");
+  gchar* answer = nullptr;
+  g_variant_get(reply, "(s)", &answer);
+  g_variant_unref(reply);
+  return answer;
+}
+
+// Runs in the page's own world as the document starts. The object is built
+// when a script first reads window.external, and again once the host's
+// choices have changed; a page that assigns its own keeps it.
+constexpr const char* kDefineExternal = R"JS((function (methods, invoke) {
+  var define = Object.defineProperty, target = window, built = 0, external = {};
+  var method = function (name) {
+    return function () { return invoke(name, arguments); };
+  };
+  define(target, 'external', {
+    configurable: true,
+    enumerable: true,
+    get: function () {
+      var names = methods(built);
+      if (names === null) return external;
+      built = names[0];
+      external = {};
+      for (var i = 1; i < names.length; ++i) external[names[i]] = method(names[i]);
+      return external;
+    },
+    set: function (value) {
+      define(target, 'external', { value: value, writable: true, configurable: true, enumerable: true });
+    }
+  });
+}))JS";
+
+void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame, gpointer) {
+  JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, world);
+  const guint64 pageId = webkit_web_page_get_id(page);
+  // The natives hold no script value, so nothing here keeps a document alive.
+  JSCValue* methods = jsc_value_new_function_variadic(context, "methods", G_CALLBACK(Methods),
+                                                      g_memdup2(&pageId, sizeof pageId), g_free, JSC_TYPE_VALUE);
+  JSCValue* invoke = jsc_value_new_function_variadic(context, "invoke", G_CALLBACK(Invoke),
+                                                     g_memdup2(&pageId, sizeof pageId), g_free, G_TYPE_STRING);
+  JSCValue* define = jsc_context_evaluate(context, kDefineExternal, -1);
+  if (define && jsc_value_is_function(define)) {
+    JSCValue* result = jsc_value_function_call(define, JSC_TYPE_VALUE, methods, JSC_TYPE_VALUE, invoke, G_TYPE_NONE);
+    if (result) g_object_unref(result);
+  }
+  if (jsc_context_get_exception(context)) jsc_context_clear_exception(context);
+  if (define) g_object_unref(define);
+  g_object_unref(invoke);
+  g_object_unref(methods);
+  g_object_unref(context);
+}
+
+gboolean OnUserMessage(WebKitWebPage* page, WebKitUserMessage* message, gpointer) {
+  if (g_strcmp0(webkit_user_message_get_name(message), ext::kChangedMessage) != 0) return FALSE;
+  GVariant* parameters = webkit_user_message_get_parameters(message);
+  if (parameters && g_variant_is_of_type(parameters, G_VARIANT_TYPE_UINT32)) {
+    const guint32 generation = g_variant_get_uint32(parameters);
+    guint32& known = g_generations[webkit_web_page_get_id(page)];
+    if (generation > known) known = generation;
+  }
+  return TRUE;
+}
+
+void OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
+  g_signal_connect(page, "user-message-received", G_CALLBACK(OnUserMessage), nullptr);
+}
+
+}  // namespace
+
+extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension,
+                                                                               const GVariant* data) {
+  auto* variant = const_cast<GVariant*>(data);
+  if (variant && g_variant_is_of_type(variant, G_VARIANT_TYPE_STRING))
+    g_address = g_variant_get_string(variant, nullptr);
+  g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(OnWindowObjectCleared),
+                   nullptr);
+  g_signal_connect(extension, "page-created", G_CALLBACK(OnPageCreated), nullptr);
+}
