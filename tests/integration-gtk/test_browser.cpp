@@ -547,23 +547,37 @@ TEST_F(HostChoicesTest, ABrowserThatGoesDuringACallLeavesTheOthersWorking) {
   }
 }
 
-TEST_F(HostChoicesTest, ScrollBarsFollowTheChoice) {
+// The choice is the page's own document's, on every load of it; a frame
+// keeps the scroll bars its page gives it, as the frame's own attribute and
+// styles decide.
+TEST_F(HostChoicesTest, ScrollBarsFollowTheChoiceOnThePageOnEveryLoad) {
   struct Case {
     bool scrollBars;
     const char* overflow;
   };
+  const std::string reportOverflow =
+      "<div style='height:5000px;width:5000px'></div><script>addEventListener('load', function () {"
+      " window.external.report(where, getComputedStyle(document.documentElement).overflow); });</script>";
+  server.Route("/tall-frame.html", {.body = Page("<script>var where = 'frame';</script>" + reportOverflow)});
   for (const Case c : {Case{false, "hidden"}, Case{true, "visible"}}) {
     SCOPED_TRACE(c.scrollBars);
     calls.clear();
     recorder.events.clear();
     Install(Reporting(c.scrollBars));
     const std::string path = std::string("/tall-") + (c.scrollBars ? "bars" : "none") + ".html";
-    server.Route(path, {.body = Page("<div style='height:5000px;width:5000px'></div><script>"
-                                     "addEventListener('load', function () { window.external.report("
-                                     "getComputedStyle(document.documentElement).overflow); });</script>")});
-    ASSERT_TRUE(Load(server.Url(path)));
-    ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
-    EXPECT_THAT(calls.back(), ElementsAre(c.overflow));
+    server.Route(path, {.body = Page("<script>var where = 'page';</script><iframe src='/tall-frame.html'></iframe>" +
+                                     reportOverflow)});
+    for (const bool reload : {false, true}) {
+      SCOPED_TRACE(reload ? "reload" : "first load");
+      calls.clear();
+      if (reload) {
+        webkit_web_view_reload(dynamic_cast<ui::gtk::GtkBrowser&>(*browser).View());
+      } else {
+        browser->Navigate(server.Url(path));
+      }
+      ASSERT_TRUE(PumpUntil([&] { return calls.size() >= 2; }));
+      EXPECT_THAT(calls, UnorderedElementsAre(ElementsAre("page", c.overflow), ElementsAre("frame", "visible")));
+    }
   }
 }
 
@@ -803,6 +817,40 @@ TEST_F(HandlerBrowserTest, TheDocumentsHandlerDecidesTheMenuTheScrollBarsAndTheE
   EXPECT_EQ(handler->Release(), 0u);
   handler = nullptr;
   EXPECT_EQ(deletions, 1);
+}
+
+// The menu choice holds for the whole view: in the page and in a frame from
+// another origin, on each document.
+TEST_F(ShownWindowTest, TheMenuChoiceHoldsInThePageAndInItsFrames) {
+  LoopbackServer other;  // another origin
+  other.Route("/frame.html", {.body = Page("<div style='height:1000px'>frame</div>")});
+  server.Route("/plain.html", {.body = Page("<div style='height:1000px'>page</div>")});
+  server.Route("/framed.html", {.body = "<!DOCTYPE html><html><body style='margin:0'><iframe src='" +
+                                        other.Url("/frame.html") +
+                                        "' style='border:0;width:400px;height:300px'></iframe></body></html>"});
+  browser->Navigate("about:blank");
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", "about:blank"); }));
+  for (const bool menu : {false, true}) {
+    ui::HostChoices choices;
+    choices.contextMenu = menu;
+    ASSERT_TRUE(browser->InstallHostChoices(choices));
+    for (const char* path : {"/plain.html", "/framed.html"}) {
+      SCOPED_TRACE(std::string(path) + (menu ? " with the menu" : " without it"));
+      recorder.events.clear();
+      browser->Navigate(server.Url(path));
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", server.Url(path)); }));
+      const int before = VisibleToplevels();
+      Xdotool("mousemove 300 300 click 3");  // inside the frame, where there is one
+      if (menu) {
+        EXPECT_TRUE(PumpUntil([&] { return VisibleToplevels() > before; }, std::chrono::seconds(3)));
+        Xdotool("key Escape");
+        PumpUntil([&] { return VisibleToplevels() == before; }, std::chrono::seconds(2));
+      } else {
+        PumpFor(std::chrono::milliseconds(500));
+        EXPECT_EQ(VisibleToplevels(), before);
+      }
+    }
+  }
 }
 
 }  // namespace
