@@ -322,8 +322,9 @@ void GtkBrowser::SetBackgroundColor(Color color) {
 std::string GtkBrowser::Title() const {
   // The engine reports a document's title only after its load; until then
   // the title the document had when it was parsed stands in.
+  if (!m_view) return {};
   if (m_parsedTitle) return *m_parsedTitle;
-  const gchar* title = m_view ? webkit_web_view_get_title(WEBKIT_WEB_VIEW(m_view)) : nullptr;
+  const gchar* title = webkit_web_view_get_title(m_view);
   return title ? title : "";
 }
 
