@@ -436,6 +436,26 @@ TEST_F(HostChoicesTest, ScriptsGetTheHostsAnswerAtOnceInEveryFrameOfEveryDocumen
   }
 }
 
+// A host that installs its methods when the page's navigation completes (the
+// game window does) serves the page's own scripts, which may read
+// window.external before the page has been parsed; the title is read there.
+TEST_F(HostChoicesTest, MethodsInstalledAtNavigateCompleteServeThePagesOwnScripts) {
+  std::vector<std::string> titles;
+  recorder.onNavigated = [&](const std::string&) {
+    titles.push_back(browser->Title());
+    browser->InstallHostChoices(Counting());
+  };
+  const std::string rest = "<div>" + std::string(200000, 'x') + "</div>";  // parsed after the script
+  server.Route("/game.html", {.body = "<!DOCTYPE html><html><head><title>游戏</title></head><body>"
+                                      "<script>var where = 'game';</script>" +
+                                      std::string(kCountingScript) + rest + "</body></html>"});
+  browser->Navigate(server.Url("/game.html"));
+  ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
+  EXPECT_THAT(calls, ElementsAre(ElementsAre("game", "第1次", "第2次", "function", "undefined", "count,report")));
+  EXPECT_THAT(titles, ElementsAre("游戏"));
+  EXPECT_THAT(recorder.Urls("navigated"), ElementsAre(server.Url("/game.html")));
+}
+
 // Choices installed on a document that is showing reach its scripts too, in
 // its frames as well.
 TEST_F(HostChoicesTest, NewChoicesReachTheDocumentShowing) {

@@ -53,7 +53,12 @@ void OnMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, co
                   GDBusMethodInvocation* invocation, gpointer) {
   if (g_strcmp0(method, ext::kMethodsCall) == 0) {
     guint64 page = 0;
-    g_variant_get(parameters, "(t)", &page);
+    const gchar* title = nullptr;
+    g_variant_get(parameters, "(t&s)", &page, &title);
+    // A page script reads window.external before the page's navigation has
+    // been reported: report it first, so that a host installing its methods
+    // then has them in the answer. The host may end the browser there.
+    if (GtkBrowser* browser = BrowserOf(page)) browser->PageScriptsAsk(title);
     GVariantBuilder names;
     g_variant_builder_init(&names, G_VARIANT_TYPE("as"));
     if (GtkBrowser* browser = BrowserOf(page)) {

@@ -10,8 +10,11 @@ constexpr const char* kExtensionFile = "libkqvexternal.so";
 
 constexpr const char* kObjectPath = "/org/kqvclient/External";
 constexpr const char* kInterface = "org.kqvclient.External";
-// Methods(t page) -> (u generation, as names): the names window.external has
-// in that page now, and the generation of the host choices they come from.
+// Methods(t page, s title) -> (u generation, as names): the names
+// window.external has in that page now, and the generation of the host
+// choices they come from. `title` is the title the page's top document has
+// so far: a host that installs its methods when the page's navigation
+// completes gets that event, with this title, before the answer.
 constexpr const char* kMethodsCall = "Methods";
 // Call(t page, s name, as args) -> (s answer): runs the host's method.
 constexpr const char* kCallCall = "Call";
@@ -20,6 +23,7 @@ constexpr const char* kIntrospection =
     " <interface name='org.kqvclient.External'>"
     "  <method name='Methods'>"
     "   <arg type='t' name='page' direction='in'/>"
+    "   <arg type='s' name='title' direction='in'/>"
     "   <arg type='u' name='generation' direction='out'/>"
     "   <arg type='as' name='names' direction='out'/>"
     "  </method>"

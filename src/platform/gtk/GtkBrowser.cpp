@@ -455,8 +455,10 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
           browser->m_faultPage == FaultPage::Loading ? FaultPage::Shown : FaultPage::None;
       if (browser->m_faultPage == FaultPage::Shown && browser->m_faultQuiet) break;
       // Raised once the document has been parsed, with its title (the
-      // engine reports titles only after the load); frames' events wait for
-      // it. A load that ends first raises it then.
+      // engine reports titles only after the load), or when a script of the
+      // page first reads window.external, with the title so far, so that a
+      // host installing its methods there serves the page's scripts; frames'
+      // events wait for it. A load that ends first raises it then.
       browser->m_navigated = url;
       break;
     case WEBKIT_LOAD_FINISHED: {
@@ -555,6 +557,12 @@ bool GtkBrowser::RaiseNavigated() {
     RaiseFrameEvent(event);
   }
   return !gone();
+}
+
+void GtkBrowser::PageScriptsAsk(const std::string& title) {
+  if (!m_navigated) return;
+  m_parsedTitle = title;
+  RaiseNavigated();
 }
 
 bool GtkBrowser::ServesPage(guint64 page) const { return m_view && webkit_web_view_get_page_id(m_view) == page; }

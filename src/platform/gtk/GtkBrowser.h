@@ -54,6 +54,10 @@ class GtkBrowser : public Browser {
   // have now, and a call of one ("" for an unknown name, or when the browser
   // goes during the call).
   bool ServesPage(guint64 page) const;
+  // A script of the page reads window.external, the page's top document
+  // having `title` so far: the page's NavigateComplete2 comes now if it has
+  // not yet.
+  void PageScriptsAsk(const std::string& title);
   std::vector<std::string> ExternalNames() const;
   std::string CallExternal(const std::string& name, const std::vector<std::string>& args);
 

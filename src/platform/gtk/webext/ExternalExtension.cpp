@@ -16,6 +16,8 @@ namespace {
 namespace ext = ui::gtk::external;
 
 std::string g_address;
+WebKitWebExtension* g_extension = nullptr;
+WebKitScriptWorld* g_ownWorld = nullptr;  // reads the page's title out of its scripts' reach
 GDBusConnection* g_connection = nullptr;
 // The newest generation of host choices each page has heard of.
 std::map<guint64, guint32> g_generations;
@@ -61,6 +63,22 @@ gchar* ArgumentText(JSCValue* value) {
 
 guint64 PageOf(gpointer data) { return *static_cast<guint64*>(data); }
 
+// The title the page's top document has so far.
+gchar* TopTitle(guint64 pageId) {
+  WebKitWebPage* page = webkit_web_extension_get_page(g_extension, pageId);
+  WebKitFrame* top = page ? webkit_web_page_get_main_frame(page) : nullptr;
+  if (!top) return g_strdup("");
+  JSCContext* context = webkit_frame_get_js_context_for_script_world(top, g_ownWorld);
+  JSCValue* title = jsc_context_evaluate(context, "document.title", -1);
+  gchar* text = title && jsc_value_is_string(title) ? jsc_value_to_string(title) : nullptr;
+  if (title) g_object_unref(title);
+  if (jsc_context_get_exception(context)) jsc_context_clear_exception(context);
+  g_object_unref(context);
+  gchar* valid = ValidText(text);
+  g_free(text);
+  return valid;
+}
+
 // methods(generation): null while the object built for `generation` still
 // holds; otherwise [generation, name...] for the object to build now.
 JSCValue* Methods(GPtrArray* args, gpointer data) {
@@ -73,9 +91,11 @@ JSCValue* Methods(GPtrArray* args, gpointer data) {
   guint32 generation = 0;  // nothing built: asked again at the next read
   GVariant* reply = nullptr;
   if (GDBusConnection* connection = Connection()) {
+    gchar* title = TopTitle(page);
     reply = g_dbus_connection_call_sync(connection, nullptr, ext::kObjectPath, ext::kInterface, ext::kMethodsCall,
-                                        g_variant_new("(t)", page), G_VARIANT_TYPE("(uas)"), G_DBUS_CALL_FLAGS_NONE,
-                                        kNoTimeout, nullptr, nullptr);
+                                        g_variant_new("(ts)", page, title), G_VARIANT_TYPE("(uas)"),
+                                        G_DBUS_CALL_FLAGS_NONE, kNoTimeout, nullptr, nullptr);
+    g_free(title);
   }
   GVariantIter* names = nullptr;
   if (reply) g_variant_get(reply, "(uas)", &generation, &names);
@@ -190,6 +210,8 @@ void OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
 
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension,
                                                                                const GVariant* data) {
+  g_extension = extension;
+  g_ownWorld = webkit_script_world_new();
   auto* variant = const_cast<GVariant*>(data);
   if (variant && g_variant_is_of_type(variant, G_VARIANT_TYPE_STRING))
     g_address = g_variant_get_string(variant, nullptr);
