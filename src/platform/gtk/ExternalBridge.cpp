@@ -49,8 +49,10 @@ GVariant* ValidString(const std::string& text) {
   return value;
 }
 
-void OnMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method, GVariant* parameters,
-                  GDBusMethodInvocation* invocation, gpointer) {
+gboolean Serve(gpointer data) {
+  auto* invocation = static_cast<GDBusMethodInvocation*>(data);
+  const gchar* method = g_dbus_method_invocation_get_method_name(invocation);
+  GVariant* parameters = g_dbus_method_invocation_get_parameters(invocation);
   if (g_strcmp0(method, ext::kMethodsCall) == 0) {
     guint64 page = 0;
     const gchar* title = nullptr;
@@ -65,7 +67,7 @@ void OnMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, co
       for (const std::string& name : browser->ExternalNames()) g_variant_builder_add_value(&names, ValidString(name));
     }
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(uas)", g_generation, &names));
-    return;
+    return G_SOURCE_REMOVE;
   }
   if (g_strcmp0(method, ext::kCallCall) == 0) {
     guint64 page = 0;
@@ -81,9 +83,19 @@ void OnMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, co
     std::string answer;
     if (GtkBrowser* browser = BrowserOf(page)) answer = browser->CallExternal(name, args);
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(@s)", ValidString(answer)));
-    return;
+    return G_SOURCE_REMOVE;
   }
   g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.UnknownMethod", method);
+  return G_SOURCE_REMOVE;
+}
+
+void OnMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
+                  GDBusMethodInvocation* invocation, gpointer) {
+  // Served once the engine's own messages that are already here have been
+  // handled: they come at a lower priority than this call, and a script of a
+  // new document may ask before the report of the document's commit has
+  // been handled. Returning the invocation gives up its reference.
+  g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, Serve, invocation, nullptr);
 }
 
 const GDBusInterfaceVTable kVTable = {OnMethodCall, nullptr, nullptr, {}};
