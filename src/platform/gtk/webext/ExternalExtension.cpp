@@ -146,23 +146,44 @@ gchar* Invoke(GPtrArray* args, gpointer data) {
   return answer;
 }
 
-// Runs in the page's own world as the document starts. The object is built
+// Runs in the page's own world as the document starts, before any of the
+// page's scripts: the built-ins it uses are taken now. The object is built
 // when a script first reads window.external, and again once the host's
-// choices have changed; a page that assigns its own keeps it.
+// choices have changed; a page that assigns its own keeps it. Names are
+// found whatever their case, as automation finds them on Windows; the exact
+// spelling wins.
 constexpr const char* kDefineExternal = R"JS((function (methods, invoke) {
   var define = Object.defineProperty, target = window, built = 0, external = {};
+  var Proxy_ = Proxy, apply = Reflect.apply, lowerCase = String.prototype.toLowerCase,
+      own = Object.prototype.hasOwnProperty;
   var method = function (name) {
     return function () { return invoke(name, arguments); };
+  };
+  var build = function (names) {  // names[0] is the generation
+    var object = {}, folded = {};
+    for (var i = 1; i < names.length; ++i) {
+      object[names[i]] = method(names[i]);
+      var key = apply(lowerCase, names[i], []);
+      if (!apply(own, folded, [key])) folded[key] = names[i];
+    }
+    return new Proxy_(object, {
+      get: function (object, key) {
+        if (typeof key === 'string' && !apply(own, object, [key])) {
+          var folding = apply(lowerCase, key, []);
+          if (apply(own, folded, [folding])) return object[folded[folding]];
+        }
+        return object[key];
+      }
+    });
   };
   define(target, 'external', {
     configurable: true,
     enumerable: true,
     get: function () {
-      var names = methods(built);
-      if (names === null) return external;
-      built = names[0];
-      external = {};
-      for (var i = 1; i < names.length; ++i) external[names[i]] = method(names[i]);
+      var answer = methods(built);
+      if (answer === null) return external;
+      built = answer[0];
+      external = build(answer);
       return external;
     },
     set: function (value) {
