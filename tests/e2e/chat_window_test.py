@@ -30,11 +30,11 @@ sys.path.insert(0, str(HERE))
 import browser_failures_test as bf  # noqa: E402
 import game_window_test as gw  # noqa: E402  (the game window's helpers)
 import launcher_test as lt  # noqa: E402
-from e2e_support import SCREEN, Screenshot, move_pointer, run  # noqa: E402
+from e2e_support import SCREEN, Screenshot, move_pointer, run, window_name  # noqa: E402
 
 W = SCREEN[0]
 VIP = (W - 340, 20)        # the VIP button's middle (W - 395 .. W - 285)
-VIP_PLAIN = (W - 290, 20)  # its right end, clear of its icon and label
+VIP_PLAIN = (W - 300, 20)  # right of its label, clear of the strip's cell border
 VIP_ICON = ((W - 395 + 8, 10 + 6), (245, 194, 91))  # an opaque pixel of its icon, gold
 # Strip 165's cells at the button's middle row: normal, highlight, pressed.
 CELLS = {"normal": (66, 33, 24), "highlight": (116, 58, 34), "pressed": (46, 22, 15)}
@@ -48,7 +48,7 @@ class ChatWindow(gw.GameRun):
 
     def chat_window(self):
         for w in lt.client_windows(self.client.pid):
-            if gw.window_name(w).endswith("正在和您通话") and lt.viewable(w):
+            if window_name(w).endswith("正在和您通话") and lt.viewable(w):
                 return w
         return None
 
@@ -79,8 +79,9 @@ class ChatWindow(gw.GameRun):
         self.wait_for(lambda: self.vip_cell("pressed"), 5, "the pressed VIP button")
         run("xdotool", "mouseup", "1")
         chat = self.wait_for(self.chat_window, 10, "the VIP button did not show the chat window")
-        self.assertEqual(gw.window_name(chat), f"{CHAT_NAME} 正在和您通话")
-        move_pointer(W // 2, SCREEN[1] // 2)
+        self.assertEqual(window_name(chat), f"{CHAT_NAME} 正在和您通话")
+        # Off the button along the caption: the light is gone, the plain cell back.
+        move_pointer(W // 2, 20)
         self.wait_for(lambda: self.vip_cell("normal"), 5, "the light stayed on after the press")
         x, y, w, h = lt.geometry(chat)
         self.assertEqual((w, h), (440, 415), "the chat window is not 434 x 386 inside a standard frame")
@@ -121,13 +122,19 @@ class ChatWindow(gw.GameRun):
         self.wait_for(lambda: lt.geometry(chat) == (W - 437, 54, 440, 415), 10,
                       f"the chat window is at {lt.geometry(chat)}, not at the game window's right edge")
         self.assertEqual(self.chat_window(), chat)
-        chats = [w for w in lt.client_windows(self.client.pid) if "正在和您通话" in gw.window_name(w)
-                 or gw.window_name(w) in ("客服", "VIP专员")]
+        chats = [w for w in lt.client_windows(self.client.pid) if "正在和您通话" in window_name(w)
+                 or window_name(w) in ("客服", "VIP专员")]
         self.assertEqual(chats, [chat], "more than one chat window")
 
     def test_5_minimising_the_game_hides_the_chat(self):
+        game = self.game_window()
         self.press("minimise")
         self.wait_for(lambda: self.chat_window() is None, 10, "the chat window stayed up with the game minimised")
+        # Restored, the game brings its chat window back; the run then ends
+        # through the windows' own close paths.
+        run("xdotool", "windowactivate", game, check=False)
+        self.wait_for(self.game_window, 10, "the game window did not come back")
+        self.wait_for(self.chat_window, 10, "the chat window did not come back with the game")
 
 
 def main():

@@ -42,6 +42,17 @@ def transient_for(window):
     return str(int(text.rsplit("#", 1)[1].strip(), 16))
 
 
+def window_name(window):
+    out = run("xprop", "-id", str(window), "_NET_WM_NAME", check=False)
+    return out.split("=", 1)[1].strip().strip('"') if "=" in out else ""
+
+
+def is_chat_window(window):
+    """The VIP chat window, owned by the game window but no message box."""
+    name = window_name(window)
+    return name.endswith("正在和您通话") or name in ("客服", "VIP专员")
+
+
 class Screenshot:
     """The root window's pixels, saved as a PNG artefact."""
 

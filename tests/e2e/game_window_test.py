@@ -32,7 +32,7 @@ sys.path.insert(0, str(HERE))
 
 import browser_failures_test as bf  # noqa: E402  (the recording system browser)
 import launcher_test as lt  # noqa: E402  (the stand-in, the private network, the launcher run)
-from e2e_support import SCREEN, Screenshot, move_pointer, run, transient_for  # noqa: E402
+from e2e_support import SCREEN, Screenshot, is_chat_window, move_pointer, run, transient_for, window_name  # noqa: E402
 
 FRAME_ART = None  # res/png/164.png, RGBA
 CAPTION, BORDER = 39, 3
@@ -57,11 +57,6 @@ class FrameArt:
         return tuple(self.raw[at:at + 3])
 
 
-def window_name(window):
-    out = run("xprop", "-id", str(window), "_NET_WM_NAME", check=False)
-    return out.split("=", 1)[1].strip().strip('"') if "=" in out else ""
-
-
 class GameRun(bf.BrowserRun):
     """A client run that reaches the game window, with its helpers."""
 
@@ -74,8 +69,7 @@ class GameRun(bf.BrowserRun):
     def boxes(self):
         """The client's message boxes: shown windows owned by another of its windows (not the chat)."""
         windows = lt.client_windows(self.client.pid)
-        return [w for w in windows if transient_for(w) in windows and lt.viewable(w) and window_name(w) != "客服"
-                and "正在和您通话" not in window_name(w)]
+        return [w for w in windows if transient_for(w) in windows and lt.viewable(w) and not is_chat_window(w)]
 
     def answer_box(self, title, key):
         box = self.wait_for(lambda: [b for b in self.boxes() if window_name(b) == title], 10,

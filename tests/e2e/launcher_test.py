@@ -47,7 +47,8 @@ import pages_platform  # noqa: E402  (the page's layout and colour, shared with 
 import private_net  # noqa: E402
 import sandbox  # noqa: E402
 from routes import SandboxState  # noqa: E402
-from e2e_support import SCREEN, Screenshot, client_area, geometry, move_pointer, run, stop, transient_for  # noqa: E402
+from e2e_support import (SCREEN, Screenshot, client_area, geometry, is_chat_window, move_pointer, run, stop,  # noqa: E402
+                          transient_for)
 
 PORT = 47800  # where the client's built-in addresses point
 SPLASH_SIZE = (1357, 852)
@@ -192,7 +193,8 @@ class LauncherRun(unittest.TestCase):
         deadline = time.monotonic() + 15
         while cls.client.poll() is None and time.monotonic() < deadline:
             windows = client_windows(cls.client.pid)
-            boxes = [w for w in windows if w not in (cls.splash, cls.overlay) and transient_for(w) in windows]
+            boxes = [w for w in windows if w not in (cls.splash, cls.overlay) and transient_for(w) in windows
+                     and not is_chat_window(w)]
             if boxes:
                 run("xdotool", "windowactivate", "--sync", boxes[0], check=False)
                 run("xdotool", "key", "y", check=False)
