@@ -69,6 +69,7 @@ class SkinnedFrame : public ui::Dialog {
   void DrawFrame(ui::Canvas& canvas, int width, int height, const ui::Rect& clipBox) const;
   ui::Point ToWindow(ui::Point screen) const;
   const CaptionButtonSpec* SpecOf(int id) const;
+  void Press(int id);
   void ClearHover();
 
   const FrameVariant& m_variant;

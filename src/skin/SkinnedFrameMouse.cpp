@@ -54,11 +54,7 @@ void SkinnedFrame::OnNcLButtonDown(ui::Hit /*hit*/, ui::Point screen) {
   if (id != -1) {
     // No default processing: the platform starts no move, size or button
     // tracking of its own.
-    CDUIButton& button = m_buttons.at(id);
-    if (!button.m_bDisabled) {
-      button.m_bPressed = true;
-      button.m_bAttention = false;
-    }
+    Press(id);
     PaintFrame();
     return;
   }
@@ -109,11 +105,7 @@ void SkinnedFrame::OnNcLButtonDblClk(ui::Hit /*hit*/, ui::Point screen) {
   if (id != -1) {
     // The platform replaces the second press of a double-click by this
     // message, so it presses again and the release fires again.
-    CDUIButton& button = m_buttons.at(id);
-    if (!button.m_bDisabled) {
-      button.m_bPressed = true;
-      button.m_bAttention = false;
-    }
+    Press(id);
   } else if (point.y >= 0 && point.y < m_nCaptionHeight && point.x >= 0 && point.x < GetWindowRect().Width()) {
     ShowWindow(IsZoomed() ? ui::ShowCommand::Restore : ui::ShowCommand::Maximize);
   }
@@ -138,6 +130,13 @@ void SkinnedFrame::OnNcMouseLeave() {
   // Not repainted here: the cleared state shows at the next paint.
   m_bTracking = false;
   ClearHover();
+}
+
+void SkinnedFrame::Press(int id) {
+  CDUIButton& button = m_buttons.at(id);
+  if (button.m_bDisabled) return;
+  button.m_bPressed = true;
+  button.m_bAttention = false;
 }
 
 void SkinnedFrame::ClearHover() {

@@ -17,17 +17,14 @@ of the windows and the stand-in's request log:
     minimising the game window hides the chat window with it.
 """
 
-import argparse
 import os
 import pathlib
 import sys
 import time
-import unittest
 
 HERE = pathlib.Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
-import browser_failures_test as bf  # noqa: E402
 import game_window_test as gw  # noqa: E402  (the game window's helpers)
 import launcher_test as lt  # noqa: E402
 from e2e_support import SCREEN, Screenshot, move_pointer, run, window_name  # noqa: E402
@@ -137,26 +134,5 @@ class ChatWindow(gw.GameRun):
         self.wait_for(self.chat_window, 10, "the chat window did not come back with the game")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--frame-art", required=True, help="res/png/164.png")
-    parser.add_argument("--out", required=True)
-    args, rest = parser.parse_known_args()
-    gw.FRAME_ART = gw.FrameArt(args.frame_art)
-    lt.ARGS = argparse.Namespace(client=args.client, out=args.out, art=None, airclient_client=None)
-    if "DISPLAY" not in os.environ:
-        sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
-    os.environ["G_DEBUG"] = "fatal-criticals"
-    lt.private_loopback()
-    os.makedirs(args.out, exist_ok=True)
-    bf.stand_in_up()
-    try:
-        program = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True, exit=False)
-    finally:
-        bf.stand_in_down()
-    sys.exit(0 if program.result.wasSuccessful() else 1)
-
-
 if __name__ == "__main__":
-    main()
+    gw.main()  # the same stand-in and display, running this file's cases
