@@ -116,6 +116,12 @@ bool GtkWindowPeer::Create(int templateId, WindowPeer* ownerPeer) {
 
   if (dialog->sizingBorder) {
     MinMaxInfo info;
+    if (dialog->caption) {
+      // What Windows allows a captioned window at 96 dpi (SM_CXMINTRACK,
+      // SM_CYMINTRACK) unless the window asks otherwise.
+      info.minTrackWidth = 136;
+      info.minTrackHeight = 39;
+    }
     const Size screen = GetPlatform().ScreenSize();
     info.maxTrackWidth = screen.cx;
     info.maxTrackHeight = screen.cy;
@@ -226,6 +232,8 @@ void GtkWindowPeer::Destroy() {
 
 void GtkWindowPeer::ForgetWidget() {
   if (m_loop) g_main_loop_quit(m_loop);
+  // A system menu still up goes with its window, telling nobody.
+  DropSystemMenu();
   m_buttons.clear();
   m_controls.clear();
   m_widget = nullptr;
@@ -241,6 +249,7 @@ void GtkWindowPeer::ForgetWidget() {
   m_ncPressed = false;
   m_dragFrom.reset();
   m_moveFrom.reset();
+  m_cursorHit = Hit::Nowhere;
   m_iconic = m_zoomed = false;
   if (m_layered) cairo_surface_destroy(m_layered);
   m_layered = nullptr;

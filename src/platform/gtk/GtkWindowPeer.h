@@ -108,6 +108,8 @@ class GtkWindowPeer : public WindowPeer {
  private:
   struct PictureButton;
   friend struct PictureButton;
+  // The popup system menu while it is up.
+  struct SystemMenu;
 
   // Runs one handler of the window with `defaultAction` as what Default()
   // does meanwhile (the platform's processing of that message).
@@ -123,6 +125,9 @@ class GtkWindowPeer : public WindowPeer {
   Hit HitTest(Point screen);
   Hit DefaultHitTest(Point screen) const;
   std::intptr_t DefaultNcButtonDown(Hit hit, const GdkEventButton* event);
+  void UpdateCursor(Hit hit);
+  void StartKeyboardMoveSize(bool size);
+  void DropSystemMenu();
   void SysCommand(SysCommand command);
   void DefaultSysCommand(ui::SysCommand command);
   void Close();
@@ -144,6 +149,9 @@ class GtkWindowPeer : public WindowPeer {
   static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
   static gboolean OnSettle(gpointer self);
   static gboolean OnPostedCommands(gpointer self);
+  static void OnSystemMenuItem(GtkMenuItem* item, gpointer menu);
+  static void OnSystemMenuDeactivate(GtkMenuShell*, gpointer menu);
+  static gboolean OnSystemMenuClosed(gpointer menu);
 
   Window& m_window;
   const DialogTemplate* m_template = nullptr;
@@ -197,6 +205,9 @@ class GtkWindowPeer : public WindowPeer {
   guint32 m_lastPressTime = 0;  // for telling double-clicks
   Point m_lastPressPoint;
   bool m_lastPressSingle = false;
+  // The hit code the pointer's shape was last chosen for.
+  Hit m_cursorHit = Hit::Nowhere;
+  SystemMenu* m_systemMenu = nullptr;
 
   // Commands posted to the window, delivered from the main loop in order.
   std::vector<int> m_postedCommands;
