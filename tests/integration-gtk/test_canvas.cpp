@@ -1,6 +1,7 @@
 // The cairo canvas the frame paints with, judged by the pixels it leaves.
-#include <gtest/gtest.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+#include <pango/pangocairo.h>
 
 #include <array>
 #include <string>
@@ -127,6 +128,45 @@ TEST_F(CanvasTest, TextIsDrawnInItsColourAndAlignedInItsBox) {
     for (int x = ink.bounds.left; x < ink.bounds.right; ++x) white = white || At(x, y) == Rgba{255, 255, 255, 255};
   }
   EXPECT_TRUE(white);
+}
+
+TEST_F(CanvasTest, SongFaceIsDrawnInTheMingFaceStandingInForIt) {
+  // Every character of a label, Latin ones included, comes from the face
+  // the name maps to (tools/setup.sh installs it); other names stay.
+  struct Case {
+    const char* face;
+    int weight;
+    const char* drawnIn;
+  };
+  const Case cases[] = {
+      {"宋体", 400, "AR PL UMing CN"},
+      {"宋体", 700, "AR PL UMing CN"},
+      {"SimSun", 400, "AR PL UMing CN"},
+      {"WenQuanYi Micro Hei", 400, "WenQuanYi Micro Hei"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.face) + " " + std::to_string(c.weight));
+    PangoLayout* layout = pango_cairo_create_layout(cr);
+    PangoFontDescription* description = ui::gtk::FontDescription({c.face, 12, c.weight});
+    EXPECT_EQ(pango_font_description_get_size(description), 12 * PANGO_SCALE);
+    EXPECT_TRUE(pango_font_description_get_size_is_absolute(description));
+    pango_layout_set_font_description(layout, description);
+    pango_font_description_free(description);
+    pango_layout_set_text(layout, "VIP专员 官网 KQV", -1);
+    PangoLayoutIter* runs = pango_layout_get_iter(layout);
+    int count = 0;
+    do {
+      PangoLayoutRun* run = pango_layout_iter_get_run_readonly(runs);
+      if (!run) continue;
+      PangoFontDescription* used = pango_font_describe(run->item->analysis.font);
+      EXPECT_STREQ(pango_font_description_get_family(used), c.drawnIn);
+      pango_font_description_free(used);
+      ++count;
+    } while (pango_layout_iter_next_run(runs));
+    pango_layout_iter_free(runs);
+    g_object_unref(layout);
+    EXPECT_GT(count, 0);
+  }
 }
 
 TEST_F(CanvasTest, TextWithoutABoxStartsAtItsPoint) {

@@ -55,7 +55,29 @@ cairo_surface_t* IconSurface(int iconId, int cx, int cy) {
   return surface;
 }
 
+// Windows' Song faces, which Linux systems seldom have: Debian's Ming face
+// for simplified Chinese in their place (its embedded bitmaps at 12 pixels
+// look like the original's), else the CJK face that every set-up has.
+constexpr const char* kSongFaces[] = {"宋体", "新宋体", "SimSun", "NSimSun"};
+constexpr const char* kSongStandIns = "AR PL UMing CN,WenQuanYi Micro Hei";
+
 }  // namespace
+
+PangoFontDescription* FontDescription(const Font& font) {
+  PangoFontDescription* description = pango_font_description_new();
+  if (!font.face.empty()) {
+    const char* families = font.face.c_str();
+    for (const char* song : kSongFaces) {
+      if (font.face == song) families = kSongStandIns;
+    }
+    pango_font_description_set_family(description, families);
+  }
+  // The height is the character height (em) in pixels, as a Windows font
+  // asked for with a negative height.
+  pango_font_description_set_absolute_size(description, font.pixelHeight * PANGO_SCALE);
+  pango_font_description_set_weight(description, static_cast<PangoWeight>(font.weight > 0 ? font.weight : 400));
+  return description;
+}
 
 void CairoCanvas::DrawPicture(const Picture& picture, const Rect& dest, const Rect& source) {
   const auto* cairoPicture = dynamic_cast<const CairoPicture*>(&picture);
@@ -92,10 +114,7 @@ void CairoCanvas::DrawText(const std::string& text, const Font& font, Color colo
                            TextAlign horizontal, TextAlign vertical, bool noWrap) {
   if (text.empty()) return;
   PangoLayout* pango = pango_cairo_create_layout(m_cr);
-  PangoFontDescription* description = pango_font_description_new();
-  if (!font.face.empty()) pango_font_description_set_family(description, font.face.c_str());
-  pango_font_description_set_absolute_size(description, font.pixelHeight * PANGO_SCALE);
-  pango_font_description_set_weight(description, static_cast<PangoWeight>(font.weight > 0 ? font.weight : 400));
+  PangoFontDescription* description = FontDescription(font);
   pango_layout_set_font_description(pango, description);
   pango_font_description_free(description);
   pango_layout_set_text(pango, text.c_str(), static_cast<int>(text.size()));

@@ -40,6 +40,11 @@ class CairoCanvas : public Canvas {
   cairo_t* m_cr;
 };
 
+// The Pango description text is drawn with: the face, or the faces standing
+// in for it, at the font's pixel height (one logical pixel per pixel) and
+// weight. Free it with pango_font_description_free.
+PangoFontDescription* FontDescription(const Font& font);
+
 // A surface of the pixbuf's pixels, premultiplied.
 cairo_surface_t* SurfaceFromPixbuf(GdkPixbuf* pixbuf);
 
