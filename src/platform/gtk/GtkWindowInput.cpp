@@ -294,7 +294,8 @@ gboolean GtkWindowPeer::OnSystemMenuClosed(gpointer data) {
   // The closing first, as Windows sends it while the menu ends; nothing
   // handles it past the window's filter. Then the chosen entry.
   std::intptr_t result = 0;
-  peer->m_window.FilterMessage(kMsgUninitMenuPopup, result);
+  peer->Dispatch([] { return std::intptr_t{0}; },
+                 [&] { return peer->m_window.FilterMessage(kMsgUninitMenuPopup, result); });
   if (chosen && peer->m_widget && !peer->m_destroying) peer->SysCommand(*chosen);
   return G_SOURCE_REMOVE;
 }
