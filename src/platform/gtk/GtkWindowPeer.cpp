@@ -383,7 +383,15 @@ gboolean GtkWindowPeer::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpoint
   auto* peer = static_cast<GtkWindowPeer*>(self);
   if (peer->m_destroying) return FALSE;
   const Point origin = ScreenOrigin();
-  const Rect reported = Rect::FromXYWH(event->x - origin.x, event->y - origin.y, event->width, event->height);
+  int x = event->x, y = event->y;
+  if (!event->send_event) {
+    // The server's own report places the window in its parent, and GDK
+    // finds the screen position when it reads the report; while a window
+    // manager puts a new window's frame in place, that is often a place
+    // already left. Where the window is now is what counts.
+    if (GdkWindow* window = gtk_widget_get_window(peer->m_widget)) gdk_window_get_origin(window, &x, &y);
+  }
+  const Rect reported = Rect::FromXYWH(x - origin.x, y - origin.y, event->width, event->height);
   auto& pending = peer->m_pendingRects;
   if (!pending.empty()) {
     if (reported == pending.back()) {
