@@ -241,10 +241,13 @@ TEST_F(FrameTest, SizingEdgesShowTheResizeShapesAndOnlyThere) {
     pointAt(300 + c.x, 200 + c.y);
     EXPECT_TRUE(shows(c.cursor));
   }
-  // Maximised, the edges size nothing and show nothing.
-  pointAt(700, 250);
+  // Maximised, the edges size nothing and show nothing, from the moment
+  // the window is maximised under a resize shape.
+  pointAt(301, 350);
+  ASSERT_TRUE(shows("w-resize"));
   window.ShowWindow(ui::ShowCommand::Maximize);
   ASSERT_TRUE(PumpUntil([&] { return window.GetWindowRect().left == 0; }));
+  EXPECT_TRUE(PumpUntil([&] { return shows(nullptr); }, std::chrono::seconds(2)));
   pointAt(1, 500);
   EXPECT_EQ(window.lastMoveHit, ui::Hit::Border);
   EXPECT_TRUE(shows(nullptr));

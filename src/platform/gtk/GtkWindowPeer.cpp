@@ -446,6 +446,9 @@ gboolean GtkWindowPeer::OnWindowState(GtkWidget*, GdkEventWindowState* event, gp
   const bool changed = iconic != peer->m_iconic || zoomed != peer->m_zoomed;
   peer->m_iconic = iconic;
   peer->m_zoomed = zoomed;
+  // Whether the edges size the window may have changed: the arrow until the
+  // pointer moves again.
+  peer->UpdateCursor(Hit::Nowhere);
   if (changed) peer->NotifyMoveSize(false, true);
   return FALSE;
 }
