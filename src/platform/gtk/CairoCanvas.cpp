@@ -56,8 +56,9 @@ cairo_surface_t* IconSurface(int iconId, int cx, int cy) {
 }
 
 // Windows' Song faces, which Linux systems seldom have: Debian's Ming face
-// for simplified Chinese in their place (its embedded bitmaps at 12 pixels
-// look like the original's), else the CJK face that every set-up has.
+// for simplified Chinese in their place (the same style, drawn from
+// embedded bitmaps at 12 pixels, so the strokes stay crisp), else the CJK
+// face that every set-up has.
 constexpr const char* kSongFaces[] = {"宋体", "新宋体", "SimSun", "NSimSun"};
 constexpr const char* kSongStandIns = "AR PL UMing CN,WenQuanYi Micro Hei";
 
