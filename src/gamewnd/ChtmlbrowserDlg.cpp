@@ -11,15 +11,13 @@
 
 namespace {
 
-constexpr int kBrowserControlId = 102;
-
 enum CaptionButton { kHome = 10, kCharge = 11, kRefresh = 12, kClean = 13, kVip = 14 };
 
 constexpr ui::Color kBeforeThePage{26, 20, 18, 255};
 
 }  // namespace
 
-ChtmlbrowserDlg::ChtmlbrowserDlg() : SkinnedFrame(res::kGameDialog, GameFrame()), m_hIcon(res::kAppIcon) {}
+ChtmlbrowserDlg::ChtmlbrowserDlg() : HtmlFrameDialog(res::kGameDialog, GameFrame()), m_hIcon(res::kAppIcon) {}
 
 ChtmlbrowserDlg::~ChtmlbrowserDlg() = default;
 
@@ -28,57 +26,26 @@ ChatDlg* ChtmlbrowserDlg::AdoptChat(std::unique_ptr<ChatDlg> chat) {
   return m_chat.get();
 }
 
+std::map<std::string, ui::ExternalMethod> ChtmlbrowserDlg::ExternalMethods() {
+  return {{"getAppVersion", [](const std::vector<std::string>&) { return GetFileVersionString(); }}};
+}
+
 bool ChtmlbrowserDlg::OnInitDialog() {
-  SkinnedFrame::OnInitDialog();
-  m_browser = Peer().CreateBrowser(kBrowserControlId, GetClientRect(), *this);
+  HtmlFrameDialog::OnInitDialog();
+  CreateBrowser();
   // Dark like the frame's body until the game paints: no white flash after
   // the launcher.
-  if (m_browser) m_browser->SetBackgroundColor(kBeforeThePage);
+  if (Browser()) Browser()->SetBackgroundColor(kBeforeThePage);
   SetIcon(m_hIcon, true);
   SetIcon(m_hIcon, false);
-  InstallHostChoices();
-  if (m_browser) m_browser->SetSilent(true);
   NavigateGame(App().GameUrl);
   ShowWindow(ui::ShowCommand::Maximize);
   return true;
 }
 
-void ChtmlbrowserDlg::InstallHostChoices() {
-  if (m_hostChoicesInstalled || !m_browser) return;
-  ui::HostChoices choices;
-  choices.contextMenu = true;  // the browser's own menu
-  choices.border3d = false;
-  choices.scrollBars = false;
-  // Pages from any address may ask.
-  choices.external["getAppVersion"] = [](const std::vector<std::string>&) { return GetFileVersionString(); };
-  m_hostChoicesInstalled = m_browser->InstallHostChoices(choices);
-}
-
-void ChtmlbrowserDlg::OnNavigateComplete2(const std::string& /*url*/, bool topLevel) {
-  if (!topLevel || !m_browser) return;
-  // A browser that had no document at start-up takes the hooks now.
-  InstallHostChoices();
-  SetWindowText(m_browser->Title());
-  // The title is ours to draw: the platform never paints this caption.
-  PaintFrame();
-}
-
-void ChtmlbrowserDlg::OnSizeClient(ui::SizeType type, int cx, int cy) {
-  if (m_browser && type != ui::SizeType::Minimized) m_browser->Move(ui::Rect{0, 0, cx, cy}, true);
-}
-
-bool ChtmlbrowserDlg::PreTranslateMessage(const ui::Message& message) {
-  // Straight to the page, so that the dialog manager never sees them.
-  if (message.kind == ui::Message::Kind::KeyDown && (message.key == ui::kVkReturn || message.key == ui::kVkEscape)) {
-    Peer().DispatchToTarget(message);
-    return true;
-  }
-  return SkinnedFrame::PreTranslateMessage(message);
-}
-
 void ChtmlbrowserDlg::NavigateGame(std::string address) {
   if (address.empty()) return;
-  if (m_browser) m_browser->Navigate(address);
+  if (Browser()) Browser()->Navigate(address);
   if (PlatformConfig::Instance().Get("platform") == "360") StartVipChat(address);
 }
 

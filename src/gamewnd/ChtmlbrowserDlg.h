@@ -3,15 +3,14 @@
 #include <memory>
 #include <string>
 
-#include "skin/SkinnedFrame.h"
-#include "ui/Browser.h"
+#include "gamewnd/HtmlFrameDialog.h"
 
 class ChatDlg;
 
 // The window the player plays in: the game page in an embedded browser,
 // maximised, under the skinned frame with the platform's pages, reload, cache
 // cleaning and the VIP contact in its caption.
-class ChtmlbrowserDlg : public SkinnedFrame, private ui::BrowserEvents {
+class ChtmlbrowserDlg : public HtmlFrameDialog {
  public:
   ChtmlbrowserDlg();
   ~ChtmlbrowserDlg() override;
@@ -22,7 +21,6 @@ class ChtmlbrowserDlg : public SkinnedFrame, private ui::BrowserEvents {
   // Neither Return nor Escape ends the game.
   void OnOK() override {}
   void OnCancel() override {}
-  bool PreTranslateMessage(const ui::Message& message) override;
   int OnQueryDragIcon() override { return m_hIcon; }
 
   // Opens the game address in the browser; on platform "360" also starts the
@@ -33,8 +31,6 @@ class ChtmlbrowserDlg : public SkinnedFrame, private ui::BrowserEvents {
   // Shows caption button 14 labelled with the contact's name.
   void ShowVipButton(std::string name);
 
-  ui::Browser* Browser() const { return m_browser.get(); }
-
   // The VIP chat window, once StartVipChat has made it.
   bool m_bChatCreated = false;
   ChatDlg* m_pChatDlg = nullptr;
@@ -43,16 +39,11 @@ class ChtmlbrowserDlg : public SkinnedFrame, private ui::BrowserEvents {
 
  protected:
   void OnCaptionButton(int id) override;
-  void OnSizeClient(ui::SizeType type, int cx, int cy) override;
+  std::map<std::string, ui::ExternalMethod> ExternalMethods() override;
   // The VIP chat for a loaded game address.
   virtual void StartVipChat(const std::string& address);
 
  private:
-  void OnNavigateComplete2(const std::string& url, bool topLevel) override;
-  void InstallHostChoices();
-
   int m_hIcon;
-  std::unique_ptr<ui::Browser> m_browser;
   std::unique_ptr<ChatDlg> m_chat;
-  bool m_hostChoicesInstalled = false;
 };
