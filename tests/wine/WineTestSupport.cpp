@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <wininet.h>
 
 #include <fstream>
 #include <sstream>
@@ -69,6 +70,23 @@ bool RunAsChild() {
   WriteFile(done + ".part", text);
   MoveFileW(Widen(done + ".part").c_str(), report);
   return true;
+}
+
+bool InUrlCache(const std::wstring& url) {
+  DWORD size = 0;
+  GetUrlCacheEntryInfoW(url.c_str(), nullptr, &size);
+  return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+bool AddUrlCacheEntry(const std::wstring& url, unsigned long type) {
+  wchar_t file[MAX_PATH] = {};
+  if (!CreateUrlCacheEntryW(url.c_str(), 0, L"txt", file, 0)) return false;
+  HANDLE handle = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  ::WriteFile(handle, "x", 1, &written, nullptr);
+  CloseHandle(handle);
+  FILETIME none{};
+  return CommitUrlCacheEntryW(url.c_str(), file, none, none, type, nullptr, 0, nullptr, nullptr);
 }
 
 }  // namespace wine_tests

@@ -3,6 +3,7 @@
 
 #include <string>
 
+
 namespace wine_tests {
 
 // A directory of its own under the temporary folder, removed with its files
@@ -19,6 +20,10 @@ class TempDir {
  private:
   std::string m_path;
 };
+
+// Entries of the system's URL cache, for the cache-cleaning tests.
+bool InUrlCache(const std::wstring& url);
+bool AddUrlCacheEntry(const std::wstring& url, unsigned long type);
 
 bool FileExists(const std::string& path);
 std::string ReadFile(const std::string& path);

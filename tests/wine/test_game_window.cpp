@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "LoopbackServer.h"
+#include "ScreenPixels.h"
 #include "WineTestSupport.h"
 #include "app/CKQVClientApp.h"
 #include "core/ExecutableName.h"
@@ -30,7 +31,9 @@
 
 using ui::win32::Narrow;
 using ui::win32::Widen;
+using wine_tests::Grab;
 using wine_tests::LoopbackServer;
+using wine_tests::Pixels;
 
 namespace {
 
@@ -53,48 +56,8 @@ bool Near(COLORREF a, COLORREF b) {
   return true;
 }
 
-struct Pixels {
-  int width = 0, height = 0;
-  std::vector<COLORREF> at;
-  COLORREF Get(int x, int y) const { return at[static_cast<size_t>(y) * width + x]; }
-};
-
-// One copy of a screen rectangle, read from the X server through Wine.
-Pixels Grab(const RECT& r) {
-  Pixels pixels{r.right - r.left, r.bottom - r.top, {}};
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, pixels.width, pixels.height);
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, r.left, r.top, SRCCOPY);
-  SelectObject(memory, previous);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof info.bmiHeader, pixels.width, -pixels.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  std::vector<std::uint8_t> bgra(static_cast<size_t>(pixels.width) * pixels.height * 4);
-  GetDIBits(screen, bitmap, 0, static_cast<UINT>(pixels.height), bgra.data(), &info, DIB_RGB_COLORS);
-  for (size_t i = 0; i < bgra.size(); i += 4) pixels.at.push_back(RGB(bgra[i + 2], bgra[i + 1], bgra[i]));
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return pixels;
-}
-
 // The frame's picture, straight colours.
-Pixels FramePicture() {
-  Pixels pixels;
-  auto bytes = ui::GetPlatform().FindResource(ui::ResourceType::Png, kFramePicture);
-  auto image = bytes ? ui::GetPlatform().DecodePng(*bytes) : std::nullopt;
-  if (!image) return pixels;
-  pixels.width = image->width;
-  pixels.height = image->height;
-  for (int y = 0; y < image->height; ++y) {
-    for (int x = 0; x < image->width; ++x) {
-      const std::uint8_t* p = &image->pixels[static_cast<size_t>(y) * image->pitch + x * 4];
-      pixels.at.push_back(RGB(p[2], p[1], p[0]));
-    }
-  }
-  return pixels;
-}
+Pixels FramePicture() { return wine_tests::PngPixels(kFramePicture); }
 
 // How much of the caption on screen is the frame's picture, in the rows no
 // icon, title or button covers: the left part as drawn, the fill column
@@ -137,23 +100,6 @@ CaptionMatch CompareCaption(HWND hwnd, const Pixels& picture) {
 
 // ---------------------------------------------------------------------------
 // The URL cache
-
-bool InCache(const std::wstring& url) {
-  DWORD size = 0;
-  GetUrlCacheEntryInfoW(url.c_str(), nullptr, &size);
-  return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
-}
-
-bool AddCacheEntry(const std::wstring& url, DWORD type) {
-  wchar_t file[MAX_PATH] = {};
-  if (!CreateUrlCacheEntryW(url.c_str(), 0, L"txt", file, 0)) return false;
-  HANDLE handle = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(handle, "x", 1, &written, nullptr);
-  CloseHandle(handle);
-  FILETIME none{};
-  return CommitUrlCacheEntryW(url.c_str(), file, none, none, type, nullptr, 0, nullptr, nullptr);
-}
 
 // ---------------------------------------------------------------------------
 // Message boxes
@@ -317,9 +263,9 @@ TEST(GameWindow, RunsMaximisedUnderItsFrameAndItsCaptionButtonsAct) {
   const std::wstring script = L"http://kqv.invalid/game/main.js";
   const std::wstring art = L"http://kqv.invalid/game/art.png";
   const std::wstring cookie = L"Cookie:player@kqv.invalid/";
-  ASSERT_TRUE(AddCacheEntry(script, NORMAL_CACHE_ENTRY));
-  ASSERT_TRUE(AddCacheEntry(art, NORMAL_CACHE_ENTRY | STICKY_CACHE_ENTRY));
-  ASSERT_TRUE(AddCacheEntry(cookie, COOKIE_CACHE_ENTRY));
+  ASSERT_TRUE(wine_tests::AddUrlCacheEntry(script, NORMAL_CACHE_ENTRY));
+  ASSERT_TRUE(wine_tests::AddUrlCacheEntry(art, NORMAL_CACHE_ENTRY | STICKY_CACHE_ENTRY));
+  ASSERT_TRUE(wine_tests::AddUrlCacheEntry(cookie, COOKIE_CACHE_ENTRY));
 
   const Pixels picture = FramePicture();
   ASSERT_GT(picture.width, 0);
@@ -392,9 +338,9 @@ TEST(GameWindow, RunsMaximisedUnderItsFrameAndItsCaptionButtonsAct) {
   steps.push_back({"the question gone", boxGone});
   steps.push_back({"nothing cleaned", After(1500, [&] {
                      EXPECT_FALSE(FindBox(hwnd())) << "a box after No";
-                     EXPECT_TRUE(InCache(script));
-                     EXPECT_TRUE(InCache(art));
-                     EXPECT_TRUE(InCache(cookie));
+                     EXPECT_TRUE(wine_tests::InUrlCache(script));
+                     EXPECT_TRUE(wine_tests::InUrlCache(art));
+                     EXPECT_TRUE(wine_tests::InUrlCache(cookie));
                      expectFrame("cleaning refused");
                    })});
 
@@ -408,9 +354,9 @@ TEST(GameWindow, RunsMaximisedUnderItsFrameAndItsCaptionButtonsAct) {
                      EXPECT_EQ(box->caption, ExecutableBaseName());
                      EXPECT_EQ(box->text, "缓存清理完毕");
                      EXPECT_TRUE(OnTop(box->hwnd));
-                     EXPECT_FALSE(InCache(script));
-                     EXPECT_FALSE(InCache(art));
-                     EXPECT_TRUE(InCache(cookie));
+                     EXPECT_FALSE(wine_tests::InUrlCache(script));
+                     EXPECT_FALSE(wine_tests::InUrlCache(art));
+                     EXPECT_TRUE(wine_tests::InUrlCache(cookie));
                      return true;
                    }});
   AddClick(steps, "确定", boxButton(IDOK));

@@ -335,23 +335,6 @@ TEST(UtcNow, AgreesWithTheCRuntimesClock) {
 // ---------------------------------------------------------------------------
 // Browser cache
 
-bool InCache(const std::wstring& url) {
-  DWORD size = 0;
-  GetUrlCacheEntryInfoW(url.c_str(), nullptr, &size);
-  return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
-}
-
-bool AddCacheEntry(const std::wstring& url, DWORD type) {
-  wchar_t file[MAX_PATH] = {};
-  if (!CreateUrlCacheEntryW(url.c_str(), 0, L"txt", file, 0)) return false;
-  HANDLE handle = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(handle, "x", 1, &written, nullptr);
-  CloseHandle(handle);
-  FILETIME none{};
-  return CommitUrlCacheEntryW(url.c_str(), file, none, none, type, nullptr, 0, nullptr, nullptr);
-}
-
 TEST(CleanBrowserCache, DeletesEveryEntryButCookies) {
   // An address longer than the first 4096-byte buffer makes the cleaner
   // grow its buffer and carry on with the same entry.
@@ -367,15 +350,15 @@ TEST(CleanBrowserCache, DeletesEveryEntryButCookies) {
       {L"Cookie:player@kqv.invalid/", COOKIE_CACHE_ENTRY, true},
   };
   for (const auto& c : cases) {
-    ASSERT_TRUE(AddCacheEntry(c.url, c.type)) << ui::win32::Narrow(c.url.substr(0, 60));
-    ASSERT_TRUE(InCache(c.url)) << ui::win32::Narrow(c.url.substr(0, 60));
+    ASSERT_TRUE(wine_tests::AddUrlCacheEntry(c.url, c.type)) << ui::win32::Narrow(c.url.substr(0, 60));
+    ASSERT_TRUE(wine_tests::InUrlCache(c.url)) << ui::win32::Narrow(c.url.substr(0, 60));
   }
 
   ui::UrlCache* cache = GetPlatform().BrowserUrlCache();
   ASSERT_NE(cache, nullptr);
   EXPECT_TRUE(CleanUrlCache(*cache));
 
-  for (const auto& c : cases) EXPECT_EQ(InCache(c.url), c.remains) << ui::win32::Narrow(c.url.substr(0, 60));
+  for (const auto& c : cases) EXPECT_EQ(wine_tests::InUrlCache(c.url), c.remains) << ui::win32::Narrow(c.url.substr(0, 60));
   for (const auto& c : cases) DeleteUrlCacheEntryW(c.url.c_str());
 }
 

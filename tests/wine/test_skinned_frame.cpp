@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "ScreenPixels.h"
 #include "platform/win32/Gdiplus.h"
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32WindowPeer.h"
@@ -22,6 +23,9 @@
 #include "ui/Platform.h"
 
 using kqvtest::FrameTestWindow;
+using wine_tests::FromBitmap;
+using wine_tests::Grab;
+using wine_tests::Pixels;
 using ui::Hit;
 using ui::win32::Win32WindowPeer;
 
@@ -78,54 +82,6 @@ std::string Hex(COLORREF c) {
 }
 
 // 32-bit top-down pixels as COLORREF values.
-struct Pixels {
-  int width = 0, height = 0;
-  std::vector<COLORREF> at;
-  COLORREF Get(int x, int y) const { return at[static_cast<size_t>(y) * width + x]; }
-};
-
-Pixels FromBitmap(HDC dc, HBITMAP bitmap, int width, int height) {
-  Pixels pixels{width, height, std::vector<COLORREF>(static_cast<size_t>(width) * height)};
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  std::vector<std::uint8_t> bgra(static_cast<size_t>(width) * height * 4);
-  GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), bgra.data(), &info, DIB_RGB_COLORS);
-  for (size_t i = 0; i < pixels.at.size(); ++i) pixels.at[i] = RGB(bgra[i * 4 + 2], bgra[i * 4 + 1], bgra[i * 4]);
-  return pixels;
-}
-
-// One copy of a screen rectangle, read from the X server through Wine.
-Pixels Grab(const RECT& r) {
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right - r.left, r.bottom - r.top);
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
-  SelectObject(memory, previous);
-  Pixels pixels = FromBitmap(screen, bitmap, r.right - r.left, r.bottom - r.top);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return pixels;
-}
-
-// A PNG resource as the frame's artwork, straight colours.
-Pixels Png(int id) {
-  Pixels pixels;
-  auto bytes = ui::GetPlatform().FindResource(ui::ResourceType::Png, id);
-  auto image = bytes ? ui::GetPlatform().DecodePng(*bytes) : std::nullopt;
-  if (!image) return pixels;
-  pixels.width = image->width;
-  pixels.height = image->height;
-  for (int y = 0; y < image->height; ++y) {
-    for (int x = 0; x < image->width; ++x) {
-      const std::uint8_t* p = &image->pixels[static_cast<size_t>(y) * image->pitch + x * 4];
-      pixels.at.push_back(RGB(p[2], p[1], p[0]));
-    }
-  }
-  return pixels;
-}
-
 // A bitmap resource: the caption button strips.
 Pixels Strip(int id) {
   HBITMAP bitmap = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
@@ -249,7 +205,7 @@ class SkinnedFrameTest : public ::testing::Test {
     HRGN shape = CreateRectRgn(0, 0, 0, 0);
     const bool shaped = GetWindowRgn(Handle(*frame), shape) != ERROR;
     const Pixels screen = Grab(window);
-    const Pixels art = Png(Variant().backgroundPng);
+    const Pixels art = wine_tests::PngPixels(Variant().backgroundPng);
     if (art.width == 0) return "no artwork";
     const FrameVariant& v = Variant();
     const ui::Point title = v.titleOrigin;
@@ -319,7 +275,7 @@ class SkinnedFrameTest : public ::testing::Test {
     const ui::Size size = ui::GetPlatform().SmallIconSize();
     const Pixels shot =
         Grab({window.left + at.x, window.top + at.y, window.left + at.x + size.cx, window.top + at.y + size.cy});
-    const Pixels art = Png(Variant().backgroundPng);
+    const Pixels art = wine_tests::PngPixels(Variant().backgroundPng);
     int drawn = 0;
     for (int y = 0; y < size.cy; ++y) {
       for (int x = 0; x < size.cx; ++x) drawn += !Near(shot.Get(x, y), art.Get(at.x + x, at.y + y));
