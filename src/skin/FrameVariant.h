@@ -15,7 +15,7 @@ enum class CaptionRole {
 
 // One caption button: its place when created and after each size change,
 // both as offsets from the window's width W.
-struct CaptionButtonSpec {
+struct CaptionButtonEntry {
   int id;
   const char* label;  // UTF-8, nullptr for none
   int strip;          // index into captionButtonImages, or -1 for the text strip
@@ -43,7 +43,7 @@ struct FrameVariant {
   int titleWeight;  // 0: the platform's regular weight
   int buttonTop, buttonBottom;
   bool captionDoubleClicks;  // false: double-clicks are ignored entirely
-  std::vector<CaptionButtonSpec> buttons;  // in creation order
+  std::vector<CaptionButtonEntry> buttons;  // in creation order
 };
 
 // The game window (dialog 134) and the chat window (dialog 105).

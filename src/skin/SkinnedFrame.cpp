@@ -41,18 +41,18 @@ CDUIButton& SkinnedFrame::AddCaptionButton(const char* label, const ui::Rect& re
 void SkinnedFrame::CreateCaptionButtons() {
   const int width = GetWindowRect().Width();
   ui::Picture* textStrip = nullptr;
-  for (const CaptionButtonSpec& spec : m_variant.buttons) {
+  for (const CaptionButtonEntry& entry : m_variant.buttons) {
     ui::Picture* strip = nullptr;
-    if (spec.strip >= 0) {
-      strip = m_captionButtonImages.at(spec.strip);
+    if (entry.strip >= 0) {
+      strip = m_captionButtonImages.at(entry.strip);
     } else {
       if (!textStrip) textStrip = ImageStore::Instance().GetImage(m_variant.textStrip);
       strip = textStrip;
     }
-    const ui::Rect rect{width + spec.createdLeft, m_variant.buttonTop, width + spec.createdRight,
+    const ui::Rect rect{width + entry.createdLeft, m_variant.buttonTop, width + entry.createdRight,
                         m_variant.buttonBottom};
-    CDUIButton& button = AddCaptionButton(spec.label, rect, strip, spec.id);
-    if (spec.vip) {
+    CDUIButton& button = AddCaptionButton(entry.label, rect, strip, entry.id);
+    if (entry.vip) {
       button.m_bVisible = false;
       button.m_clrText = kVipLabel;
       button.m_pIcon = ImageStore::Instance().GetImage(m_variant.vipIconPng);
@@ -63,11 +63,11 @@ void SkinnedFrame::CreateCaptionButtons() {
 
 void SkinnedFrame::LayoutCaptionButtons(ui::SizeType type) {
   const int width = GetWindowRect().Width();
-  for (const CaptionButtonSpec& spec : m_variant.buttons) {
-    auto found = m_buttons.find(spec.id);
+  for (const CaptionButtonEntry& entry : m_variant.buttons) {
+    auto found = m_buttons.find(entry.id);
     if (found == m_buttons.end()) continue;
     CDUIButton& button = found->second;
-    const ui::Rect rect{width + spec.laidLeft, m_variant.buttonTop, width + spec.laidRight, m_variant.buttonBottom};
+    const ui::Rect rect{width + entry.laidLeft, m_variant.buttonTop, width + entry.laidRight, m_variant.buttonBottom};
     // An icon keeps its place within its button.
     button.m_ptIcon.x += rect.left - button.m_rect.left;
     button.m_ptIcon.y += rect.top - button.m_rect.top;

@@ -68,7 +68,7 @@ class SkinnedFrame : public ui::Dialog {
   void LayoutCaptionButtons(ui::SizeType type);
   void DrawFrame(ui::Canvas& canvas, int width, int height, const ui::Rect& clipBox) const;
   ui::Point ToWindow(ui::Point screen) const;
-  const CaptionButtonSpec* SpecOf(int id) const;
+  const CaptionButtonEntry* EntryOf(int id) const;
   void Press(int id);
   void ClearHover();
 

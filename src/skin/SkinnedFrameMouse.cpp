@@ -17,9 +17,9 @@ ui::Point SkinnedFrame::ToWindow(ui::Point screen) const {
   return {screen.x - window.left, screen.y - window.top};
 }
 
-const CaptionButtonSpec* SkinnedFrame::SpecOf(int id) const {
-  for (const CaptionButtonSpec& spec : Variant().buttons) {
-    if (spec.id == id) return &spec;
+const CaptionButtonEntry* SkinnedFrame::EntryOf(int id) const {
+  for (const CaptionButtonEntry& entry : Variant().buttons) {
+    if (entry.id == id) return &entry;
   }
   return nullptr;
 }
@@ -35,8 +35,8 @@ ui::Hit SkinnedFrame::OnNcHitTest(ui::Point screen) {
   const ui::Point point = ToWindow(screen);
   const int id = HitTestButton(point);
   if (id == -1) return m_rcIcon.Contains(point) ? ui::Hit::SysMenu : static_cast<ui::Hit>(Default());
-  const CaptionButtonSpec* spec = SpecOf(id);
-  switch (spec ? spec->role : CaptionRole::Generic) {
+  const CaptionButtonEntry* entry = EntryOf(id);
+  switch (entry ? entry->role : CaptionRole::Generic) {
     case CaptionRole::Close:
       return ui::Hit::Close;
     case CaptionRole::MaximizeRestore:
@@ -72,8 +72,8 @@ void SkinnedFrame::OnNcLButtonUp(ui::Hit /*hit*/, ui::Point screen) {
     return;
   }
   // The action follows where the button is released, whatever was pressed.
-  const CaptionButtonSpec* spec = SpecOf(id);
-  switch (spec ? spec->role : CaptionRole::Generic) {
+  const CaptionButtonEntry* entry = EntryOf(id);
+  switch (entry ? entry->role : CaptionRole::Generic) {
     case CaptionRole::Own:
       OnCaptionButton(id);
       return;

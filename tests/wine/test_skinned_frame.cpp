@@ -218,15 +218,15 @@ class SkinnedFrameTest : public ::testing::Test {
       int cell;
     };
     std::vector<Drawn> buttons;
-    for (const CaptionButtonSpec& spec : v.buttons) {
-      const CDUIButton& button = frame->Button(spec.id);
+    for (const CaptionButtonEntry& entry : v.buttons) {
+      const CDUIButton& button = frame->Button(entry.id);
       if (!button.m_bVisible) continue;
       const RECT r{button.m_rect.left, button.m_rect.top, button.m_rect.right, button.m_rect.bottom};
       skip.push_back(r);
-      if (spec.strip >= 0) {
-        const auto found = cells.find(spec.id);
+      if (entry.strip >= 0) {
+        const auto found = cells.find(entry.id);
         const int cell = found == cells.end() ? 0 : found->second;
-        buttons.push_back({r, Strip(v.captionButtonImages[static_cast<size_t>(spec.strip)]), cell});
+        buttons.push_back({r, Strip(v.captionButtonImages[static_cast<size_t>(entry.strip)]), cell});
       }
     }
     int mismatches = 0, checked = 0, corners = 0;
