@@ -212,10 +212,14 @@ class LauncherRun(unittest.TestCase):
 
     @classmethod
     def restarted_copies(cls):
-        """Other processes of this run's executable with this run's home."""
+        """Other processes of this run's executable with this run's home.
+
+        A copy that is starting its engine's helpers has short-lived forked
+        children that still show our executable until they exec: a process
+        whose parent is itself a copy is such a child, not a second copy."""
         executable = os.path.realpath(cls.executable)
         home = f"HOME={cls.home}".encode()
-        copies = []
+        parents = {}
         for entry in os.listdir("/proc"):
             if not entry.isdigit() or int(entry) == cls.client.pid:
                 continue
@@ -223,11 +227,14 @@ class LauncherRun(unittest.TestCase):
                 if os.readlink(f"/proc/{entry}/exe") != executable:
                     continue
                 with open(f"/proc/{entry}/environ", "rb") as f:
-                    if home in f.read().split(b"\0"):
-                        copies.append(int(entry))
-            except OSError:
+                    if home not in f.read().split(b"\0"):
+                        continue
+                with open(f"/proc/{entry}/stat") as f:
+                    # The command name may hold blanks: the parent follows the last ')'.
+                    parents[int(entry)] = int(f.read().rsplit(")", 1)[1].split()[1])
+            except (OSError, IndexError, ValueError):
                 continue
-        return copies
+        return sorted(pid for pid, parent in parents.items() if parent not in parents)
 
     @classmethod
     def find_launcher(cls):
