@@ -343,6 +343,20 @@ TEST_F(BrowserTest, StopEndsTheLoadingPage) {
   EXPECT_TRUE(PumpUntil([&] { return browser->ReadyState() == 4; }));
 }
 
+// A nested main loop, as a message box runs one, that ends after `ms`.
+void RunModalLoopFor(guint ms) {
+  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+  g_timeout_add(
+      ms,
+      [](gpointer data) {
+        g_main_loop_quit(static_cast<GMainLoop*>(data));
+        return G_SOURCE_REMOVE;
+      },
+      loop);
+  g_main_loop_run(loop);
+  g_main_loop_unref(loop);
+}
+
 class HostChoicesTest : public BrowserTest {
  protected:
   // Installs the choices on a blank first document, as the launcher does.
@@ -485,16 +499,7 @@ TEST_F(HostChoicesTest, AMethodThatRunsAModalLoopStillAnswers) {
   ui::HostChoices choices = Reporting(false);
   int asked = 0;
   choices.external["ask"] = [&](const std::vector<std::string>& args) {
-    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
-    g_timeout_add(
-        300,
-        [](gpointer data) {
-          g_main_loop_quit(static_cast<GMainLoop*>(data));
-          return G_SOURCE_REMOVE;
-        },
-        loop);
-    g_main_loop_run(loop);
-    g_main_loop_unref(loop);
+    RunModalLoopFor(300);
     return "答" + std::to_string(++asked) + (args.empty() ? "" : args[0]);
   };
   Install(choices);
@@ -524,16 +529,7 @@ TEST_F(HostChoicesTest, ABrowserThatGoesDuringACallLeavesTheOthersWorking) {
       if (c.fromTheMethod) {
         browser.reset();
       } else {
-        GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
-        g_timeout_add(
-            50,
-            [](gpointer data) {
-              g_main_loop_quit(static_cast<GMainLoop*>(data));
-              return G_SOURCE_REMOVE;
-            },
-            loop);
-        g_main_loop_run(loop);
-        g_main_loop_unref(loop);
+        RunModalLoopFor(50);
       }
       return std::string("done");
     };

@@ -8,12 +8,24 @@
 #include <sstream>
 
 #include "platform/win32/Text.h"
+#include "platform/win32/Win32WindowPeer.h"
 #include "ui/Platform.h"
 
 using ui::win32::Narrow;
 using ui::win32::Widen;
 
 namespace wine_tests {
+
+HWND Handle(const ui::Window& window) { return static_cast<ui::win32::Win32WindowPeer&>(window.Peer()).Handle(); }
+
+void Pump(DWORD milliseconds) {
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  MSG msg;
+  do {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ui::win32::Win32WindowPeer::ProcessMessage(msg);
+    Sleep(5);
+  } while (GetTickCount64() < end);
+}
 
 TempDir::TempDir(const std::string& name) {
   wchar_t base[MAX_PATH] = {};

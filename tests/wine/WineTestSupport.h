@@ -3,8 +3,19 @@
 
 #include <string>
 
+#include "platform/win32/WinApi.h"
+
+namespace ui {
+class Window;
+}
 
 namespace wine_tests {
+
+// The window's system handle.
+HWND Handle(const ui::Window& window);
+
+// Runs the message pump the way the modal loop does, for a while.
+void Pump(DWORD milliseconds);
 
 // A directory of its own under the temporary folder, removed with its files
 // when the object goes. name may hold any characters (UTF-8).

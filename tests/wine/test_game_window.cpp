@@ -32,6 +32,7 @@
 using ui::win32::Narrow;
 using ui::win32::Widen;
 using wine_tests::Grab;
+using wine_tests::Handle;
 using wine_tests::LoopbackServer;
 using wine_tests::Pixels;
 
@@ -42,8 +43,6 @@ constexpr int kCaptionHeight = 39;
 constexpr int kFillColumn = 218;
 constexpr int kRightCap = 50;
 constexpr int kRefresh = 12, kClean = 13, kClose = 110;
-
-HWND Handle(const ui::Window& window) { return static_cast<ui::win32::Win32WindowPeer&>(window.Peer()).Handle(); }
 
 // ---------------------------------------------------------------------------
 // Pixels

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "LoopbackServer.h"
+#include "WineTestSupport.h"
 #include "app/CKQVClientApp.h"
 #include "core/PlatformConfig.h"
 #include "launcher/CControllersDlg.h"
@@ -19,6 +20,7 @@
 #include "platform/win32/Win32WindowPeer.h"
 
 using wine_tests::LoopbackServer;
+using wine_tests::Pump;
 
 namespace {
 
@@ -60,15 +62,6 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
   } else if (GetTickCount64() > drive.deadline) {
     drive.timedOut = true;
     g_pSplashDlg->EndDialog(ui::kIdCancel);
-  }
-}
-
-void Pump(DWORD milliseconds) {
-  const ULONGLONG end = GetTickCount64() + milliseconds;
-  MSG msg;
-  while (GetTickCount64() < end) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ui::win32::Win32WindowPeer::ProcessMessage(msg);
-    Sleep(10);
   }
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ScreenPixels.h"
+#include "WineTestSupport.h"
 #include "platform/win32/Gdiplus.h"
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32WindowPeer.h"
@@ -23,11 +24,13 @@
 #include "ui/Platform.h"
 
 using kqvtest::FrameTestWindow;
-using wine_tests::FromBitmap;
-using wine_tests::Grab;
-using wine_tests::Pixels;
 using ui::Hit;
 using ui::win32::Win32WindowPeer;
+using wine_tests::FromBitmap;
+using wine_tests::Grab;
+using wine_tests::Handle;
+using wine_tests::Pixels;
+using wine_tests::Pump;
 
 namespace {
 
@@ -36,18 +39,6 @@ constexpr COLORREF kBackdrop = RGB(255, 0, 255);
 constexpr char kTitle[] = "游戏窗口";
 // Where the game window is put: the caption buttons then sit at fixed places.
 constexpr RECT kGamePlace{100, 80, 860, 500};  // 760 x 420
-
-HWND Handle(const ui::Window& window) { return static_cast<Win32WindowPeer&>(window.Peer()).Handle(); }
-
-// Runs the message pump the way the modal loop does, for a while.
-void Pump(DWORD milliseconds) {
-  const ULONGLONG end = GetTickCount64() + milliseconds;
-  MSG msg;
-  do {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) Win32WindowPeer::ProcessMessage(msg);
-    Sleep(5);
-  } while (GetTickCount64() < end);
-}
 
 // Pointer input through the system's queue, as a user's would arrive.
 void PointerTo(int x, int y) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "WineTestSupport.h"
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32WindowPeer.h"
 #include "ui/Platform.h"
@@ -20,23 +21,14 @@ using ui::Hit;
 using ui::Message;
 using ui::win32::Win32WindowPeer;
 
+using wine_tests::Handle;
+using wine_tests::Pump;
+
 namespace {
 
 constexpr int kPopupVisible = 901;  // borderless, shown at creation
 constexpr int kControls = 902;      // hidden, buttons 1 and 5, edit 10, browser 1001
 constexpr int kFramed = 903;        // caption and sizing border, hidden
-
-HWND Handle(const ui::Window& window) { return static_cast<Win32WindowPeer&>(window.Peer()).Handle(); }
-
-// Runs the message pump the way the modal loop does, for a while.
-void Pump(DWORD milliseconds) {
-  const ULONGLONG end = GetTickCount64() + milliseconds;
-  MSG msg;
-  do {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) Win32WindowPeer::ProcessMessage(msg);
-    Sleep(5);
-  } while (GetTickCount64() < end);
-}
 
 std::string Str(const std::string& name, int a) { return name + " " + std::to_string(a); }
 std::string Str(const std::string& name, int a, int b) { return Str(name, a) + " " + std::to_string(b); }
@@ -410,11 +402,13 @@ TEST(RunModal, EndsAsTheDialogManagerOrTheHandlersSay) {
   const ModalCase cases[] = {
       {"end dialog", [](Probe& p) { p.EndDialog(7); }, 7, {}, {}},
       {"command ok", [](Probe& p) { PostMessageW(Handle(p), WM_COMMAND, IDOK, 0); }, ui::kIdOk, {"command 1"}, {}},
-      {"window close is cancel", [](Probe& p) { PostMessageW(Handle(p), WM_CLOSE, 0, 0); }, ui::kIdCancel,
-       {"close", "command 2"}, {}},
+      {"window close is cancel",
+       [](Probe& p) { PostMessageW(Handle(p), WM_CLOSE, 0, 0); },
+       ui::kIdCancel,
+       {"close", "command 2"},
+       {}},
       {"return is ok", [](Probe& p) { PostKey(Handle(p), VK_RETURN); }, ui::kIdOk, {"key 13", "command 1"}, {}},
-      {"escape is cancel", [](Probe& p) { PostKey(Handle(p), VK_ESCAPE); }, ui::kIdCancel,
-       {"key 27", "command 2"}, {}},
+      {"escape is cancel", [](Probe& p) { PostKey(Handle(p), VK_ESCAPE); }, ui::kIdCancel, {"key 27", "command 2"}, {}},
       {"filtered keys never reach the dialog manager",
        [](Probe& p) {
          p.filter = [](Probe&, const Message& m) { return m.key == VK_RETURN || m.key == VK_ESCAPE; };
@@ -422,7 +416,9 @@ TEST(RunModal, EndsAsTheDialogManagerOrTheHandlersSay) {
          PostKey(Handle(p), VK_ESCAPE);
          PostMessageW(Handle(p), WM_COMMAND, IDCANCEL, 0);
        },
-       ui::kIdCancel, {"key 13", "key 27", "command 2"}, {"command 1"}},
+       ui::kIdCancel,
+       {"key 13", "key 27", "command 2"},
+       {"command 1"}},
   };
   for (const auto& c : cases) {
     Probe probe(kPopupVisible);
@@ -601,8 +597,8 @@ TEST(ColorKey, WindowAndItsBackgroundTakeTheKey) {
   EXPECT_NE(flags & LWA_COLORKEY, 0u);
   HDC dc = GetDC(Handle(probe));
   for (UINT message : {WM_CTLCOLORDLG, WM_CTLCOLORBTN, WM_CTLCOLORSTATIC}) {
-    auto brush = reinterpret_cast<HBRUSH>(SendMessageW(Handle(probe), message, reinterpret_cast<WPARAM>(dc),
-                                                       reinterpret_cast<LPARAM>(Handle(probe))));
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageW(Handle(probe), message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Handle(probe))));
     LOGBRUSH description{};
     ASSERT_TRUE(brush && GetObjectW(brush, sizeof description, &description)) << message;
     EXPECT_EQ(description.lbColor, RGB(255, 0, 255)) << message;

@@ -17,13 +17,13 @@ const struct {
 } kCases[] = {
     {"C:\\Games\\Client\\KQVClient.exe", '\\', ".exe", "KQVClient"},
     {"/opt/kqv/kqv_client", '/', "", "kqv_client"},
-    {"/opt/kqv.d/kqv_client", '/', "", "kqv_client"},  // a dot in a folder is no extension
+    {"/opt/kqv.d/kqv_client", '/', "", "kqv_client"},      // a dot in a folder is no extension
     {"/opt/kqv/kqv.client.v2", '/', "", "kqv.client.v2"},  // no executable suffix: dots are the name's
-    {"C:\\x\\game.v2.exe", '\\', ".exe", "game.v2"},   // only the last extension goes
-    {"C:\\x\\game.bin", '\\', ".exe", "game"},        // whatever that extension is
-    {"/home/p/dir\\x.exe", '/', ".exe", "dir\\x"},     // only the platform's separator splits
-    {"KQVClient.exe", '\\', ".exe", "KQVClient"},      // no folder at all
-    {"C:\\x\\.client", '\\', ".exe", ".client"},     // a hidden name keeps its dot
+    {"C:\\x\\game.v2.exe", '\\', ".exe", "game.v2"},       // only the last extension goes
+    {"C:\\x\\game.bin", '\\', ".exe", "game"},             // whatever that extension is
+    {"/home/p/dir\\x.exe", '/', ".exe", "dir\\x"},         // only the platform's separator splits
+    {"KQVClient.exe", '\\', ".exe", "KQVClient"},          // no folder at all
+    {"C:\\x\\.client", '\\', ".exe", ".client"},           // a hidden name keeps its dot
     {"C:\\Games\\", '\\', ".exe", ""},
 };
 
