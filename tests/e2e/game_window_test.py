@@ -205,12 +205,24 @@ class GameWindow(GameRun):
         self.wait_for(lambda: self.client.poll() is not None, 10, "the client did not end on Yes")
         self.assertEqual(self.client.returncode, 0)
         copies = self.wait_for(self.restarted_copies, 10, "no fresh copy was started")
-        self.assertEqual(len(copies), 1, f"{len(copies)} copies started")
+        self.assertEqual(len(copies), 1, f"{len(copies)} copies started: {[describe(pid) for pid in copies]}")
         with open(f"/proc/{copies[0]}/cmdline", "rb") as f:
             argv = f.read().split(b"\0")[:-1]
         self.assertEqual(argv, [os.path.realpath(self.executable).encode()], "the copy got arguments")
         self.wait_for(lambda: any(lt.geometry(w)[2:] == lt.SPLASH_SIZE for w in lt.client_windows(copies[0])
                                   if lt.viewable(w)), 20, "the fresh copy did not show the launcher")
+
+
+def describe(pid):
+    """A process's parent and command line, for a failure message."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            parent = f.read().rsplit(")", 1)[1].split()[1]
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            command = f.read().replace(b"\0", b" ").decode(errors="replace")
+        return f"{pid} (parent {parent}): {command}"
+    except (OSError, IndexError):
+        return f"{pid} (gone)"
 
 
 def main():
