@@ -26,8 +26,8 @@ class SkinnedFrame : public ui::Dialog {
   // The button under a point in window coordinates: visible ones only, the
   // lowest id first; -1 for none.
   int HitTestButton(ui::Point point) const;
-  // Only for ids that exist; follow a change with PaintFrame().
-  CDUIButton& Button(int id) { return m_buttons.at(id); }
+  // An id not there yet gets a default button; follow a change with PaintFrame().
+  CDUIButton& Button(int id) { return m_buttons[id]; }
   const FrameVariant& Variant() const { return m_variant; }
 
   // Message filter and handlers.

@@ -72,6 +72,23 @@ TEST_F(SkinnedFrameMouseTest, HitTestAnswersTheDrawnSystemButtonsAndTheIcon) {
     EXPECT_EQ(PeerOf(window).SendHitTest(Screen(c.at.x, c.at.y), byDefault), c.expected)
         << (c.chat ? "chat " : "game ") << c.at.x << "," << c.at.y;
   }
+  // A text button gets the default's answer whether shown or not, so its
+  // presence shows only in the frame's own search.
+  FrameTestWindow window(false);
+  Open(window);
+  window.Button(14).m_bVisible = false;
+  EXPECT_EQ(window.HitTestButton({610, 15}), -1);
+  window.Button(14).m_bVisible = true;
+  EXPECT_EQ(window.HitTestButton({610, 15}), 14);
+}
+
+// A window whose buttons were never made (its creation was refused) still
+// takes the chat side's calls: the id gets a default button.
+TEST_F(SkinnedFrameMouseTest, AButtonAskedForBeforeCreationIsADefaultOne) {
+  FrameTestWindow window(false);
+  CDUIButton& vip = window.Button(14);
+  EXPECT_EQ(vip.m_strText, CDUIButton().m_strText);
+  EXPECT_EQ(&window.Button(14), &vip);
 }
 
 TEST_F(SkinnedFrameMouseTest, APressLightsTheButtonAndTheReleaseWhereItEndsFires) {
