@@ -224,7 +224,6 @@ TEST_F(GameWindowTest, EveryCloseRequestAsksAndYesStartsAFreshCopy) {
        {{"D:\\游戏\\仙境 v2\\Qelunar.client.v2.exe", ""}}},
       {"linux, CJK", '/', "/home/玩家/游戏/KQVClient", "", ui::kIdYes, {{"/home/玩家/游戏/KQVClient", ""}}},
       {"linux, dots", '/', "/opt/qelunar/kqv.client", "", ui::kIdYes, {{"/opt/qelunar/kqv.client", ""}}},
-      {"linux, dots", '/', "/opt/qelunar/kqv.client", "", ui::kIdYes, {{"/opt/qelunar/kqv.client", ""}}},
   };
   using Send = void (*)(fake::FakeWindowPeer&);
   const std::pair<const char*, Send> requests[] = {
