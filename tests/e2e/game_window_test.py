@@ -216,12 +216,11 @@ class GameWindow(GameRun):
 def describe(pid):
     """A process's parent and command line, for a failure message."""
     try:
-        with open(f"/proc/{pid}/stat") as f:
-            parent = f.read().rsplit(")", 1)[1].split()[1]
+        parent = lt.parent_of(pid)
         with open(f"/proc/{pid}/cmdline", "rb") as f:
             command = f.read().replace(b"\0", b" ").decode(errors="replace")
         return f"{pid} (parent {parent}): {command}"
-    except (OSError, IndexError):
+    except (OSError, IndexError, ValueError):
         return f"{pid} (gone)"
 
 

@@ -139,6 +139,13 @@ def in_any(x, y, rects, margin=2):
 
 # ---------------------------------------------------------------- the runs
 
+def parent_of(pid):
+    """A process's parent, from /proc. The command name may hold blanks and
+    brackets: the parent follows the last ')'."""
+    with open(f"/proc/{pid}/stat") as f:
+        return int(f.read().rsplit(")", 1)[1].split()[1])
+
+
 class LauncherRun(unittest.TestCase):
     """One client process, its launcher windows, and the stand-in's log."""
 
@@ -229,9 +236,7 @@ class LauncherRun(unittest.TestCase):
                 with open(f"/proc/{entry}/environ", "rb") as f:
                     if home not in f.read().split(b"\0"):
                         continue
-                with open(f"/proc/{entry}/stat") as f:
-                    # The command name may hold blanks: the parent follows the last ')'.
-                    parents[int(entry)] = int(f.read().rsplit(")", 1)[1].split()[1])
+                parents[int(entry)] = parent_of(int(entry))
             except (OSError, IndexError, ValueError):
                 continue
         return sorted(pid for pid, parent in parents.items() if parent not in parents)
