@@ -118,7 +118,8 @@ class ChatWindow(gw.GameRun):
         # The client area (W - 434, 80) .. (W, 466) inside the standard frame.
         self.wait_for(lambda: lt.geometry(chat) == (W - 437, 54, 440, 415), 10,
                       f"the chat window is at {lt.geometry(chat)}, not at the game window's right edge")
-        self.assertEqual(self.chat_window(), chat)
+        # The reloaded page's title shows until the page names the contact again.
+        self.wait_for(lambda: self.chat_window() == chat, 10, "the chat window lost its contact's name")
         chats = [w for w in lt.client_windows(self.client.pid) if "正在和您通话" in window_name(w)
                  or window_name(w) in ("客服", "VIP专员")]
         self.assertEqual(chats, [chat], "more than one chat window")

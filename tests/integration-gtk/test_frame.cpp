@@ -210,14 +210,13 @@ TEST_F(FrameTest, SizingEdgesShowTheResizeShapesAndOnlyThere) {
   Open(ui::Rect::FromXYWH(300, 200, 400, 300));
   GdkWindow* gdk = gtk_widget_get_window(static_cast<ui::gtk::GtkWindowPeer&>(window.Peer()).Widget());
   GdkDisplay* display = gdk_window_get_display(gdk);
-  // Moves the pointer there and waits until the window has seen it.
+  // Moves the pointer there; a non-client point waits until the window has
+  // seen it.
   const auto pointAt = [&](int x, int y) {
     window.lastMoveHit.reset();
     Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
-    if (!PumpUntil([&] { return window.lastMoveHit.has_value(); }, std::chrono::milliseconds(500))) {
-      PumpFor(std::chrono::milliseconds(100));  // the client area: no non-client move
-    }
   };
+  const auto seen = [&] { return PumpUntil([&] { return window.lastMoveHit.has_value(); }, std::chrono::seconds(5)); };
   // GDK keeps one cursor per name, so the window's own is the one asked
   // for here.
   const auto shows = [&](const char* name) {
@@ -239,16 +238,19 @@ TEST_F(FrameTest, SizingEdgesShowTheResizeShapesAndOnlyThere) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
     pointAt(300 + c.x, 200 + c.y);
-    EXPECT_TRUE(shows(c.cursor));
+    // Neighbouring cases differ, so each shape is one the move brought.
+    EXPECT_TRUE(PumpUntil([&] { return shows(c.cursor); }, std::chrono::seconds(5)));
   }
   // Maximised, the edges size nothing and show nothing, from the moment
   // the window is maximised under a resize shape.
   pointAt(301, 350);
+  ASSERT_TRUE(seen());
   ASSERT_TRUE(shows("w-resize"));
   window.ShowWindow(ui::ShowCommand::Maximize);
   ASSERT_TRUE(PumpUntil([&] { return window.GetWindowRect().left == 0; }));
   EXPECT_TRUE(PumpUntil([&] { return shows(nullptr); }, std::chrono::seconds(2)));
   pointAt(1, 500);
+  ASSERT_TRUE(seen());
   EXPECT_EQ(window.lastMoveHit, ui::Hit::Border);
   EXPECT_TRUE(shows(nullptr));
 }
@@ -270,6 +272,24 @@ TEST_F(FrameTest, DrawnCloseButtonClosesThroughTheSystemCommandAndTheDialogManag
   Open(ui::Rect::FromXYWH(300, 200, 400, 300));
   Xdotool("mousemove 680 220 click 1");
   ASSERT_TRUE(PumpUntil([&] { return !window.IsWindowVisible(); }));
+  EXPECT_THAT(window.log, ElementsAre("down 20", "up 20", "syscommand 61536", "close", "cancel"));
+}
+
+TEST_F(FrameTest, FirstClickOnAWindowPlacedWhileHiddenLandsAsSoonAsItShows) {
+  // As the chat window: placed when made, shown by the player much later,
+  // and clicked at once.
+  ASSERT_TRUE(window.Create(nullptr));
+  window.MoveWindow(ui::Rect::FromXYWH(300, 200, 400, 300));
+  PumpFor(std::chrono::milliseconds(1500));  // the player's while, not a wait for a state
+  window.ShowWindow(ui::ShowCommand::Show);
+  GtkWidget* widget = static_cast<ui::gtk::GtkWindowPeer&>(window.Peer()).Widget();
+  ASSERT_TRUE(PumpUntil([&] {
+    GdkWindow* gdk = gtk_widget_get_window(widget);
+    return gdk && gdk_window_is_viewable(gdk);
+  }));
+  Xdotool("mousemove 680 220 click 1");
+  ASSERT_TRUE(PumpUntil([&] { return !window.IsWindowVisible(); }, std::chrono::seconds(5)))
+      << "the click was lost; the window has " << testing::PrintToString(window.log);
   EXPECT_THAT(window.log, ElementsAre("down 20", "up 20", "syscommand 61536", "close", "cancel"));
 }
 

@@ -122,6 +122,23 @@ Hit GtkWindowPeer::DefaultHitTest(Point screen) const {
   return Hit::Border;
 }
 
+Point GtkWindowPeer::PointerPoint(GdkWindow* window, double x, double y, double xRoot, double yRoot) const {
+  // Where the pointer is in the window is exact; where the window is on the
+  // screen is known only once the window manager says so, which for a window
+  // it has just mapped or moved comes later. The frame's rules work in the
+  // window's own layout, so the point is taken in the window and put where
+  // the window is believed to be: a click lands where it was aimed.
+  GdkWindow* top = m_widget ? gtk_widget_get_window(m_widget) : nullptr;
+  for (GdkWindow* at = window; top && at; at = gdk_window_get_parent(at)) {
+    if (at == top) return {m_rect.left + static_cast<int>(std::lround(x)), m_rect.top + static_cast<int>(std::lround(y))};
+    int dx = 0, dy = 0;
+    gdk_window_get_position(at, &dx, &dy);
+    x += dx;
+    y += dy;
+  }
+  return ScreenPoint(xRoot, yRoot);
+}
+
 Hit GtkWindowPeer::HitTest(Point screen) {
   const Hit byDefault = DefaultHitTest(screen);
   return Dispatch([byDefault] { return static_cast<std::intptr_t>(byDefault); },
@@ -254,10 +271,9 @@ bool GtkWindowPeer::TrackSystemMenu(Point screen) {
   const Point origin = ScreenOrigin();
   GdkRectangle at{screen.x + origin.x, screen.y + origin.y, 1, 1};
   if (anchor && gdk_window_is_viewable(anchor)) {
-    int x = 0, y = 0;
-    gdk_window_get_origin(anchor, &x, &y);
-    at.x -= x;
-    at.y -= y;
+    // In the window, as the point was taken (see PointerPoint).
+    at.x = screen.x - m_rect.left;
+    at.y = screen.y - m_rect.top;
   } else {
     anchor = gdk_screen_get_root_window(gtk_widget_get_screen(m_widget));
   }
@@ -378,7 +394,7 @@ gboolean GtkWindowPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointe
   // Windows reports a second press soon after the first as a double-click
   // instead of a press; GTK reports both, and a double-click event besides.
   if (event->type != GDK_BUTTON_PRESS) return TRUE;
-  const Point point = ScreenPoint(event->x_root, event->y_root);
+  const Point point = peer->PointerPoint(event->window, event->x, event->y, event->x_root, event->y_root);
   const Hit hit = peer->HitTest(point);
   if (!peer->m_widget || !IsNonClient(hit)) return FALSE;
 
@@ -423,7 +439,7 @@ gboolean GtkWindowPeer::OnButtonRelease(GtkWidget*, GdkEventButton* event, gpoin
   peer->m_moveFrom.reset();
   if (!peer->m_ncPressed) return FALSE;
   peer->m_ncPressed = false;
-  const Point point = ScreenPoint(event->x_root, event->y_root);
+  const Point point = peer->PointerPoint(event->window, event->x, event->y, event->x_root, event->y_root);
   const Hit hit = peer->HitTest(point);
   if (!peer->m_widget || !IsNonClient(hit)) return FALSE;
   const Hit pressed = peer->m_ncPressHit;
@@ -475,7 +491,7 @@ gboolean GtkWindowPeer::OnMotion(GtkWidget* widget, GdkEventMotion* event, gpoin
       return TRUE;
     }
   }
-  const Point point = ScreenPoint(event->x_root, event->y_root);
+  const Point point = peer->PointerPoint(event->window, event->x, event->y, event->x_root, event->y_root);
   const Hit hit = peer->HitTest(point);
   if (!peer->m_widget) return FALSE;
   peer->UpdateCursor(hit);

@@ -123,6 +123,7 @@ class GtkWindowPeer : public WindowPeer {
   void UpdateChildShape();
   void ApplyShape(cairo_region_t* region, bool inputOnly);
   Hit HitTest(Point screen);
+  Point PointerPoint(GdkWindow* window, double x, double y, double xRoot, double yRoot) const;
   Hit DefaultHitTest(Point screen) const;
   std::intptr_t DefaultNcButtonDown(Hit hit, const GdkEventButton* event);
   void UpdateCursor(Hit hit);
