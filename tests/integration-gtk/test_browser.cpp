@@ -12,12 +12,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <glib/gstdio.h>
@@ -535,7 +535,8 @@ TEST_F(HostChoicesTest, ReadingAMethodRunsNothing) {
       "window.external.getNewMsg + ''",
       "JSON.stringify(window.external)",
       "Object.keys(window.external).join()",
-      "(function () { var n = []; for (var k in window.external) n.push(typeof window.external[k]); return n.join(); })()",
+      "(function () { var n = []; for (var k in window.external) n.push(typeof window.external[k]); return n.join(); "
+      "})()",
       "typeof Object.getOwnPropertyDescriptor(window.external, 'getGsName').value",
       "Object.keys(Object.assign({}, window.external)).join()",
       "window.external.getNewMsg.length + window.external.getNewMsg.name",
@@ -544,7 +545,8 @@ TEST_F(HostChoicesTest, ReadingAMethodRunsNothing) {
       "typeof window.external.getAppVersion.call",
   };
   std::string script = "<script>var seen = [];";
-  for (const char* read : reads) script += "try { seen.push(String(" + std::string(read) + ")); } catch (e) { seen.push('threw'); }";
+  for (const char* read : reads)
+    script += "try { seen.push(String(" + std::string(read) + ")); } catch (e) { seen.push('threw'); }";
   script += "window.external.report.apply(null, seen);</script>";
   server.Route("/reads.html", {.body = Page(script)});
   ASSERT_TRUE(Load(server.Url("/reads.html")));
@@ -575,7 +577,9 @@ TEST_F(HostChoicesTest, LoneSurrogatesInScriptTextBecomeReplacementCharacters) {
       {R"('名\ud83d')", "名" + fffd},
       {R"('\ud800\ud83d\ude00!')", fffd + "\xF0\x9F\x98\x80!"},
       {R"('\ude00\ud83dx')", fffd + fffd + "x"},
-      {R"('a\ud83d\ude00b')", "a\xF0\x9F\x98\x80" "b"},
+      {R"('a\ud83d\ude00b')",
+       "a\xF0\x9F\x98\x80"
+       "b"},
       {R"(String.fromCharCode(0xd800) + 'x')", fffd + "x"},
       {R"({ toString: function () { return '对\udfff象'; } })", "对" + fffd + "象"},
   };
@@ -589,15 +593,17 @@ TEST_F(HostChoicesTest, LoneSurrogatesInScriptTextBecomeReplacementCharacters) {
     std::string head;
   } pages[] = {
       {"title when parsed", ""},
-      {"title when a script reads window.external first", "<script>document.title = '标\\ud800题'; window.external;</script>"},
+      {"title when a script reads window.external first",
+       "<script>document.title = '标\\ud800题'; window.external;</script>"},
   };
   for (const auto& page : pages) {
     SCOPED_TRACE(page.what);
     calls.clear();
     titles.clear();
-    server.Route("/text.html", {.body = "<!DOCTYPE html><html><head>" + page.head + "</head><body><script>"
-                                        "document.title = '标\\ud800题'; window.external.report(" + args +
-                                        ");</script></body></html>"});
+    server.Route("/text.html", {.body = "<!DOCTYPE html><html><head>" + page.head +
+                                        "</head><body><script>"
+                                        "document.title = '标\\ud800题'; window.external.report(" +
+                                        args + ");</script></body></html>"});
     ASSERT_TRUE(Load(server.Url("/text.html")));
     ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
     ASSERT_EQ(calls.front().size(), std::size(cases));

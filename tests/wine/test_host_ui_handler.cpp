@@ -190,8 +190,7 @@ class SystemMethodObject {
 };
 
 IDispatch* SystemDispatch(SystemMethodObject& object) {
-  static METHODDATA method = {const_cast<OLECHAR*>(L"getNewMsg"), nullptr, 1, 0, CC_STDCALL, 0, DISPATCH_METHOD,
-                              VT_I4};
+  static METHODDATA method = {const_cast<OLECHAR*>(L"getNewMsg"), nullptr, 1, 0, CC_STDCALL, 0, DISPATCH_METHOD, VT_I4};
   static INTERFACEDATA data = {&method, 1};
   ITypeInfo* info = nullptr;
   if (FAILED(CreateDispTypeInfo(&data, LOCALE_SYSTEM_DEFAULT, &info))) return nullptr;
@@ -264,7 +263,8 @@ TEST(HostUIHandler, ExternalMethodsRunOnlyWhenCalledAsMethods) {
     VariantInit(&ours);
     VariantInit(&theirs);
     const int before = runs, systemBefore = object.runs;
-    const HRESULT answer = external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, c.flags, &params, &ours, nullptr, nullptr);
+    const HRESULT answer =
+        external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, c.flags, &params, &ours, nullptr, nullptr);
     const HRESULT systemAnswer =
         system->Invoke(systemId, IID_NULL, LOCALE_USER_DEFAULT, c.flags, &params, &theirs, nullptr, nullptr);
 
@@ -311,7 +311,11 @@ TEST(HostUIHandler, ScriptTextWithLoneSurrogatesKeepsTheRest) {
       {"a high surrogate at the end", L"名\xD83D", "名" + fffd},
       {"two high surrogates then a pair", L"\xD800\xD83D\xDE00!", fffd + "\xF0\x9F\x98\x80!"},
       {"a reversed pair", L"\xDE00\xD83Dx", fffd + fffd + "x"},
-      {"a pair", L"a\xD83D\xDE00" L"b", "a\xF0\x9F\x98\x80" "b"},
+      {"a pair",
+       L"a\xD83D\xDE00"
+       L"b",
+       "a\xF0\x9F\x98\x80"
+       "b"},
       {"a zero inside", L"a\0b"s, "a\0b"s},
   };
   for (const auto& c : cases) {

@@ -125,9 +125,9 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   webkit_user_content_manager_register_script_message_handler(m_content, kErrorPageRetryHandler);
   const std::string frameCompleteScript =
       std::string(kFrameCompleteScript) + "(" + external::kWellFormedFunction + ");";
-  WebKitUserScript* frameComplete = webkit_user_script_new_for_world(
-      frameCompleteScript.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kHostWorld,
-      nullptr, nullptr);
+  WebKitUserScript* frameComplete =
+      webkit_user_script_new_for_world(frameCompleteScript.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kHostWorld, nullptr, nullptr);
   webkit_user_content_manager_add_script(m_content, frameComplete);
   webkit_user_script_unref(frameComplete);
   WebKitUserScript* frameCommitted =

@@ -66,8 +66,8 @@ gchar* ArgumentText(JSCValue* value) {
 std::pair<guint64, guint64> SendPlace() {
   const guint64 sequence = ++g_sequence;
   webkit_web_extension_send_message_to_context(
-      g_extension, webkit_user_message_new(ext::kCaughtUpMessage, g_variant_new("(tt)", g_process, sequence)),
-      nullptr, nullptr, nullptr);
+      g_extension, webkit_user_message_new(ext::kCaughtUpMessage, g_variant_new("(tt)", g_process, sequence)), nullptr,
+      nullptr, nullptr);
   return {g_process, sequence};
 }
 
@@ -105,8 +105,8 @@ JSCValue* Methods(GPtrArray* args, gpointer data) {
     gchar* title = TopTitle(page);
     const auto [process, sequence] = SendPlace();
     reply = g_dbus_connection_call_sync(connection, nullptr, ext::kObjectPath, ext::kInterface, ext::kMethodsCall,
-                                        g_variant_new("(ttts)", page, process, sequence, title), G_VARIANT_TYPE("(uas)"),
-                                        G_DBUS_CALL_FLAGS_NONE, kNoTimeout, nullptr, nullptr);
+                                        g_variant_new("(ttts)", page, process, sequence, title),
+                                        G_VARIANT_TYPE("(uas)"), G_DBUS_CALL_FLAGS_NONE, kNoTimeout, nullptr, nullptr);
     g_free(title);
   }
   GVariantIter* names = nullptr;
