@@ -11,11 +11,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <glib/gstdio.h>
@@ -509,6 +511,149 @@ TEST_F(HostChoicesTest, AMethodThatRunsAModalLoopStillAnswers) {
   ASSERT_TRUE(Load(server.Url("/ask.html")));
   ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
   EXPECT_THAT(calls, ElementsAre(ElementsAre("答1一", "答2二")));
+}
+
+// Reading a method runs nothing, however a script reads it (the chat
+// page's `if (window.external.getNewMsg)` lit the VIP button); only a call
+// does. The page's reads come first, then one call that shows the host sees
+// calls.
+TEST_F(HostChoicesTest, ReadingAMethodRunsNothing) {
+  std::vector<std::string> ran;
+  ui::HostChoices choices = Reporting(false);
+  for (const char* name : {"getNewMsg", "getGsName", "getAppVersion"}) {
+    choices.external[name] = [&ran, name](const std::vector<std::string>&) {
+      ran.push_back(name);
+      return std::string("ran");
+    };
+  }
+  Install(choices);
+  const char* reads[] = {
+      "window.external.getNewMsg ? 'truthy' : 'falsy'",
+      "typeof window.external.getGsName",
+      "typeof window.external.GETAPPVERSION",
+      "String(window.external.getNewMsg).length > 0",
+      "window.external.getNewMsg + ''",
+      "JSON.stringify(window.external)",
+      "Object.keys(window.external).join()",
+      "(function () { var n = []; for (var k in window.external) n.push(typeof window.external[k]); return n.join(); "
+      "})()",
+      "typeof Object.getOwnPropertyDescriptor(window.external, 'getGsName').value",
+      "Object.keys(Object.assign({}, window.external)).join()",
+      "window.external.getNewMsg.length + window.external.getNewMsg.name",
+      "'getNewMsg' in window.external",
+      "!!window.external.getnewmsg",
+      "typeof window.external.getAppVersion.call",
+  };
+  std::string script = "<script>var seen = [];";
+  for (const char* read : reads)
+    script += "try { seen.push(String(" + std::string(read) + ")); } catch (e) { seen.push('threw'); }";
+  script += "window.external.report.apply(null, seen);</script>";
+  server.Route("/reads.html", {.body = Page(script)});
+  ASSERT_TRUE(Load(server.Url("/reads.html")));
+  ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
+  ASSERT_EQ(calls.front().size(), std::size(reads));
+  for (std::size_t i = 0; i < std::size(reads); ++i) EXPECT_NE(calls.front()[i], "threw") << reads[i];
+  EXPECT_EQ(calls.front()[0], "truthy");
+  EXPECT_EQ(calls.front()[1], "function");
+  EXPECT_EQ(calls.front()[2], "function");
+  EXPECT_THAT(ran, testing::IsEmpty());
+
+  EXPECT_EQ(Evaluate(*browser, "window.external.getNewMsg('新消息')"), "ran");
+  EXPECT_THAT(ran, ElementsAre("getNewMsg"));
+}
+
+// Script text leaves the page as UTF-8: a lone surrogate becomes U+FFFD and
+// the rest of the text stays, in a method's arguments and in the title the
+// host reads at NavigateComplete2 (taken when the page has been parsed, or
+// when a script reads window.external before that).
+TEST_F(HostChoicesTest, LoneSurrogatesInScriptTextBecomeReplacementCharacters) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  const struct {
+    const char* literal;  // a script string literal
+    std::string text;     // what the host receives
+  } cases[] = {
+      {R"('甲\ud800乙')", "甲" + fffd + "乙"},
+      {R"('\udc00')", fffd},
+      {R"('名\ud83d')", "名" + fffd},
+      {R"('\ud800\ud83d\ude00!')", fffd + "\xF0\x9F\x98\x80!"},
+      {R"('\ude00\ud83dx')", fffd + fffd + "x"},
+      {R"('a\ud83d\ude00b')",
+       "a\xF0\x9F\x98\x80"
+       "b"},
+      {R"(String.fromCharCode(0xd800) + 'x')", fffd + "x"},
+      {R"({ toString: function () { return '对\udfff象'; } })", "对" + fffd + "象"},
+  };
+  std::vector<std::string> titles;
+  recorder.onNavigated = [&](const std::string&) { titles.push_back(browser->Title()); };
+  Install(Reporting(false));
+  std::string args;
+  for (const auto& c : cases) args += std::string(args.empty() ? "" : ", ") + c.literal;
+  const struct {
+    const char* what;
+    std::string head;
+  } pages[] = {
+      {"title when parsed", ""},
+      {"title when a script reads window.external first",
+       "<script>document.title = '标\\ud800题'; window.external;</script>"},
+  };
+  for (const auto& page : pages) {
+    SCOPED_TRACE(page.what);
+    calls.clear();
+    titles.clear();
+    server.Route("/text.html", {.body = "<!DOCTYPE html><html><head>" + page.head +
+                                        "</head><body><script>"
+                                        "document.title = '标\\ud800题'; window.external.report(" +
+                                        args + ");</script></body></html>"});
+    ASSERT_TRUE(Load(server.Url("/text.html")));
+    ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
+    ASSERT_EQ(calls.front().size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(calls.front()[i], cases[i].text) << cases[i].literal;
+    EXPECT_THAT(titles, ElementsAre("标" + fffd + "题"));
+  }
+}
+
+// A page's script may ask before the client has handled its document's
+// commit, which reaches the client on the engine's own channel, not on the
+// one the call comes by. The host here installs, at each page's
+// NavigateComplete2, a method that names that page; every page calls it at
+// once from its head and moves on, between two origins (so also between web
+// processes where the engine swaps them). Busy threads keep the cores full,
+// as other programs do, so the two channels' threads fall out of step.
+TEST_F(HostChoicesTest, EachCallIsServedAfterItsDocumentsCommit) {
+  recorder.onNavigated = [&](const std::string& url) {
+    ui::HostChoices choices = Reporting(false);
+    choices.external["where"] = [url](const std::vector<std::string>&) { return url; };
+    browser->InstallHostChoices(choices);
+  };
+  LoopbackServer other;
+  constexpr int kPages = 40;
+  for (int k = 0; k < kPages; ++k) {
+    const std::string next =
+        k + 1 == kPages ? "about:blank" : (k % 2 ? server : other).Url("/p" + std::to_string(k + 1) + ".html");
+    (k % 2 ? other : server)
+        .Route("/p" + std::to_string(k) + ".html",
+               {.body = "<!DOCTYPE html><html><head><script>var e = window.external;"
+                        " e.report(location.href, e.where ? e.where() : 'no method'); location.href = '" +
+                        next + "';</script></head><body></body></html>"});
+  }
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> busy;
+  for (unsigned i = 0; i < 4 * std::max(2u, std::thread::hardware_concurrency()); ++i) {
+    busy.emplace_back([&stop] {
+      volatile unsigned long spins = 0;
+      while (!stop.load(std::memory_order_relaxed)) spins = spins + 1;
+    });
+  }
+  calls.clear();
+  browser->Navigate(server.Url("/p0.html"));
+  const bool all = PumpUntil([&] { return calls.size() >= kPages; }, std::chrono::seconds(120));
+  stop = true;
+  for (std::thread& thread : busy) thread.join();
+  ASSERT_TRUE(all) << calls.size() << " of " << kPages << " pages called";
+  for (const auto& call : calls) {
+    ASSERT_EQ(call.size(), 2u);
+    EXPECT_EQ(call[1], call[0]) << "the call of " << call[0] << " was served before its commit was handled";
+  }
 }
 
 // The browser may go while its page waits on a call: from inside the host's

@@ -180,6 +180,162 @@ TEST(HostUIHandler, ExternalMethodsGetTheScriptsArgumentsAndAnswerText) {
   EXPECT_EQ(token.use_count(), 1);
 }
 
+// The system's own automation object with one method: type information
+// from CreateDispTypeInfo, the dispatch from CreateStdDispatch. What it
+// answers for each kind of call is what window.external must answer.
+class SystemMethodObject {
+ public:
+  virtual int STDMETHODCALLTYPE Run() { return ++runs; }  // slot 0 of the type information
+  int runs = 0;
+};
+
+IDispatch* SystemDispatch(SystemMethodObject& object) {
+  static METHODDATA method = {const_cast<OLECHAR*>(L"getNewMsg"), nullptr, 1, 0, CC_STDCALL, 0, DISPATCH_METHOD, VT_I4};
+  static INTERFACEDATA data = {&method, 1};
+  ITypeInfo* info = nullptr;
+  if (FAILED(CreateDispTypeInfo(&data, LOCALE_SYSTEM_DEFAULT, &info))) return nullptr;
+  // Wine answers with a class around the interface; the dispatch wants the
+  // interface's own.
+  TYPEATTR* attributes = nullptr;
+  if (SUCCEEDED(info->GetTypeAttr(&attributes))) {
+    const bool isClass = attributes->typekind == TKIND_COCLASS;
+    info->ReleaseTypeAttr(attributes);
+    HREFTYPE reference = 0;
+    ITypeInfo* interfaceInfo = nullptr;
+    if (isClass && SUCCEEDED(info->GetRefTypeOfImplType(0, &reference)) &&
+        SUCCEEDED(info->GetRefTypeInfo(reference, &interfaceInfo))) {
+      info->Release();
+      info = interfaceInfo;
+    }
+  }
+  IUnknown* unknown = nullptr;
+  const HRESULT made = CreateStdDispatch(nullptr, &object, info, &unknown);
+  info->Release();
+  if (FAILED(made)) return nullptr;
+  IDispatch* dispatch = nullptr;
+  unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+  unknown->Release();
+  return dispatch;
+}
+
+// A script that reads a method as a property (`if (window.external.getNewMsg)`)
+// asks with DISPATCH_PROPERTYGET alone; only a call as a method runs it. Every
+// kind of call gets the system's automation answer for a method.
+TEST(HostUIHandler, ExternalMethodsRunOnlyWhenCalledAsMethods) {
+  int runs = 0;
+  ui::HostChoices choices;
+  choices.external["getNewMsg"] = [&runs](const std::vector<std::string>&) {
+    ++runs;
+    return std::string("lit");
+  };
+  IDocHostUIHandler* handler = CreateHostUIHandler(choices);
+  IDispatch* external = nullptr;
+  ASSERT_EQ(handler->GetExternal(&external), S_OK);
+  SystemMethodObject object;
+  IDispatch* system = SystemDispatch(object);
+  ASSERT_NE(system, nullptr);
+
+  const struct {
+    const char* what;
+    WORD flags;
+    bool runs;
+  } cases[] = {
+      {"a call", DISPATCH_METHOD, true},
+      {"a call from an engine that cannot tell it from a read", DISPATCH_METHOD | DISPATCH_PROPERTYGET, true},
+      {"a property read", DISPATCH_PROPERTYGET, false},
+      {"an assignment", DISPATCH_PROPERTYPUT, false},
+      {"an assignment by reference", DISPATCH_PROPERTYPUTREF, false},
+      {"no kind at all", 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // A put carries its value as a named argument.
+    VARIANT value = Text(L"x");
+    DISPID named = DISPID_PROPERTYPUT;
+    const bool put = c.flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+    DISPPARAMS params{put ? &value : nullptr, put ? &named : nullptr, put ? 1u : 0u, put ? 1u : 0u};
+
+    DISPID id = 0, systemId = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"getNewMsg")};
+    ASSERT_EQ(external->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    ASSERT_EQ(system->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &systemId), S_OK);
+    VARIANT ours, theirs;
+    VariantInit(&ours);
+    VariantInit(&theirs);
+    const int before = runs, systemBefore = object.runs;
+    const HRESULT answer =
+        external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, c.flags, &params, &ours, nullptr, nullptr);
+    const HRESULT systemAnswer =
+        system->Invoke(systemId, IID_NULL, LOCALE_USER_DEFAULT, c.flags, &params, &theirs, nullptr, nullptr);
+
+    EXPECT_EQ(object.runs - systemBefore, c.runs ? 1 : 0) << "the system's own object";
+    EXPECT_EQ(runs - before, c.runs ? 1 : 0);
+    EXPECT_EQ(answer, c.runs ? S_OK : DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(answer, systemAnswer);
+    if (c.runs) {
+      EXPECT_EQ(ui::win32::VariantText(&ours), "lit");
+    } else {
+      EXPECT_EQ(V_VT(&ours), VT_EMPTY);
+      EXPECT_EQ(V_VT(&theirs), VT_EMPTY);
+    }
+    VariantClear(&ours);
+    VariantClear(&theirs);
+    VariantClear(&value);
+  }
+  system->Release();
+  external->Release();
+  EXPECT_EQ(handler->Release(), 0u);
+}
+
+// Script strings are UTF-16 and may hold lone surrogates; the host gets
+// UTF-8 with U+FFFD in their place and the rest of the text kept, and the
+// script gets back what the host answers.
+TEST(HostUIHandler, ScriptTextWithLoneSurrogatesKeepsTheRest) {
+  std::vector<std::string> received;
+  ui::HostChoices choices;
+  choices.external["getGsName"] = [&received](const std::vector<std::string>& args) {
+    received = args;
+    return args.empty() ? std::string() : args.front();
+  };
+  IDocHostUIHandler* handler = CreateHostUIHandler(choices);
+  IDispatch* external = nullptr;
+  ASSERT_EQ(handler->GetExternal(&external), S_OK);
+  const std::string fffd = "\xEF\xBF\xBD";
+  const struct {
+    const char* what;
+    std::wstring text;
+    std::string utf8;
+  } cases[] = {
+      {"a lone high surrogate inside", L"甲\xD800乙", "甲" + fffd + "乙"},
+      {"a lone low surrogate alone", L"\xDC00", fffd},
+      {"a high surrogate at the end", L"名\xD83D", "名" + fffd},
+      {"two high surrogates then a pair", L"\xD800\xD83D\xDE00!", fffd + "\xF0\x9F\x98\x80!"},
+      {"a reversed pair", L"\xDE00\xD83Dx", fffd + fffd + "x"},
+      {"a pair",
+       L"a\xD83D\xDE00"
+       L"b",
+       "a\xF0\x9F\x98\x80"
+       "b"},
+      {"a zero inside", L"a\0b"s, "a\0b"s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(ui::win32::Narrow(c.text), c.utf8);
+    VARIANT arg;
+    VariantInit(&arg);
+    V_VT(&arg) = VT_BSTR;
+    V_BSTR(&arg) = SysAllocStringLen(c.text.data(), static_cast<UINT>(c.text.size()));
+    std::string answer;
+    received.clear();
+    EXPECT_EQ(CallExternal(external, L"getGsName", {arg}, answer), S_OK);
+    EXPECT_EQ(received, std::vector<std::string>{c.utf8});
+    EXPECT_EQ(answer, c.utf8);
+    VariantClear(&arg);
+  }
+  external->Release();
+  EXPECT_EQ(handler->Release(), 0u);
+}
+
 // Each call gives the script a string of its own, in UTF-16, the length
 // counted without a terminator; the engine frees each one.
 TEST(HostUIHandler, EveryCallAnswersWithANewString) {

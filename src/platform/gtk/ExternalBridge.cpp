@@ -1,6 +1,7 @@
 #include "platform/gtk/ExternalBridge.h"
 
 #include <algorithm>
+#include <map>
 
 #include "platform/gtk/ExternalProtocol.h"
 #include "platform/gtk/GtkBrowser.h"
@@ -23,6 +24,28 @@ struct Server {
   std::string address;
   std::vector<GDBusConnection*> connections;
 };
+
+// A request that waits for its place to come through the engine's channel.
+struct Waiting {
+  guint64 process = 0;
+  guint64 sequence = 0;
+  GDBusMethodInvocation* invocation = nullptr;  // owned
+};
+
+// The requests' order (see ExternalProtocol.h): for each web process, the
+// last place that has come through the engine's channel, and the requests
+// whose place has not come yet. Requests of one process come in the order of
+// their places on both channels.
+struct Order {
+  std::map<guint64, guint64> caughtUp;
+  std::vector<Waiting> waiting;
+  std::map<GDBusConnection*, std::vector<guint64>> processesOf;  // to forget them when it closes
+};
+
+Order& TheOrder() {
+  static Order order;
+  return order;
+}
 
 Server& TheServer() {
   static Server server;
@@ -54,9 +77,9 @@ gboolean Serve(gpointer data) {
   const gchar* method = g_dbus_method_invocation_get_method_name(invocation);
   GVariant* parameters = g_dbus_method_invocation_get_parameters(invocation);
   if (g_strcmp0(method, ext::kMethodsCall) == 0) {
-    guint64 page = 0;
+    guint64 page = 0, process = 0, sequence = 0;
     const gchar* title = nullptr;
-    g_variant_get(parameters, "(t&s)", &page, &title);
+    g_variant_get(parameters, "(ttt&s)", &page, &process, &sequence, &title);
     // A page script reads window.external before the page's navigation has
     // been reported: report it first, so that a host installing its methods
     // then has them in the answer. The host may end the browser there.
@@ -70,10 +93,10 @@ gboolean Serve(gpointer data) {
     return G_SOURCE_REMOVE;
   }
   if (g_strcmp0(method, ext::kCallCall) == 0) {
-    guint64 page = 0;
+    guint64 page = 0, process = 0, sequence = 0;
     const gchar* name = nullptr;
     GVariantIter* list = nullptr;
-    g_variant_get(parameters, "(t&sas)", &page, &name, &list);
+    g_variant_get(parameters, "(ttt&sas)", &page, &process, &sequence, &name, &list);
     std::vector<std::string> args;
     const gchar* arg = nullptr;
     while (g_variant_iter_next(list, "&s", &arg)) args.emplace_back(arg);
@@ -89,18 +112,76 @@ gboolean Serve(gpointer data) {
   return G_SOURCE_REMOVE;
 }
 
-void OnMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
+// Served from the main loop, never inside the engine's signal or GDBus's
+// dispatch: the method may run a modal loop and end the browser.
+void ServeSoon(GDBusMethodInvocation* invocation) { g_idle_add_full(G_PRIORITY_DEFAULT, Serve, invocation, nullptr); }
+
+// The request's place in its process's order: (process, sequence).
+std::pair<guint64, guint64> PlaceOf(GDBusMethodInvocation* invocation) {
+  GVariant* parameters = g_dbus_method_invocation_get_parameters(invocation);
+  guint64 process = 0, sequence = 0;
+  if (g_variant_n_children(parameters) >= 3) {
+    g_variant_get_child(parameters, 1, "t", &process);
+    g_variant_get_child(parameters, 2, "t", &sequence);
+  }
+  return {process, sequence};
+}
+
+void OnMethodCall(GDBusConnection* connection, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
                   GDBusMethodInvocation* invocation, gpointer) {
-  // Served once the engine's own messages that are already here have been
-  // handled: they come at a lower priority than this call, and a script of a
-  // new document may ask before the report of the document's commit has
-  // been handled. Returning the invocation gives up its reference.
-  g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, Serve, invocation, nullptr);
+  // A script of a new document may ask before the client has handled the
+  // document's commit, which travels on the engine's channel: the request
+  // waits until its place has come through there. Holding the invocation
+  // keeps its reference.
+  Order& order = TheOrder();
+  const auto [process, sequence] = PlaceOf(invocation);
+  auto& processes = order.processesOf[connection];
+  if (std::find(processes.begin(), processes.end(), process) == processes.end()) processes.push_back(process);
+  const auto known = order.caughtUp.find(process);
+  if (known != order.caughtUp.end() && known->second >= sequence) {
+    ServeSoon(invocation);
+    return;
+  }
+  order.waiting.push_back({process, sequence, invocation});
+}
+
+// A place has come through the engine's channel: every request of that
+// process up to it may be served, in order.
+gboolean OnCaughtUp(WebKitWebContext*, WebKitUserMessage* message, gpointer) {
+  if (g_strcmp0(webkit_user_message_get_name(message), ext::kCaughtUpMessage) != 0) return FALSE;
+  GVariant* parameters = webkit_user_message_get_parameters(message);
+  if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(tt)"))) return TRUE;
+  guint64 process = 0, sequence = 0;
+  g_variant_get(parameters, "(tt)", &process, &sequence);
+  Order& order = TheOrder();
+  guint64& caughtUp = order.caughtUp[process];
+  caughtUp = std::max(caughtUp, sequence);
+  std::vector<Waiting> ready;
+  std::erase_if(order.waiting, [&](const Waiting& waiting) {
+    if (waiting.process != process || waiting.sequence > caughtUp) return false;
+    ready.push_back(waiting);
+    return true;
+  });
+  std::sort(ready.begin(), ready.end(), [](const Waiting& a, const Waiting& b) { return a.sequence < b.sequence; });
+  for (const Waiting& waiting : ready) ServeSoon(waiting.invocation);
+  return TRUE;
 }
 
 const GDBusInterfaceVTable kVTable = {OnMethodCall, nullptr, nullptr, {}};
 
 void OnClosed(GDBusConnection* connection, gboolean, GError*, gpointer) {
+  // The web process has gone: its waiting requests have no one to answer,
+  // and its places come no more.
+  Order& order = TheOrder();
+  std::erase_if(order.waiting, [&](const Waiting& waiting) {
+    if (g_dbus_method_invocation_get_connection(waiting.invocation) != connection) return false;
+    g_dbus_method_invocation_return_dbus_error(waiting.invocation, "org.freedesktop.DBus.Error.NoReply", "closed");
+    return true;
+  });
+  if (auto found = order.processesOf.find(connection); found != order.processesOf.end()) {
+    for (guint64 process : found->second) order.caughtUp.erase(process);
+    order.processesOf.erase(found);
+  }
   auto& connections = TheServer().connections;
   auto found = std::find(connections.begin(), connections.end(), connection);
   if (found == connections.end()) return;
@@ -162,6 +243,7 @@ void OnInitializeWebExtensions(WebKitWebContext* context, gpointer) {
 
 void Attach(WebKitWebContext* context) {
   g_signal_connect(context, "initialize-web-extensions", G_CALLBACK(OnInitializeWebExtensions), nullptr);
+  g_signal_connect(context, "user-message-received", G_CALLBACK(OnCaughtUp), nullptr);
 }
 
 std::string ExtensionDirectory() {

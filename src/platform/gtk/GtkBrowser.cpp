@@ -23,10 +23,11 @@ constexpr const char* kBlankPage = "about:blank";
 
 // A frame's document is complete at its load event, after its own frames;
 // the top document's completion comes from the load itself. The top
-// document has been parsed when this runs, its title with it.
-constexpr const char* kFrameCompleteScript = R"JS((function () {
+// document has been parsed when this runs, its title with it. Called with
+// external::kWellFormedFunction: the title may hold lone surrogates.
+constexpr const char* kFrameCompleteScript = R"JS((function (wellFormed) {
   if (window === window.top) {
-    window.webkit.messageHandlers.kqvPageParsed.postMessage(String(document.title));
+    window.webkit.messageHandlers.kqvPageParsed.postMessage(wellFormed(String(document.title)));
     return;
   }
   var post = function () {
@@ -34,7 +35,7 @@ constexpr const char* kFrameCompleteScript = R"JS((function () {
   };
   if (document.readyState === 'complete') post();
   else window.addEventListener('load', post, { once: true });
-})();)JS";
+}))JS";
 
 // A frame's navigation has committed when its new document starts.
 constexpr const char* kFrameCommittedScript = R"JS((function () {
@@ -122,9 +123,11 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   webkit_user_content_manager_register_script_message_handler_in_world(m_content, kPageParsedHandler, kHostWorld);
   // Our error page's button; messages are heeded only while that page shows.
   webkit_user_content_manager_register_script_message_handler(m_content, kErrorPageRetryHandler);
-  WebKitUserScript* frameComplete = webkit_user_script_new_for_world(
-      kFrameCompleteScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kHostWorld,
-      nullptr, nullptr);
+  const std::string frameCompleteScript =
+      std::string(kFrameCompleteScript) + "(" + external::kWellFormedFunction + ");";
+  WebKitUserScript* frameComplete =
+      webkit_user_script_new_for_world(frameCompleteScript.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kHostWorld, nullptr, nullptr);
   webkit_user_content_manager_add_script(m_content, frameComplete);
   webkit_user_script_unref(frameComplete);
   WebKitUserScript* frameCommitted =

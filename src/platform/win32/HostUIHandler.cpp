@@ -56,9 +56,14 @@ class ExternalObject : public DispatchObject {
     }
     return result;
   }
-  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                       UINT*) override {
     if (id < 1 || static_cast<size_t>(id) > m_names.size()) return DISP_E_MEMBERNOTFOUND;
+    // Members are methods only. A script that reads one as a property
+    // (`if (window.external.getNewMsg)`) asks with DISPATCH_PROPERTYGET
+    // alone and must not run it: automation finds no property get for a
+    // method, and neither a put.
+    if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     const std::string& name = m_names[static_cast<size_t>(id) - 1];
     // Script arguments come last-first.
     std::vector<std::string> args;

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 #include "platform/gtk/ExternalProtocol.h"
 
@@ -21,6 +22,9 @@ WebKitScriptWorld* g_ownWorld = nullptr;  // reads the page's title out of its s
 GDBusConnection* g_connection = nullptr;
 // The newest generation of host choices each page has heard of.
 std::map<guint64, guint32> g_generations;
+// This process's place in the order of its requests (see ExternalProtocol.h).
+guint64 g_process = 0;
+guint64 g_sequence = 0;
 
 // Calls wait as long as the client's method takes: a method may show a
 // message box and wait for the player, as a script's call does on Windows.
@@ -43,22 +47,28 @@ GDBusConnection* Connection() {
   return g_connection;
 }
 
-// D-Bus takes only valid UTF-8; a script's string may hold lone surrogates.
+// D-Bus takes only valid UTF-8.
 gchar* ValidText(const char* text) { return g_utf8_make_valid(text ? text : "", -1); }
 
-// A script argument as the host receives it: String(value), except that
-// undefined and null (an argument left out) are empty, as a missing argument
-// is to a Windows host.
+// A text the page's script has made well-formed (see kDefineExternal).
 gchar* ArgumentText(JSCValue* value) {
-  if (!value || jsc_value_is_undefined(value) || jsc_value_is_null(value)) return g_strdup("");
-  gchar* text = jsc_value_to_string(value);  // may run the page's toString
-  if (!text) {
-    jsc_context_clear_exception(jsc_value_get_context(value));
-    return g_strdup("");
-  }
+  if (!value || !jsc_value_is_string(value)) return g_strdup("");
+  gchar* text = jsc_value_to_string(value);
   gchar* valid = ValidText(text);
   g_free(text);
   return valid;
+}
+
+// Tells the client, through the engine's own channel, that the request about
+// to go has this place: it is served once the message has come through, and
+// with it everything this process sent the engine before (a document's
+// commit comes before its scripts run).
+std::pair<guint64, guint64> SendPlace() {
+  const guint64 sequence = ++g_sequence;
+  webkit_web_extension_send_message_to_context(
+      g_extension, webkit_user_message_new(ext::kCaughtUpMessage, g_variant_new("(tt)", g_process, sequence)), nullptr,
+      nullptr, nullptr);
+  return {g_process, sequence};
 }
 
 guint64 PageOf(gpointer data) { return *static_cast<guint64*>(data); }
@@ -69,7 +79,8 @@ gchar* TopTitle(guint64 pageId) {
   WebKitFrame* top = page ? webkit_web_page_get_main_frame(page) : nullptr;
   if (!top) return g_strdup("");
   JSCContext* context = webkit_frame_get_js_context_for_script_world(top, g_ownWorld);
-  JSCValue* title = jsc_context_evaluate(context, "document.title", -1);
+  const std::string script = std::string("(") + ext::kWellFormedFunction + ")(String(document.title))";
+  JSCValue* title = jsc_context_evaluate(context, script.c_str(), -1);
   gchar* text = title && jsc_value_is_string(title) ? jsc_value_to_string(title) : nullptr;
   if (title) g_object_unref(title);
   if (jsc_context_get_exception(context)) jsc_context_clear_exception(context);
@@ -92,9 +103,10 @@ JSCValue* Methods(GPtrArray* args, gpointer data) {
   GVariant* reply = nullptr;
   if (GDBusConnection* connection = Connection()) {
     gchar* title = TopTitle(page);
+    const auto [process, sequence] = SendPlace();
     reply = g_dbus_connection_call_sync(connection, nullptr, ext::kObjectPath, ext::kInterface, ext::kMethodsCall,
-                                        g_variant_new("(ts)", page, title), G_VARIANT_TYPE("(uas)"),
-                                        G_DBUS_CALL_FLAGS_NONE, kNoTimeout, nullptr, nullptr);
+                                        g_variant_new("(ttts)", page, process, sequence, title),
+                                        G_VARIANT_TYPE("(uas)"), G_DBUS_CALL_FLAGS_NONE, kNoTimeout, nullptr, nullptr);
     g_free(title);
   }
   GVariantIter* names = nullptr;
@@ -112,7 +124,7 @@ JSCValue* Methods(GPtrArray* args, gpointer data) {
   return array;
 }
 
-// invoke(name, arguments): the host's answer, or "" when there is none.
+// invoke(name, texts): the host's answer, or "" when there is none.
 gchar* Invoke(GPtrArray* args, gpointer data) {
   if (args->len < 2) return g_strdup("");
   gchar* name = ArgumentText(JSC_VALUE(args->pdata[0]));
@@ -129,13 +141,15 @@ gchar* Invoke(GPtrArray* args, gpointer data) {
     g_free(text);
     g_object_unref(item);
   }
-  GVariant* call = g_variant_new("(tsas)", PageOf(data), name, &texts);
-  g_free(name);
   GDBusConnection* connection = Connection();
   if (!connection) {
-    g_variant_unref(g_variant_ref_sink(call));
+    g_variant_builder_clear(&texts);
+    g_free(name);
     return g_strdup("");
   }
+  const auto [process, sequence] = SendPlace();
+  GVariant* call = g_variant_new("(tttsas)", PageOf(data), process, sequence, name, &texts);
+  g_free(name);
   GVariant* reply =
       g_dbus_connection_call_sync(connection, nullptr, ext::kObjectPath, ext::kInterface, ext::kCallCall, call,
                                   G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kNoTimeout, nullptr, nullptr);
@@ -151,13 +165,33 @@ gchar* Invoke(GPtrArray* args, gpointer data) {
 // when a script first reads window.external, and again once the host's
 // choices have changed; a page that assigns its own keeps it. Names are
 // found whatever their case, as automation finds them on Windows; the exact
-// spelling wins.
-constexpr const char* kDefineExternal = R"JS((function (methods, invoke) {
+// spelling wins. Reading a method runs nothing: only a call does.
+// Each argument reaches the host as String(value), except that undefined
+// and null (an argument left out) are empty, as a missing argument is to a
+// Windows host, and a value whose conversion throws is empty too; lone
+// surrogates become U+FFFD.
+constexpr const char* kDefineExternal = R"JS((function (methods, invoke, wellFormed) {
   var define = Object.defineProperty, target = window, built = 0, external = {};
   var Proxy_ = Proxy, apply = Reflect.apply, lowerCase = String.prototype.toLowerCase,
-      own = Object.prototype.hasOwnProperty;
+      own = Object.prototype.hasOwnProperty, String_ = String;
+  var text = function (value) {
+    if (value === undefined || value === null) return '';
+    var string;
+    try {
+      string = String_(value);  // may run the page's toString
+    } catch (e) {
+      return '';
+    }
+    return wellFormed(string);
+  };
   var method = function (name) {
-    return function () { return invoke(name, arguments); };
+    return function () {
+      var texts = [];
+      for (var i = 0; i < arguments.length; ++i) {
+        define(texts, i, { value: text(arguments[i]), writable: true, enumerable: true, configurable: true });
+      }
+      return invoke(name, texts);
+    };
   };
   var build = function (names) {  // names[0] is the generation
     var object = {}, folded = {};
@@ -200,13 +234,16 @@ void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
                                                       g_memdup2(&pageId, sizeof pageId), g_free, JSC_TYPE_VALUE);
   JSCValue* invoke = jsc_value_new_function_variadic(context, "invoke", G_CALLBACK(Invoke),
                                                      g_memdup2(&pageId, sizeof pageId), g_free, G_TYPE_STRING);
+  JSCValue* wellFormed = jsc_context_evaluate(context, ext::kWellFormedFunction, -1);
   JSCValue* define = jsc_context_evaluate(context, kDefineExternal, -1);
-  if (define && jsc_value_is_function(define)) {
-    JSCValue* result = jsc_value_function_call(define, JSC_TYPE_VALUE, methods, JSC_TYPE_VALUE, invoke, G_TYPE_NONE);
+  if (define && jsc_value_is_function(define) && wellFormed && jsc_value_is_function(wellFormed)) {
+    JSCValue* result = jsc_value_function_call(define, JSC_TYPE_VALUE, methods, JSC_TYPE_VALUE, invoke, JSC_TYPE_VALUE,
+                                               wellFormed, G_TYPE_NONE);
     if (result) g_object_unref(result);
   }
   if (jsc_context_get_exception(context)) jsc_context_clear_exception(context);
   if (define) g_object_unref(define);
+  if (wellFormed) g_object_unref(wellFormed);
   g_object_unref(invoke);
   g_object_unref(methods);
   g_object_unref(context);
@@ -232,6 +269,7 @@ void OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension,
                                                                                const GVariant* data) {
   g_extension = extension;
+  g_process = (static_cast<guint64>(g_random_int()) << 32) | g_random_int();
   g_ownWorld = webkit_script_world_new();
   auto* variant = const_cast<GVariant*>(data);
   if (variant && g_variant_is_of_type(variant, G_VARIANT_TYPE_STRING))
