@@ -446,5 +446,50 @@ TEST(GtkServicesTest, CacheCleaningTakesNoInputUntilItEnds) {
   EXPECT_EQ(gtk_grab_get_current(), nullptr);
 }
 
+TEST(GtkServicesTest, CacheCleaningEndsCleanlyWhenTheBoundAndTheAnswerComeInOneTurn) {
+  // A handler that runs a loop of its own during the wait (a message box)
+  // lets both the bound and the engine's answer come before the wait looks
+  // again: the bound's timer has gone by then, and nothing may remove it
+  // again (a GLib critical, fatal under G_DEBUG=fatal-criticals).
+  auto& platform = ui::gtk::Backend();
+  platform.SetCacheCleaningBound(std::chrono::milliseconds(0));
+  static int criticals = 0;
+  criticals = 0;
+  const guint handler = g_log_set_handler(
+      "GLib", static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_FLAG_FATAL),
+      [](const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+        ADD_FAILURE() << message;
+        ++criticals;
+      },
+      nullptr);
+  static bool nested = false;
+  nested = false;
+  // Ahead of the bound's timer, due as soon as the wait starts.
+  g_timeout_add_full(
+      G_PRIORITY_HIGH, 0,
+      [](gpointer) -> gboolean {
+        // A clear asked after the platform's is answered after it.
+        bool answered = false;
+        webkit_website_data_manager_clear(
+            ui::gtk::Backend().WebsiteData(),
+            static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_DISK_CACHE | WEBKIT_WEBSITE_DATA_MEMORY_CACHE), 0,
+            nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer done) {
+              webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, nullptr);
+              *static_cast<bool*>(done) = true;
+            },
+            &answered);
+        nested = PumpUntil([&] { return answered; });
+        return G_SOURCE_REMOVE;
+      },
+      nullptr, nullptr);
+  EXPECT_TRUE(platform.CleanBrowserCache());
+  platform.SetCacheCleaningBound(std::chrono::seconds(15));
+  EXPECT_TRUE(nested) << "the engine never answered the second clear";
+  PumpFor(std::chrono::milliseconds(200));  // a late answer to an abandoned wait
+  g_log_remove_handler("GLib", handler);
+  EXPECT_EQ(criticals, 0);
+}
+
 }  // namespace
 }  // namespace kqvtest

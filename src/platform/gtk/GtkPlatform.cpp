@@ -435,6 +435,7 @@ struct ClearWait {
   GMainLoop* loop;
   bool done = false;
   bool abandoned = false;
+  guint bound = 0;  // the bound's timer while it has not run
 };
 }  // namespace
 
@@ -467,8 +468,15 @@ bool GtkPlatform::CleanBrowserCache() {
   // The caller reports the cache gone when this returns, but the data manager
   // finishes asynchronously: wait for it with the windows still served, and
   // with a bound in case the network process never answers.
-  const guint timeout = g_timeout_add_seconds(
-      15, [](gpointer loop) { g_main_loop_quit(static_cast<GMainLoop*>(loop)); return G_SOURCE_REMOVE; }, wait->loop);
+  wait->bound = g_timeout_add(
+      static_cast<guint>(m_cleaningBound.count()),
+      [](gpointer data) {
+        auto* w = static_cast<ClearWait*>(data);
+        w->bound = 0;
+        g_main_loop_quit(w->loop);
+        return G_SOURCE_REMOVE;
+      },
+      wait);
   // The windows keep drawing but take no input meanwhile, as a window busy
   // in its handler would: a grab on a widget nobody sees swallows it.
   GtkWidget* blocker = gtk_invisible_new();
@@ -477,8 +485,11 @@ bool GtkPlatform::CleanBrowserCache() {
   g_main_loop_run(wait->loop);
   gtk_grab_remove(blocker);
   gtk_widget_destroy(blocker);
+  // The bound and the answer can both come before the loop returns (a
+  // handler running a loop of its own meanwhile): its timer is gone then.
+  if (wait->bound) g_source_remove(wait->bound);
+  wait->bound = 0;
   if (wait->done) {
-    g_source_remove(timeout);
     g_main_loop_unref(wait->loop);
     delete wait;
   } else {

@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,6 +48,8 @@ class GtkPlatform : public Platform {
   // The engine keeps its own cache, cleared as a whole.
   UrlCache* BrowserUrlCache() override { return nullptr; }
   bool CleanBrowserCache() override;
+  // How long cleaning waits for the engine's answer (tests shorten it).
+  void SetCacheCleaningBound(std::chrono::milliseconds bound) { m_cleaningBound = bound; }
   // Linux has no restart service for programs.
   void RegisterForRestart() override {}
 
@@ -92,6 +95,7 @@ class GtkPlatform : public Platform {
   guint m_startUpIdle = 0;
   guint m_startUpTimer = 0;
   guint m_trimTimer = 0;
+  std::chrono::milliseconds m_cleaningBound{15000};
 };
 
 // The installed platform, for the backend's own classes.
