@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string_view>
 #include <ctime>
 
 #include "platform/gtk/CairoCanvas.h"
@@ -29,7 +30,34 @@ namespace ui::gtk {
 
 GtkPlatform& Backend() { return static_cast<GtkPlatform&>(GetPlatform()); }
 
-GtkPlatform::GtkPlatform(std::vector<std::string> args) : m_args(std::move(args)) {
+namespace {
+
+std::string RunningExecutable() {
+  std::vector<char> buffer(PATH_MAX);
+  for (;;) {
+    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(n));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace
+
+std::string InstalledPath(std::string link) {
+  // The kernel names a file that was replaced or removed "<path> (deleted)";
+  // the installed file, if any, is at <path>.
+  constexpr std::string_view kDeleted = " (deleted)";
+  struct stat info {};
+  if (link.size() > kDeleted.size() && link.ends_with(kDeleted) && lstat(link.c_str(), &info) != 0) {
+    link.resize(link.size() - kDeleted.size());
+  }
+  return link;
+}
+
+// Read as the process starts, before anything can replace the file.
+GtkPlatform::GtkPlatform(std::vector<std::string> args)
+    : m_args(std::move(args)), m_modulePath(InstalledPath(RunningExecutable())) {
   // The first windows usually show a picture: decoding them meanwhile on
   // another thread takes that off the way to the first window.
   std::vector<PngDecodedAhead::Source> pictures;
@@ -202,15 +230,9 @@ std::unique_ptr<Picture> GtkPlatform::LoadPicture(ResourceType type, int id) {
   return picture;
 }
 
-std::string GtkPlatform::ModulePath() const {
-  std::vector<char> buffer(PATH_MAX);
-  for (;;) {
-    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) return {};
-    if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(n));
-    buffer.resize(buffer.size() * 2);
-  }
-}
+// Where the file was installed when the process started: an upgrade that
+// replaces or renames the running file leaves the path the same.
+std::string GtkPlatform::ModulePath() const { return m_modulePath; }
 
 std::string JoinCommandLine(const std::vector<std::string>& args) {
   // The shell has already removed the quotes a Windows program would still

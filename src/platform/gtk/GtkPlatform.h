@@ -83,6 +83,7 @@ class GtkPlatform : public Platform {
   static gboolean RunStartUpWork(gpointer self);
 
   std::vector<std::string> m_args;
+  std::string m_modulePath;
   std::vector<GMainLoop*> m_modalLoops;
   bool m_quitPosted = false;
   int m_exitCode = 0;
@@ -104,6 +105,11 @@ GtkPlatform& Backend();
 // Where the system's screen coordinates start on the desktop: the primary
 // monitor's top-left corner. System point = desktop point - ScreenOrigin().
 Point ScreenOrigin();
+
+// The path of the running executable's file as installed, from the link
+// /proc/self/exe gives: without the " (deleted)" the kernel adds once the file
+// has been replaced or removed.
+std::string InstalledPath(std::string link);
 
 // The text after the executable's name as a Windows program would receive it.
 std::string JoinCommandLine(const std::vector<std::string>& args);
