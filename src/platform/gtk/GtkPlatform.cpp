@@ -468,6 +468,20 @@ std::unique_ptr<VersionData> GtkPlatform::ReadVersionData(const std::string& pat
   return std::make_unique<VersionBlock>(std::move(*block));
 }
 
+namespace {
+void HoldCloses(GdkEvent* event, gpointer) {
+  if (event->type == GDK_DELETE && event->any.window) {
+    gpointer widget = nullptr;
+    gdk_window_get_user_data(event->any.window, &widget);
+    if (GtkWindowPeer* peer = GtkWindowPeer::OfWidget(static_cast<GtkWidget*>(widget))) {
+      peer->HoldClose();
+      return;
+    }
+  }
+  gtk_main_do_event(event);
+}
+}  // namespace
+
 bool GtkPlatform::CleanBrowserCache() {
   // Only the HTTP caches: cookies and local storage stay, so the player
   // remains logged in.
@@ -504,7 +518,13 @@ bool GtkPlatform::CleanBrowserCache() {
   GtkWidget* blocker = gtk_invisible_new();
   gtk_widget_show(blocker);
   gtk_grab_add(blocker);
+  // The grab would drop a window manager's close; it is held instead, and
+  // handled once cleaning (its box included) is done.
+  m_holdingCloses = true;
+  gdk_event_handler_set(HoldCloses, nullptr, nullptr);
   g_main_loop_run(wait->loop);
+  gdk_event_handler_set(reinterpret_cast<GdkEventFunc>(gtk_main_do_event), nullptr, nullptr);
+  m_holdingCloses = false;
   gtk_grab_remove(blocker);
   gtk_widget_destroy(blocker);
   // The bound and the answer can both come before the loop returns (a

@@ -50,6 +50,9 @@ class GtkPlatform : public Platform {
   bool CleanBrowserCache() override;
   // How long cleaning waits for the engine's answer (tests shorten it).
   void SetCacheCleaningBound(std::chrono::milliseconds bound) { m_cleaningBound = bound; }
+  // While cleaning runs, windows take no close: it is held for each window
+  // and handled once cleaning is done.
+  bool HoldingCloses() const { return m_holdingCloses; }
   // Linux has no restart service for programs.
   void RegisterForRestart() override {}
 
@@ -97,6 +100,7 @@ class GtkPlatform : public Platform {
   guint m_startUpTimer = 0;
   guint m_trimTimer = 0;
   std::chrono::milliseconds m_cleaningBound{15000};
+  bool m_holdingCloses = false;
 };
 
 // The installed platform, for the backend's own classes.
