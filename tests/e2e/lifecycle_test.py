@@ -43,7 +43,7 @@ sys.path.insert(0, str(HERE))
 import browser_failures_test as bf  # noqa: E402
 import game_window_test as gw  # noqa: E402
 import launcher_test as lt  # noqa: E402
-from e2e_support import run, stop, transient_for, window_name  # noqa: E402
+from e2e_support import geometry, run, stop, transient_for, window_name  # noqa: E402
 
 VERSION = gw.EXPECTED_VERSION
 
@@ -97,6 +97,11 @@ class InstalledCopy(gw.GameRun):
         time.sleep(1.0)  # a second copy, if one were coming
         copies = self.restarted_copies()
         self.assertEqual(len(copies), 1, f"{len(copies)} copies started: {[gw.describe(p) for p in copies]}")
+        # The fresh copy waits for the old one's data folder (its lock) and
+        # gets it: the player's login stays with the restart.
+        lock = os.path.join(self.home, "data", "kqvclient", "lock")
+        self.wait_for(lambda: lock in open_files(copies[0]), 15,
+                      f"the fresh copy did not take {lock}: {sorted(open_files(copies[0]))}")
         return copies[0]
 
 
@@ -246,7 +251,7 @@ class TwoCopies(unittest.TestCase):
             env.pop(proxy, None)
         address = f"http://127.0.0.1:{self.server.server_address[1]}/{page}?copy={copy}"
         log = open(os.path.join(lt.ARGS.out, f"client-{self.name}-{page}-{copy}.log"), "wb")
-        client = subprocess.Popen([lt.ARGS.client, "-url", address], env=env, stdout=log,
+        client = subprocess.Popen([os.path.abspath(lt.ARGS.client), "-url", address], env=env, stdout=log,
                                   stderr=subprocess.STDOUT, cwd=self.home)
         self.clients.append((client, log))
         return client
@@ -269,7 +274,8 @@ class TwoCopies(unittest.TestCase):
         deadline = time.monotonic() + 20
         while client.poll() is None and time.monotonic() < deadline:
             windows = lt.client_windows(client.pid)
-            boxes = [w for w in windows if transient_for(w) in windows]
+            # The launcher's overlay is owned by its splash but is no box.
+            boxes = [w for w in windows if transient_for(w) in windows and geometry(w)[2:] != lt.SPLASH_SIZE]
             main = [w for w in windows if transient_for(w) is None]
             if boxes:
                 run("xdotool", "windowactivate", "--sync", boxes[0], check=False)
@@ -278,7 +284,7 @@ class TwoCopies(unittest.TestCase):
                 run("xdotool", "windowactivate", "--sync", main[0], check=False)
                 run("xdotool", "key", "alt+F4", check=False)
             time.sleep(0.5)
-        self.assertEqual(client.poll(), 0, "a copy did not end through its close")
+        self.assertEqual(client.poll(), 0, f"copy {client.args[-1]} did not end through its close")
 
     def test_1_nothing_written_by_either_copy_is_lost(self):
         first = [self.start("store.html", copy) for copy in ("a", "b")]
@@ -313,6 +319,19 @@ class TwoCopies(unittest.TestCase):
             found_storage = max(len(storage & s) for _, s in seen)
             self.assertTrue(whole, f"copy {copy}: at most {found_cookies} of {len(cookies)} cookies and "
                                    f"{found_storage} of {len(storage)} stored values found together")
+
+
+def open_files(pid):
+    found = set()
+    try:
+        for fd in os.listdir(f"/proc/{pid}/fd"):
+            try:
+                found.add(os.readlink(f"/proc/{pid}/fd/{fd}"))
+            except OSError:
+                pass
+    except OSError:
+        pass
+    return found
 
 
 def all_pids():

@@ -18,6 +18,7 @@
 #include <ctime>
 
 #include "platform/gtk/CairoCanvas.h"
+#include "platform/gtk/DataProfile.h"
 #include "platform/gtk/SoupHttp.h"
 #include "platform/gtk/EmbeddedResources.h"
 #include "platform/gtk/ExternalBridge.h"
@@ -336,12 +337,19 @@ std::optional<std::vector<HardwareAddress>> GtkPlatform::AdapterAddresses() cons
   return addresses;
 }
 
+namespace {
+// How long a copy waits for the profile of a copy that is ending: a restart
+// starts the fresh copy just before the old one ends.
+constexpr auto kProfileWait = std::chrono::seconds(3);
+}  // namespace
+
 WebKitWebsiteDataManager* GtkPlatform::WebsiteData() {
   if (!m_websiteData) {
     // Our own directories, so that cleaning the cache never touches another
-    // program's data.
-    gchar* data = g_build_filename(g_get_user_data_dir(), "kqvclient", nullptr);
-    gchar* cache = g_build_filename(g_get_user_cache_dir(), "kqvclient", nullptr);
+    // program's data; one copy of the client at a time in each.
+    m_profile = TakeDataProfile(g_get_user_data_dir(), g_get_user_cache_dir(), "kqvclient", kProfileWait);
+    const char* data = m_profile.data.c_str();
+    const char* cache = m_profile.cache.c_str();
     m_websiteData = webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, nullptr);
     g_mkdir_with_parents(data, 0700);
     gchar* cookies = g_build_filename(data, "cookies.sqlite", nullptr);
@@ -350,8 +358,6 @@ WebKitWebsiteDataManager* GtkPlatform::WebsiteData() {
     // Logins hop between the platform's and the game's hosts inside frames.
     webkit_cookie_manager_set_accept_policy(cookieManager, WEBKIT_COOKIE_POLICY_ACCEPT_ALWAYS);
     g_free(cookies);
-    g_free(cache);
-    g_free(data);
   }
   return m_websiteData;
 }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gtk/DataProfile.h"
 #include "ui/Platform.h"
 
 namespace ui::gtk {
@@ -90,6 +91,7 @@ class GtkPlatform : public Platform {
   std::vector<GMainLoop*> m_modalLoops;
   bool m_quitPosted = false;
   int m_exitCode = 0;
+  DataProfile m_profile;  // its lock is let go only as the process ends
   WebKitWebsiteDataManager* m_websiteData = nullptr;
   WebKitWebContext* m_webContext = nullptr;
   StartUp m_startUp = StartUp::NothingShown;
