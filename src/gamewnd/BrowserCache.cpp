@@ -9,8 +9,11 @@
 
 bool CleanUrlCache(ui::UrlCache& cache) {
   // A call that fails for lack of room does not move the walk on, so an
-  // entry that does not fit is read again into a larger buffer.
+  // entry that does not fit is read again into a larger buffer. A cache that
+  // asks for no more than it was given would be asked for ever: that ends
+  // the walk.
   std::uint32_t size = 4096;
+  std::uint32_t given = 0;
   std::vector<std::uint8_t> buffer;
   ui::UrlCache::Handle handle = nullptr;
   std::uint32_t last = ui::UrlCache::kErrorInsufficientBuffer;
@@ -21,12 +24,14 @@ bool CleanUrlCache(ui::UrlCache& cache) {
       if (last == 0) {
         const ui::UrlCache::Entry entry = cache.EntryIn(buffer);
         if (!(entry.type & ui::UrlCache::kCookieCacheEntry)) cache.DeleteEntry(entry.sourceUrl);
+        given = size;
         ok = cache.FindNextEntry(handle, buffer, size);
-      } else if (last == ui::UrlCache::kErrorInsufficientBuffer) {
+      } else if (last == ui::UrlCache::kErrorInsufficientBuffer && size > given) {
         buffer = {};
         buffer.resize(std::max<std::uint32_t>(size, sizeof size));
         // The record's declared size, its first field.
         for (unsigned i = 0; i < sizeof size; ++i) buffer[i] = static_cast<std::uint8_t>(size >> (8 * i));
+        given = size;
         if (!handle) {
           handle = cache.FindFirstEntry(buffer, size);
           ok = handle != nullptr;

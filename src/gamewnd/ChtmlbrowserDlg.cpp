@@ -74,7 +74,16 @@ void ChtmlbrowserDlg::OnCaptionButton(int id) {
 }
 
 void ChtmlbrowserDlg::OnClose() {
-  if (MessageBox("正在游戏中，确定退出《Qelunar》？", "关闭提示", ui::kMbYesNo) != ui::kIdYes) return;
+  // The question's own message loop can bring another close (a second
+  // WM_CLOSE, the window manager again), and so can the time between Yes and
+  // the window going: those ask nothing and start nothing.
+  if (m_closing != Closing::No) return;
+  m_closing = Closing::Asking;
+  if (MessageBox("正在游戏中，确定退出《Qelunar》？", "关闭提示", ui::kMbYesNo) != ui::kIdYes) {
+    m_closing = Closing::No;
+    return;
+  }
+  m_closing = Closing::Ended;
   RestartSelf();
   EndDialog(ui::kIdCancel);
 }

@@ -16,7 +16,8 @@ class ChtmlbrowserDlg : public HtmlFrameDialog {
   ~ChtmlbrowserDlg() override;
 
   bool OnInitDialog() override;
-  // Every close request: asks, and on Yes starts a fresh copy and ends.
+  // A close request: asks, and on Yes starts a fresh copy and ends. Requests
+  // while it asks or after Yes are ignored.
   void OnClose() override;
   // Neither Return nor Escape ends the game.
   void OnOK() override {}
@@ -46,4 +47,6 @@ class ChtmlbrowserDlg : public HtmlFrameDialog {
  private:
   int m_hIcon;
   std::unique_ptr<ChatDlg> m_chat;
+  enum class Closing { No, Asking, Ended };
+  Closing m_closing = Closing::No;
 };

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "ui/Platform.h"
 
 namespace fake {
@@ -17,6 +19,9 @@ class FakeUrlCache : public ui::UrlCache {
     std::string url;
     std::uint32_t type = 0;
     std::uint32_t recordSize = 600;  // bytes the entry needs in a buffer
+    // The size a too small buffer is told to grow to; 0: recordSize. A
+    // broken cache may ask for no more than it was given.
+    std::uint32_t askFor = 0;
   };
 
   Handle FindFirstEntry(std::vector<std::uint8_t>& buffer, std::uint32_t& size) override {
@@ -58,7 +63,12 @@ class FakeUrlCache : public ui::UrlCache {
     if (m_next >= entries.size()) return Fail(kErrorNoMoreItems);
     const Stored& entry = entries[m_next];
     if (size < entry.recordSize || buffer.size() < entry.recordSize) {
-      size = entry.recordSize;
+      // A walk that never ends would hang the test: fail it instead.
+      if (++m_refusals > kRefusalsBeforeGivingUp) {
+        ADD_FAILURE() << "the walk keeps asking for " << entry.url;
+        return Fail(kErrorNoMoreItems);
+      }
+      size = entry.askFor ? entry.askFor : entry.recordSize;
       return Fail(kErrorInsufficientBuffer);
     }
     buffer[4] = static_cast<std::uint8_t>(m_next & 0xFF);
@@ -71,8 +81,10 @@ class FakeUrlCache : public ui::UrlCache {
     m_last = error;
     return false;
   }
+  static constexpr int kRefusalsBeforeGivingUp = 1000;
   std::size_t m_next = 0;
   std::uint32_t m_last = 0;
+  int m_refusals = 0;
 };
 
 }  // namespace fake

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,8 +20,10 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "GtkTestSupport.h"
+#include "platform/gtk/DataProfile.h"
 #include "platform/gtk/GtkBrowser.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeer.h"
@@ -444,6 +447,92 @@ TEST(GtkServicesTest, CacheCleaningTakesNoInputUntilItEnds) {
   ASSERT_GT(polls, 0);
   EXPECT_NE(grabbed, nullptr);
   EXPECT_EQ(gtk_grab_get_current(), nullptr);
+}
+
+TEST(GtkServicesTest, CacheCleaningEndsCleanlyWhenTheBoundAndTheAnswerComeInOneTurn) {
+  // A handler that runs a loop of its own during the wait (a message box)
+  // lets both the bound and the engine's answer come before the wait looks
+  // again: the bound's timer has gone by then, and nothing may remove it
+  // again (a GLib critical, fatal under G_DEBUG=fatal-criticals).
+  auto& platform = ui::gtk::Backend();
+  platform.SetCacheCleaningBound(std::chrono::milliseconds(0));
+  static int criticals = 0;
+  criticals = 0;
+  const guint handler = g_log_set_handler(
+      "GLib", static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_FLAG_FATAL),
+      [](const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+        ADD_FAILURE() << message;
+        ++criticals;
+      },
+      nullptr);
+  static bool nested = false;
+  nested = false;
+  // Ahead of the bound's timer, due as soon as the wait starts.
+  g_timeout_add_full(
+      G_PRIORITY_HIGH, 0,
+      [](gpointer) -> gboolean {
+        // A clear asked after the platform's is answered after it.
+        bool answered = false;
+        webkit_website_data_manager_clear(
+            ui::gtk::Backend().WebsiteData(),
+            static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_DISK_CACHE | WEBKIT_WEBSITE_DATA_MEMORY_CACHE), 0,
+            nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer done) {
+              webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, nullptr);
+              *static_cast<bool*>(done) = true;
+            },
+            &answered);
+        nested = PumpUntil([&] { return answered; });
+        return G_SOURCE_REMOVE;
+      },
+      nullptr, nullptr);
+  EXPECT_TRUE(platform.CleanBrowserCache());
+  platform.SetCacheCleaningBound(std::chrono::seconds(15));
+  EXPECT_TRUE(nested) << "the engine never answered the second clear";
+  PumpFor(std::chrono::milliseconds(200));  // a late answer to an abandoned wait
+  g_log_remove_handler("GLib", handler);
+  EXPECT_EQ(criticals, 0);
+}
+
+TEST(GtkServicesTest, EachCopyGetsADataProfileOfItsOwn) {
+  // Another copy's lock is another open file's flock, here as elsewhere.
+  const std::string base = TestHome() + "/profiles";
+  auto hold = [&](const std::string& folder) {
+    g_mkdir_with_parents((base + "/data/" + folder).c_str(), 0700);
+    const int fd = open((base + "/data/" + folder + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << folder;
+    return fd;
+  };
+  using ui::gtk::TakeDataProfile;
+  constexpr auto kNoWait = std::chrono::milliseconds(0);
+  {
+    auto mine = TakeDataProfile(base + "/data", base + "/cache", "kqv", kNoWait);
+    EXPECT_EQ(mine.data, base + "/data/kqv");
+    EXPECT_EQ(mine.cache, base + "/cache/kqv");
+    // A second copy beside it gets the next one, made for it.
+    auto second = TakeDataProfile(base + "/data", base + "/cache", "kqv", kNoWait);
+    EXPECT_EQ(second.data, base + "/data/kqv-2");
+    EXPECT_EQ(second.cache, base + "/cache/kqv-2");
+    EXPECT_GE(second.lock, 0);
+    // A third finds both taken.
+    auto third = TakeDataProfile(base + "/data", base + "/cache", "kqv", kNoWait);
+    EXPECT_EQ(third.data, base + "/data/kqv-3");
+    // The second ends; the next second copy finds its folder again.
+    close(second.lock);
+    auto again = TakeDataProfile(base + "/data", base + "/cache", "kqv", kNoWait);
+    EXPECT_EQ(again.data, base + "/data/kqv-2");
+    for (int fd : {mine.lock, third.lock, again.lock}) close(fd);
+  }
+  // A copy that ends while the next waits leaves it the first profile.
+  const int ending = hold("kqv");
+  std::thread end([ending] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    close(ending);
+  });
+  auto next = TakeDataProfile(base + "/data", base + "/cache", "kqv", std::chrono::seconds(5));
+  end.join();
+  EXPECT_EQ(next.data, base + "/data/kqv");
+  close(next.lock);
 }
 
 }  // namespace

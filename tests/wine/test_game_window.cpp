@@ -136,6 +136,24 @@ std::optional<Box> FindBox(HWND owner) {
   return box;
 }
 
+// How many message boxes `owner` shows.
+int CountBoxes(HWND owner) {
+  struct Search {
+    HWND owner;
+    int found = 0;
+  } search{owner};
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(data);
+        wchar_t name[32] = {};
+        GetClassNameW(hwnd, name, 32);
+        if (wcscmp(name, L"#32770") == 0 && IsWindowVisible(hwnd) && GetWindow(hwnd, GW_OWNER) == s.owner) ++s.found;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 // The box is what the user sees at its centre: it is on top of the window.
 bool OnTop(HWND box) {
   RECT r{};
@@ -375,6 +393,14 @@ TEST(GameWindow, RunsMaximisedUnderItsFrameAndItsCaptionButtonsAct) {
   // Close again, then Yes: a fresh copy starts and the window ends.
   AddClick(steps, "close again", buttonCentre(kClose));
   steps.push_back({"the close question again", waitForBox("关闭提示", "正在游戏中，确定退出《Qelunar》？")});
+  // More close requests while it asks (another WM_CLOSE, SC_CLOSE): the
+  // question's own loop delivers them, and they ask nothing more.
+  steps.push_back({"more close requests", [&] {
+                     PostMessageW(hwnd(), WM_CLOSE, 0, 0);
+                     PostMessageW(hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+                     return true;
+                   }});
+  steps.push_back({"still one question", After(1500, [&] { EXPECT_EQ(CountBoxes(hwnd()), 1); })});
   AddClick(steps, "是 to closing", boxButton(IDYES));
   steps.push_back({"ended", [] { return false; }});  // the modal loop ends first
 

@@ -14,9 +14,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string_view>
 #include <ctime>
 
 #include "platform/gtk/CairoCanvas.h"
+#include "platform/gtk/DataProfile.h"
 #include "platform/gtk/SoupHttp.h"
 #include "platform/gtk/EmbeddedResources.h"
 #include "platform/gtk/ExternalBridge.h"
@@ -29,7 +31,34 @@ namespace ui::gtk {
 
 GtkPlatform& Backend() { return static_cast<GtkPlatform&>(GetPlatform()); }
 
-GtkPlatform::GtkPlatform(std::vector<std::string> args) : m_args(std::move(args)) {
+namespace {
+
+std::string RunningExecutable() {
+  std::vector<char> buffer(PATH_MAX);
+  for (;;) {
+    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(n));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace
+
+std::string InstalledPath(std::string link) {
+  // The kernel names a file that was replaced or removed "<path> (deleted)";
+  // the installed file, if any, is at <path>.
+  constexpr std::string_view kDeleted = " (deleted)";
+  struct stat info {};
+  if (link.size() > kDeleted.size() && link.ends_with(kDeleted) && lstat(link.c_str(), &info) != 0) {
+    link.resize(link.size() - kDeleted.size());
+  }
+  return link;
+}
+
+// Read as the process starts, before anything can replace the file.
+GtkPlatform::GtkPlatform(std::vector<std::string> args)
+    : m_args(std::move(args)), m_modulePath(InstalledPath(RunningExecutable())) {
   // The first windows usually show a picture: decoding them meanwhile on
   // another thread takes that off the way to the first window.
   std::vector<PngDecodedAhead::Source> pictures;
@@ -202,15 +231,9 @@ std::unique_ptr<Picture> GtkPlatform::LoadPicture(ResourceType type, int id) {
   return picture;
 }
 
-std::string GtkPlatform::ModulePath() const {
-  std::vector<char> buffer(PATH_MAX);
-  for (;;) {
-    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) return {};
-    if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(n));
-    buffer.resize(buffer.size() * 2);
-  }
-}
+// Where the file was installed when the process started: an upgrade that
+// replaces or renames the running file leaves the path the same.
+std::string GtkPlatform::ModulePath() const { return m_modulePath; }
 
 std::string JoinCommandLine(const std::vector<std::string>& args) {
   // The shell has already removed the quotes a Windows program would still
@@ -314,12 +337,19 @@ std::optional<std::vector<HardwareAddress>> GtkPlatform::AdapterAddresses() cons
   return addresses;
 }
 
+namespace {
+// How long a copy waits for the profile of a copy that is ending: a restart
+// starts the fresh copy just before the old one ends.
+constexpr auto kProfileWait = std::chrono::seconds(3);
+}  // namespace
+
 WebKitWebsiteDataManager* GtkPlatform::WebsiteData() {
   if (!m_websiteData) {
     // Our own directories, so that cleaning the cache never touches another
-    // program's data.
-    gchar* data = g_build_filename(g_get_user_data_dir(), "kqvclient", nullptr);
-    gchar* cache = g_build_filename(g_get_user_cache_dir(), "kqvclient", nullptr);
+    // program's data; one copy of the client at a time in each.
+    m_profile = TakeDataProfile(g_get_user_data_dir(), g_get_user_cache_dir(), "kqvclient", kProfileWait);
+    const char* data = m_profile.data.c_str();
+    const char* cache = m_profile.cache.c_str();
     m_websiteData = webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, nullptr);
     g_mkdir_with_parents(data, 0700);
     gchar* cookies = g_build_filename(data, "cookies.sqlite", nullptr);
@@ -328,8 +358,6 @@ WebKitWebsiteDataManager* GtkPlatform::WebsiteData() {
     // Logins hop between the platform's and the game's hosts inside frames.
     webkit_cookie_manager_set_accept_policy(cookieManager, WEBKIT_COOKIE_POLICY_ACCEPT_ALWAYS);
     g_free(cookies);
-    g_free(cache);
-    g_free(data);
   }
   return m_websiteData;
 }
@@ -435,6 +463,7 @@ struct ClearWait {
   GMainLoop* loop;
   bool done = false;
   bool abandoned = false;
+  guint bound = 0;  // the bound's timer while it has not run
 };
 }  // namespace
 
@@ -444,6 +473,20 @@ std::unique_ptr<VersionData> GtkPlatform::ReadVersionData(const std::string& pat
   if (!block || block->empty()) return nullptr;
   return std::make_unique<VersionBlock>(std::move(*block));
 }
+
+namespace {
+void HoldCloses(GdkEvent* event, gpointer) {
+  if (event->type == GDK_DELETE && event->any.window) {
+    gpointer widget = nullptr;
+    gdk_window_get_user_data(event->any.window, &widget);
+    if (GtkWindowPeer* peer = GtkWindowPeer::OfWidget(static_cast<GtkWidget*>(widget))) {
+      peer->HoldClose();
+      return;
+    }
+  }
+  gtk_main_do_event(event);
+}
+}  // namespace
 
 bool GtkPlatform::CleanBrowserCache() {
   // Only the HTTP caches: cookies and local storage stay, so the player
@@ -467,18 +510,34 @@ bool GtkPlatform::CleanBrowserCache() {
   // The caller reports the cache gone when this returns, but the data manager
   // finishes asynchronously: wait for it with the windows still served, and
   // with a bound in case the network process never answers.
-  const guint timeout = g_timeout_add_seconds(
-      15, [](gpointer loop) { g_main_loop_quit(static_cast<GMainLoop*>(loop)); return G_SOURCE_REMOVE; }, wait->loop);
+  wait->bound = g_timeout_add(
+      static_cast<guint>(m_cleaningBound.count()),
+      [](gpointer data) {
+        auto* w = static_cast<ClearWait*>(data);
+        w->bound = 0;
+        g_main_loop_quit(w->loop);
+        return G_SOURCE_REMOVE;
+      },
+      wait);
   // The windows keep drawing but take no input meanwhile, as a window busy
   // in its handler would: a grab on a widget nobody sees swallows it.
   GtkWidget* blocker = gtk_invisible_new();
   gtk_widget_show(blocker);
   gtk_grab_add(blocker);
+  // The grab would drop a window manager's close; it is held instead, and
+  // handled once cleaning (its box included) is done.
+  m_holdingCloses = true;
+  gdk_event_handler_set(HoldCloses, nullptr, nullptr);
   g_main_loop_run(wait->loop);
+  gdk_event_handler_set(reinterpret_cast<GdkEventFunc>(gtk_main_do_event), nullptr, nullptr);
+  m_holdingCloses = false;
   gtk_grab_remove(blocker);
   gtk_widget_destroy(blocker);
+  // The bound and the answer can both come before the loop returns (a
+  // handler running a loop of its own meanwhile): its timer is gone then.
+  if (wait->bound) g_source_remove(wait->bound);
+  wait->bound = 0;
   if (wait->done) {
-    g_source_remove(timeout);
     g_main_loop_unref(wait->loop);
     delete wait;
   } else {

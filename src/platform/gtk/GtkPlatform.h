@@ -3,12 +3,14 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/gtk/DataProfile.h"
 #include "ui/Platform.h"
 
 namespace ui::gtk {
@@ -47,6 +49,11 @@ class GtkPlatform : public Platform {
   // The engine keeps its own cache, cleared as a whole.
   UrlCache* BrowserUrlCache() override { return nullptr; }
   bool CleanBrowserCache() override;
+  // How long cleaning waits for the engine's answer (tests shorten it).
+  void SetCacheCleaningBound(std::chrono::milliseconds bound) { m_cleaningBound = bound; }
+  // While cleaning runs, windows take no close: it is held for each window
+  // and handled once cleaning is done.
+  bool HoldingCloses() const { return m_holdingCloses; }
   // Linux has no restart service for programs.
   void RegisterForRestart() override {}
 
@@ -80,9 +87,11 @@ class GtkPlatform : public Platform {
   static gboolean RunStartUpWork(gpointer self);
 
   std::vector<std::string> m_args;
+  std::string m_modulePath;
   std::vector<GMainLoop*> m_modalLoops;
   bool m_quitPosted = false;
   int m_exitCode = 0;
+  DataProfile m_profile;  // its lock is let go only as the process ends
   WebKitWebsiteDataManager* m_websiteData = nullptr;
   WebKitWebContext* m_webContext = nullptr;
   StartUp m_startUp = StartUp::NothingShown;
@@ -92,6 +101,8 @@ class GtkPlatform : public Platform {
   guint m_startUpIdle = 0;
   guint m_startUpTimer = 0;
   guint m_trimTimer = 0;
+  std::chrono::milliseconds m_cleaningBound{15000};
+  bool m_holdingCloses = false;
 };
 
 // The installed platform, for the backend's own classes.
@@ -100,6 +111,11 @@ GtkPlatform& Backend();
 // Where the system's screen coordinates start on the desktop: the primary
 // monitor's top-left corner. System point = desktop point - ScreenOrigin().
 Point ScreenOrigin();
+
+// The path of the running executable's file as installed, from the link
+// /proc/self/exe gives: without the " (deleted)" the kernel adds once the file
+// has been replaced or removed.
+std::string InstalledPath(std::string link);
 
 // The text after the executable's name as a Windows program would receive it.
 std::string JoinCommandLine(const std::vector<std::string>& args);

@@ -22,6 +22,36 @@ constexpr guint kSettleMs = 700;
 
 GtkWindowPeer::GtkWindowPeer(Window& window) : m_window(window) {}
 
+GtkWindowPeer* GtkWindowPeer::OfWidget(GtkWidget* widget) {
+  return widget ? static_cast<GtkWindowPeer*>(g_object_get_data(G_OBJECT(widget), kPeerKey)) : nullptr;
+}
+
+void GtkWindowPeer::HoldClose() {
+  m_closeHeld = true;
+  MaybeHandleHeldClose();
+}
+
+void GtkWindowPeer::MaybeHandleHeldClose() {
+  // Once nothing of the window is running (the handler that was busy, a box
+  // it shows) and its input is its own again.
+  if (!m_closeHeld || m_heldCloseSource || !m_defaults.empty() || InputBlocked() || !m_widget) return;
+  m_heldCloseSource = g_idle_add(OnHeldClose, this);
+}
+
+gboolean GtkWindowPeer::OnHeldClose(gpointer self) {
+  auto* peer = static_cast<GtkWindowPeer*>(self);
+  peer->m_heldCloseSource = 0;
+  if (!peer->m_closeHeld || !peer->m_defaults.empty() || peer->InputBlocked()) return G_SOURCE_REMOVE;
+  if (Backend().HoldingCloses()) {
+    // Another window's cleaning still runs: look again shortly.
+    peer->m_heldCloseSource = g_timeout_add(50, OnHeldClose, peer);
+    return G_SOURCE_REMOVE;
+  }
+  peer->m_closeHeld = false;
+  if (!peer->m_destroying) peer->Close();
+  return G_SOURCE_REMOVE;
+}
+
 GtkWindowPeer::~GtkWindowPeer() {
   if (m_widget) {
     m_destroying = true;
@@ -181,6 +211,7 @@ GtkWindowPeer::InputBlock::InputBlock(GtkWindowPeer* owner) : m_owner(owner) {
 
 GtkWindowPeer::InputBlock::~InputBlock() {
   if (!m_owner || --m_owner->m_inputBlocks > 0) return;
+  m_owner->MaybeHandleHeldClose();
   GtkWidget* focus = m_owner->m_blockedFocus;
   if (focus) g_object_remove_weak_pointer(G_OBJECT(focus), reinterpret_cast<gpointer*>(&m_owner->m_blockedFocus));
   m_owner->m_blockedFocus = nullptr;
@@ -245,6 +276,9 @@ void GtkWindowPeer::ForgetWidget() {
   if (m_postedSource) g_source_remove(m_postedSource);
   m_postedSource = 0;
   m_postedCommands.clear();
+  if (m_heldCloseSource) g_source_remove(m_heldCloseSource);
+  m_heldCloseSource = 0;
+  m_closeHeld = false;
   m_trackingLeave = false;
   m_ncPressed = false;
   m_dragFrom.reset();

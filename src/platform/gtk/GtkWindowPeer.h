@@ -98,6 +98,13 @@ class GtkWindowPeer : public WindowPeer {
   };
   bool InputBlocked() const { return m_inputBlocks > 0; }
 
+  // The peer of a GTK window of ours, or null.
+  static GtkWindowPeer* OfWidget(GtkWidget* widget);
+  // A close request that came while the window could not take it: handled
+  // once no handler of the window runs and no box blocks it.
+  void HoldClose();
+  void MaybeHandleHeldClose();
+
   // For the children: the GTK window, the container they are placed in, and
   // where the client area starts inside the window.
   GtkWidget* Widget() const { return m_widget; }
@@ -153,6 +160,7 @@ class GtkWindowPeer : public WindowPeer {
   static void OnSystemMenuItem(GtkMenuItem* item, gpointer menu);
   static void OnSystemMenuDeactivate(GtkMenuShell*, gpointer menu);
   static gboolean OnSystemMenuClosed(gpointer menu);
+  static gboolean OnHeldClose(gpointer self);
 
   Window& m_window;
   const DialogTemplate* m_template = nullptr;
@@ -182,6 +190,8 @@ class GtkWindowPeer : public WindowPeer {
   bool m_modal = false;
   std::optional<int> m_modalResult;
   GMainLoop* m_loop = nullptr;
+  bool m_closeHeld = false;
+  guint m_heldCloseSource = 0;
 
   // Defaults of the messages being handled, innermost last.
   std::vector<std::function<std::intptr_t()>> m_defaults;

@@ -17,9 +17,12 @@ template <class Handler>
 auto GtkWindowPeer::Dispatch(std::function<std::intptr_t()> defaultAction, Handler&& handler) {
   m_defaults.push_back(std::move(defaultAction));
   struct Pop {
-    std::vector<std::function<std::intptr_t()>>& defaults;
-    ~Pop() { defaults.pop_back(); }
-  } pop{m_defaults};
+    GtkWindowPeer& peer;
+    ~Pop() {
+      peer.m_defaults.pop_back();
+      peer.MaybeHandleHeldClose();
+    }
+  } pop{*this};
   return handler();
 }
 

@@ -59,6 +59,39 @@ TEST(BrowserCacheTest, EveryEntryButCookiesIsDeletedWithTheBufferGrownOnlyWhenNe
   }
 }
 
+// A cache that answers "insufficient buffer" without asking for more than it
+// was given would be asked for ever: the walk ends there, as on any error.
+TEST(BrowserCacheTest, ARefusalWithoutALargerSizeEndsTheWalk) {
+  struct Case {
+    const char* name;
+    std::vector<Stored> entries;
+    std::vector<std::string> calls;
+    std::vector<std::string> deleted;
+  };
+  const Case cases[] = {
+      {"the first entry, the same size", {{"http://a/1", 1, 9000, 4096}}, {"first 4096"}, {}},
+      {"the first entry, a smaller size", {{"http://a/1", 1, 9000, 100}}, {"first 4096"}, {}},
+      {"a later entry, the same size",
+       {{"http://a/1", 1}, {"http://a/2", 1, 9000, 4096}, {"http://a/3", 1}},
+       {"first 4096", "next 4096"},
+       {"http://a/1"}},
+      // Grown once, then refused again at that size.
+      {"a later entry after one growth",
+       {{"http://a/1", 1, 5000}, {"http://a/2", 1, 9000, 5000}},
+       {"first 4096", "first 5000", "next 5000"},
+       {"http://a/1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::FakeUrlCache cache;
+    cache.entries = c.entries;
+    EXPECT_TRUE(CleanUrlCache(cache));
+    EXPECT_EQ(cache.calls, c.calls);
+    EXPECT_EQ(cache.deleted, c.deleted);
+    EXPECT_EQ(cache.closed, c.deleted.empty() ? 0 : 1);
+  }
+}
+
 TEST(BrowserCacheTest, AnyOtherErrorEndsTheWalkEarly) {
   fake::FakeUrlCache cache;
   cache.entries = {{"http://a/1", 1}, {"http://a/2", 1}, {"http://a/3", 1}};

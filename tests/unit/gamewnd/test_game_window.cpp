@@ -257,6 +257,70 @@ TEST_F(GameWindowTest, EveryCloseRequestAsksAndYesStartsAFreshCopy) {
   }
 }
 
+// Close requests that come while the question is up (a second WM_CLOSE or
+// SC_CLOSE, the window manager again) or after Yes, before the window has
+// gone: one close gives at most one question and one fresh copy.
+TEST_F(GameWindowTest, CloseRequestsMeanwhileAskNothingMoreAndStartNoSecondCopy) {
+  using Send = void (*)(fake::FakeWindowPeer&);
+  const std::pair<const char*, Send> requests[] = {
+      {"drawn button", [](fake::FakeWindowPeer& p) { p.SendNcButtonUp({975, kY}); }},
+      {"system command", [](fake::FakeWindowPeer& p) { p.SendSysCommand(ui::SysCommand::Close); }},
+      {"window manager", [](fake::FakeWindowPeer& p) { p.SendClose(); }},
+  };
+  struct Case {
+    const char* name;
+    bool meanwhile;       // another request while the first question is up
+    bool againAfterYes;   // another request once Yes has ended the window
+    std::vector<int> answers;  // to the questions in the order they are asked
+    std::size_t copies;
+    bool ended;
+  };
+  const Case cases[] = {
+      {"meanwhile, yes", true, false, {ui::kIdYes, ui::kIdYes}, 1, true},
+      {"meanwhile, yes to the first", true, false, {ui::kIdYes, ui::kIdNo}, 1, true},
+      {"meanwhile, no to the first", true, false, {ui::kIdNo, ui::kIdYes}, 0, false},
+      {"after yes", false, true, {ui::kIdYes, ui::kIdYes}, 1, true},
+  };
+  for (const Case& c : cases) {
+    for (const auto& [how, send] : requests) {
+      SCOPED_TRACE(std::string(c.name) + ", " + how);
+      fake::FakePlatform local;
+      local.modulePath = "/opt/qelunar/KQVClient";
+      local.separator = '/';
+      local.executableSuffix = "";
+      PlatformConfig::Instance().LoadDefaults();
+      GameWindow game;
+      PeerOf(game).rect = ui::Rect::FromXYWH(0, 0, 1000, 700);
+      PeerOf(game).modal = true;
+      ASSERT_TRUE(game.Create(nullptr));
+      PeerOf(game).SendSize(ui::SizeType::Restored);
+      std::size_t asked = 0;
+      local.onMessageBox = [&](const std::string&, const std::string&, unsigned) {
+        const std::size_t turn = asked++;
+        if (turn == 0 && c.meanwhile) send(PeerOf(game));
+        return c.answers.at(turn);
+      };
+      send(PeerOf(game));
+      if (c.againAfterYes) send(PeerOf(game));
+      EXPECT_EQ(local.messageBoxes.size(), 1u);
+      EXPECT_EQ(local.processes.size(), c.copies);
+      EXPECT_EQ(PeerOf(game).modalResult.has_value(), c.ended);
+    }
+  }
+  // A No leaves the window as it was: the next close asks again.
+  fake::FakePlatform local;
+  PlatformConfig::Instance().LoadDefaults();
+  GameWindow game;
+  PeerOf(game).modal = true;
+  ASSERT_TRUE(game.Create(nullptr));
+  local.onMessageBox = [](const std::string&, const std::string&, unsigned) { return ui::kIdNo; };
+  PeerOf(game).SendClose();
+  local.onMessageBox = [](const std::string&, const std::string&, unsigned) { return ui::kIdYes; };
+  PeerOf(game).SendClose();
+  EXPECT_EQ(local.messageBoxes.size(), 2u);
+  EXPECT_EQ(local.processes.size(), 1u);
+}
+
 TEST_F(GameWindowTest, TheVersionForScriptsRunsEveryTranslationsFileVersionTogether) {
   using Bytes = std::vector<std::uint8_t>;
   const Bytes chinese{0x04, 0x08, 0xb0, 0x04};  // 0x0804, 0x04b0
