@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/win32/Text.h"
+#include "ui/PageText.h"
 
 namespace ui::win32 {
 namespace {
@@ -143,7 +144,7 @@ void GdiplusCanvas::DrawText(const std::string& text, const Font& font, Color co
   format.SetAlignment(ToAlignment(horizontal));
   format.SetLineAlignment(ToAlignment(vertical));
   Gdiplus::SolidBrush brush(Gdiplus::Color(color.a, color.r, color.g, color.b));
-  const std::wstring wide = Widen(text);
+  const std::wstring wide = Widen(std::string(LaidOutPart(text)));
   const Gdiplus::RectF box(static_cast<Gdiplus::REAL>(layout.left), static_cast<Gdiplus::REAL>(layout.top),
                            static_cast<Gdiplus::REAL>(layout.Width()), static_cast<Gdiplus::REAL>(layout.Height()));
   // An empty box draws from its corner without bounds.
