@@ -32,10 +32,10 @@ bool StartsCharacter(char byte) { return (static_cast<unsigned char>(byte) & 0xC
 
 }  // namespace
 
-std::string_view LaidOutPart(std::string_view text) {
+std::string_view LaidOutPart(std::string_view text, std::size_t maxChars) {
   std::size_t characters = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (StartsCharacter(text[i]) && characters++ == kMaxLaidOutChars) return text.substr(0, i);
+    if (StartsCharacter(text[i]) && characters++ == maxChars) return text.substr(0, i);
   }
   return text;
 }

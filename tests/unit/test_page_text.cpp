@@ -38,6 +38,8 @@ TEST(PageTextTest, AtMostTheFirstCharactersAreLaidOutNeverCutInsideOne) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ui::LaidOutPart(c.text), c.laidOut);
   }
+  EXPECT_EQ(ui::LaidOutPart("小美正在", 2), "小美");
+  EXPECT_EQ(ui::LaidOutPart("小美", 0), "");
 }
 
 TEST(PageTextTest, PageTextIsAnIsolateWithItsOwnMarksBalanced) {
@@ -54,8 +56,7 @@ TEST(PageTextTest, PageTextIsAnIsolateWithItsOwnMarksBalanced) {
       {"right-to-left letters", "שלום", fsi + "שלום" + pdi},
       {"an override left open is closed", rlo + "小美", fsi + rlo + "小美" + pdf + pdi},
       {"a closed override stays as it is", rlo + "ab" + pdf + "c", fsi + rlo + "ab" + pdf + "c" + pdi},
-      {"open embeddings closed innermost first", lre + "a" + rlo + "b",
-       fsi + lre + "a" + rlo + "b" + pdf + pdf + pdi},
+      {"open embeddings closed innermost first", lre + "a" + rlo + "b", fsi + lre + "a" + rlo + "b" + pdf + pdf + pdi},
       {"an isolate left open is closed", rli + "ab", fsi + rli + "ab" + pdi + pdi},
       {"an isolate closes what was opened inside it", lri + rlo + "a" + pdi + "b",
        fsi + lri + rlo + "a" + pdi + "b" + pdi},
@@ -63,8 +64,7 @@ TEST(PageTextTest, PageTextIsAnIsolateWithItsOwnMarksBalanced) {
       {"a stray isolate close is dropped", "a" + pdi + rlo + "b", fsi + "a" + rlo + "b" + pdf + pdi},
       {"a stray embedding close is kept", pdf + "a", fsi + pdf + "a" + pdi},
       // A PDF does not close an embedding from outside the isolate it is in.
-      {"an embedding close inside an isolate", rlo + rli + pdf + "a",
-       fsi + rlo + rli + pdf + "a" + pdi + pdf + pdi},
+      {"an embedding close inside an isolate", rlo + rli + pdf + "a", fsi + rlo + rli + pdf + "a" + pdi + pdf + pdi},
       {"other three-byte characters pass", "\u2067\u2069\u202D\u202C", fsi + "\u2067\u2069\u202D\u202C" + pdi},
       {"truncated mark at the end", "a\xE2\x81", fsi + "a\xE2\x81" + pdi},
   };

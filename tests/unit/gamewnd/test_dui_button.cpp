@@ -112,7 +112,7 @@ TEST(DUIButtonTest, OnlyTheFirstCharactersOfALongLabelAreLaidOut) {
     button.Draw(canvas);
     ASSERT_EQ(canvas.texts.size(), 1u);
     std::string expected;
-    for (std::size_t i = 0; i < ui::kMaxLaidOutChars; ++i) expected += piece;
+    for (std::size_t i = 0; i < ui::kMaxLabelChars; ++i) expected += piece;
     EXPECT_EQ(canvas.texts[0].text, expected) << piece;
     EXPECT_EQ(button.m_strText, label);
   }
