@@ -145,8 +145,8 @@ void GdiplusCanvas::DrawText(const std::string& text, const Font& font, Color co
   format.SetLineAlignment(ToAlignment(vertical));
   Gdiplus::SolidBrush brush(Gdiplus::Color(color.a, color.r, color.g, color.b));
   std::wstring wide = Widen(LaidOutPart(text));
-  // The isolate marks (U+2066 to U+2069) are newer than the text stack of
-  // Windows before 8.1, and Wine's GDI+ draws them as boxes. A page's text
+  // The isolate marks (U+2066 to U+2069) came with Unicode 6.3: older
+  // Windows text stacks may not know them, and Wine's GDI+ draws them as boxes. A page's text
   // keeps its embeddings closed inside it (IsolatePageText), which is what
   // keeps it from reordering the client's words after it.
   std::erase_if(wide, [](wchar_t c) { return c >= 0x2066 && c <= 0x2069; });
