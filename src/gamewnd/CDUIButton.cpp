@@ -1,6 +1,9 @@
 #include "gamewnd/CDUIButton.h"
 
 #include <cstdint>
+#include <string>
+
+#include "ui/PageText.h"
 
 unsigned CDUIButton::CellIndex() const {
   // Disabled over attention over pressed over hover, each only when the
@@ -34,5 +37,6 @@ void CDUIButton::Draw(ui::Canvas& canvas) const {
                                       : ui::Color{static_cast<std::uint8_t>(m_clrText.r & 0xFF),
                                                   static_cast<std::uint8_t>(m_clrText.g & 0xFF),
                                                   static_cast<std::uint8_t>(m_clrText.b & 0xFF), 0xFF};
-  canvas.DrawText(m_strText, font, color, layout, ui::TextAlign::Center, ui::TextAlign::Center, false);
+  canvas.DrawText(std::string(ui::LaidOutPart(m_strText, ui::kMaxLabelChars)), font, color, layout,
+                  ui::TextAlign::Center, ui::TextAlign::Center, false);
 }

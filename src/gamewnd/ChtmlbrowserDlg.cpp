@@ -5,6 +5,7 @@
 #include "core/PlatformConfig.h"
 #include "gamewnd/BrowserCache.h"
 #include "gamewnd/FileVersionString.h"
+#include "ui/PageText.h"
 #include "ui/Platform.h"
 #include "vip/ChatDlg.h"
 #include "vip/VipChat.h"
@@ -99,6 +100,6 @@ void ChtmlbrowserDlg::ShowVipButton(std::string name) {
   if (name.empty()) return;
   CDUIButton& vip = Button(kVip);
   vip.m_bVisible = true;
-  vip.m_strText = std::move(name);
+  vip.m_strText = ui::IsolatePageText(name);
   PaintFrame();
 }

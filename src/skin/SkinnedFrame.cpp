@@ -1,6 +1,10 @@
 #include "skin/SkinnedFrame.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "gamewnd/ImageStore.h"
+#include "ui/PageText.h"
 #include "ui/Platform.h"
 
 namespace {
@@ -169,14 +173,25 @@ void SkinnedFrame::DrawFrame(ui::Canvas& canvas, int W, int H, const ui::Rect& c
   if (const int icon = Peer().Icon(false)) {
     canvas.DrawIcon(icon, m_rcIcon.left, m_rcIcon.top, m_rcIcon.Width(), m_rcIcon.Height());
   }
-  const std::string title = GetWindowText();
-  if (!title.empty()) {
+  const std::string text = GetWindowText();
+  const std::string_view title = ui::LaidOutPart(text);
+  const ui::Rect titleBox = TitleBox(W);
+  if (!title.empty() && !titleBox.IsEmpty()) {
     const ui::Font font{CDUIButton::kLabelFace, 12, m_variant.titleWeight};
-    const ui::Point at = m_variant.titleOrigin;
-    canvas.DrawText(title, font, kTitleColour, {at.x, at.y, at.x, at.y}, ui::TextAlign::Near, ui::TextAlign::Near,
-                    true);
+    canvas.DrawText(std::string(title), font, kTitleColour, titleBox, ui::TextAlign::Near, ui::TextAlign::Near, true);
   }
   for (const auto& [id, button] : m_buttons) {
     if (clipBox.IsEmpty() || clipBox.Intersects(button.m_rect)) button.Draw(canvas);
   }
+}
+
+ui::Rect SkinnedFrame::TitleBox(int W) const {
+  // The title ends where the first caption button begins, or at the border.
+  int right = W - m_nBorderWidth;
+  for (const auto& [id, button] : m_buttons) {
+    if (button.m_bVisible && button.m_rect.top < m_nCaptionHeight) right = std::min(right, button.m_rect.left);
+  }
+  const ui::Point at = m_variant.titleOrigin;
+  if (right <= at.x || m_nCaptionHeight <= at.y) return {};
+  return {at.x, at.y, right, m_nCaptionHeight};
 }

@@ -67,6 +67,8 @@ class SkinnedFrame : public ui::Dialog {
   void CreateCaptionButtons();
   void LayoutCaptionButtons(ui::SizeType type);
   void DrawFrame(ui::Canvas& canvas, int width, int height, const ui::Rect& clipBox) const;
+  // Where the title may be drawn in a window of that width; empty for none.
+  ui::Rect TitleBox(int width) const;
   ui::Point ToWindow(ui::Point screen) const;
   const CaptionButtonEntry* EntryOf(int id) const;
   void Press(int id);

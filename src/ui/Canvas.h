@@ -35,7 +35,8 @@ class Canvas {
   virtual ~Canvas() = default;
   virtual void DrawPicture(const Picture& picture, const Rect& dest, const Rect& source) = 0;
   virtual void DrawIcon(int iconId, int x, int y, int cx, int cy) = 0;
-  // layout empty: draw from its top-left corner without bounds.
+  // layout empty: draw from its top-left corner without bounds. At most the
+  // first kMaxLaidOutChars characters of the text are laid out (PageText.h).
   virtual void DrawText(const std::string& text, const Font& font, Color color, const Rect& layout,
                         TextAlign horizontal, TextAlign vertical, bool noWrap) = 0;
   virtual void FillRect(const Rect& rect, Color color) = 0;

@@ -2,6 +2,7 @@
 
 #include "app/ResourceIds.h"
 #include "gamewnd/ChtmlbrowserDlg.h"
+#include "ui/PageText.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ void ChatDlg::Navigate(const std::string& url) {
 }
 
 void ChatDlg::getGsName(const std::string& name) {
-  SetWindowText(name + " 正在和您通话");
+  SetWindowText(ui::IsolatePageText(name) + " 正在和您通话");
   if (IsWindowVisible()) PaintFrame();
   if (m_pGameDlg) m_pGameDlg->ShowVipButton(name);
 }

@@ -76,7 +76,8 @@ class ChatWindow(gw.GameRun):
         self.wait_for(lambda: self.vip_cell("pressed"), 5, "the pressed VIP button")
         run("xdotool", "mouseup", "1")
         chat = self.wait_for(self.chat_window, 10, "the VIP button did not show the chat window")
-        self.assertEqual(window_name(chat), f"{CHAT_NAME} 正在和您通话")
+        # The page's name is kept apart from the client's words around it.
+        self.assertEqual(window_name(chat), f"\u2068{CHAT_NAME}\u2069 正在和您通话")
         # Off the button along the caption: the light is gone, the plain cell back.
         move_pointer(W // 2, 20)
         self.wait_for(lambda: self.vip_cell("normal"), 5, "the light stayed on after the press")

@@ -1,6 +1,7 @@
 """What the end-to-end tests share: the client process, and what they read
 from the X display (windows and pixels)."""
 
+import re
 import subprocess
 
 SCREEN = (1920, 1080)
@@ -44,7 +45,24 @@ def transient_for(window):
 
 def window_name(window):
     out = run("xprop", "-id", str(window), "_NET_WM_NAME", check=False)
-    return out.split("=", 1)[1].strip().strip('"') if "=" in out else ""
+    return _xprop_text(out.split("=", 1)[1].strip()[1:-1]) if "=" in out else ""
+
+
+def _xprop_text(quoted):
+    """xprop writes bytes it does not print (direction marks among them) as
+    octal escapes, and escapes quotes and backslashes."""
+    data, i = bytearray(), 0
+    while i < len(quoted):
+        if quoted[i] == "\\" and re.fullmatch(r"[0-7]{3}", quoted[i + 1:i + 4]):
+            data.append(int(quoted[i + 1:i + 4], 8))
+            i += 4
+        elif quoted[i] == "\\" and i + 1 < len(quoted):
+            data += quoted[i + 1].encode()
+            i += 2
+        else:
+            data += quoted[i].encode()
+            i += 1
+    return data.decode("utf-8", "replace")
 
 
 def is_chat_window(window):

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/gtk/CairoCanvas.h"
+#include "ui/PageText.h"
 #include "ui/Platform.h"
 
 namespace kqvtest {
@@ -180,6 +181,58 @@ TEST_F(CanvasTest, TextWithoutABoxStartsAtItsPoint) {
   EXPECT_GE(ink.bounds.top, 15);
   // Not cut off at the window's edge by any box: it runs on to the right.
   EXPECT_EQ(ink.bounds.right, kWidth);
+}
+
+// A page's name or title of 64 KB without a break point: a wrapped layout of
+// all of it took 21 s at every repaint. The canvas lays out only its first
+// characters, so it draws exactly what that part draws, inside its box.
+TEST_F(CanvasTest, AnUnbreakableLabelOf64KBDrawsAsItsFirstCharacters) {
+  struct Case {
+    const char* name;
+    std::string piece;
+    ui::Rect box;
+    ui::TextAlign align;
+    bool noWrap;
+  };
+  const Case cases[] = {
+      {"wrapped label", "W", {10, 20, 110, 40}, ui::TextAlign::Center, false},
+      {"wrapped CJK label", "话", {10, 20, 110, 40}, ui::TextAlign::Center, false},
+      {"title on one line", "W", {5, 7, 100, 26}, ui::TextAlign::Near, true},
+  };
+  const auto draw = [](const Case& c, const std::string& text) {
+    cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
+    cairo_t* context = cairo_create(target);
+    ui::gtk::CairoCanvas canvas(context);
+    canvas.DrawText(text, {"宋体", 12, 400}, {255, 255, 255, 255}, c.box, c.align, c.align, c.noWrap);
+    cairo_destroy(context);
+    cairo_surface_flush(target);
+    const auto* data = cairo_image_surface_get_data(target);
+    std::string pixels(reinterpret_cast<const char*>(data), cairo_image_surface_get_stride(target) * kHeight);
+    cairo_surface_destroy(target);
+    return pixels;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string label, head;
+    while (label.size() < 65536) label += c.piece;
+    for (std::size_t i = 0; i < ui::kMaxLaidOutChars; ++i) head += c.piece;
+    const std::string drawn = draw(c, label);
+    const std::string expected = draw(c, head);
+    int differing = 0;
+    for (std::size_t i = 0; i < drawn.size(); i += 4) differing += drawn.compare(i, 4, expected, i, 4) != 0;
+    EXPECT_EQ(differing, 0) << "pixels that differ from the first characters' drawing";
+    // Something is drawn, and only inside the box.
+    int ink = 0;
+    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, kWidth);
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        if (drawn.compare(y * stride + x * 4, 4, std::string(4, '\0')) == 0) continue;
+        ++ink;
+        EXPECT_TRUE(x >= c.box.left && x < c.box.right && y >= c.box.top && y < c.box.bottom) << x << "," << y;
+      }
+    }
+    EXPECT_GT(ink, 20);
+  }
 }
 
 TEST_F(CanvasTest, IconAndFillStayInTheirRectangles) {

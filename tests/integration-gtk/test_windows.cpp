@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <optional>
 #include <functional>
+#include <map>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -553,6 +555,130 @@ TEST(GtkWindowTest, MessageBoxAnswersEveryCloseWithoutTakingItsOwnersInput) {
   const std::size_t before = owner.log.size();
   Xdotool("mousemove 310 210 click 1");
   EXPECT_TRUE(PumpUntil([&] { return owner.log.size() > before; }, std::chrono::seconds(3)));
+  owner.DestroyWindow();
+}
+
+// The window manager's title bar of a shown box, read from the screen: the
+// rows between the top of its frame and its client area, borders left out.
+struct TitleBar {
+  int width = 0, height = 0;
+  std::vector<std::array<guint8, 3>> pixels;
+  const std::array<guint8, 3>& At(int x, int y) const { return pixels[y * width + x]; }
+};
+
+TitleBar ReadTitleBar(GtkWidget* box) {
+  TitleBar bar;
+  GdkWindow* window = gtk_widget_get_window(box);
+  GdkRectangle frame{};
+  gdk_window_get_frame_extents(window, &frame);
+  int x = 0, y = 0;
+  gdk_window_get_origin(window, &x, &y);
+  if (y - frame.y < 8) return bar;
+  GdkPixbuf* shot =
+      gdk_pixbuf_get_from_window(gdk_get_default_root_window(), frame.x, frame.y + 2, frame.width, y - frame.y - 4);
+  if (!shot) return bar;
+  bar.width = gdk_pixbuf_get_width(shot);
+  bar.height = gdk_pixbuf_get_height(shot);
+  const guint8* data = gdk_pixbuf_get_pixels(shot);
+  const int stride = gdk_pixbuf_get_rowstride(shot), channels = gdk_pixbuf_get_n_channels(shot);
+  for (int row = 0; row < bar.height; ++row) {
+    for (int col = 0; col < bar.width; ++col) {
+      const guint8* p = data + row * stride + col * channels;
+      bar.pixels.push_back({p[0], p[1], p[2]});
+    }
+  }
+  g_object_unref(shot);
+  return bar;
+}
+
+// The columns of the widest run of ink in a title bar (the caption's text),
+// ink being any pixel unlike the most common one of its row.
+std::pair<int, int> WidestInk(const TitleBar& bar) {
+  std::vector<bool> ink(bar.width, false);
+  for (int y = 0; y < bar.height; ++y) {
+    std::map<std::array<guint8, 3>, int> counts;
+    for (int x = 0; x < bar.width; ++x) ++counts[bar.At(x, y)];
+    const auto background =
+        std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    for (int x = 0; x < bar.width; ++x) ink[x] = ink[x] || bar.At(x, y) != background;
+  }
+  std::pair<int, int> widest{0, 0};
+  for (int x = 0; x < bar.width;) {
+    if (!ink[x]) {
+      ++x;
+      continue;
+    }
+    int end = x, gap = 0;
+    for (int i = x; i < bar.width && gap <= 4; ++i) {
+      if (ink[i]) end = i + 1, gap = 0;
+      else ++gap;
+    }
+    if (end - x > widest.second - widest.first) widest = {x, end};
+    x = end;
+  }
+  return widest;
+}
+
+// Whether a bar shows the given columns of another bar, pixel for pixel, anywhere.
+bool ShowsPart(const TitleBar& bar, const TitleBar& of, std::pair<int, int> columns) {
+  if (bar.height != of.height) return false;
+  const int width = columns.second - columns.first;
+  for (int at = 0; at + width <= bar.width; ++at) {
+    bool same = true;
+    for (int y = 0; y < bar.height && same; ++y) {
+      for (int x = 0; x < width && same; ++x) same = bar.At(at + x, y) == of.At(columns.first + x, y);
+    }
+    if (same) return true;
+  }
+  return false;
+}
+
+// The cleaning box's caption came out as "KQ…nt": its short text made a box
+// narrower than its caption. The caption shows whole, as it does in a box
+// made wide by a long text.
+TEST(GtkWindowTest, AMessageBoxShowsItsWholeCaption) {
+  struct Seen {
+    TitleBar bar;
+    TitleBar wide;  // the reference, from a wide box
+    std::pair<int, int> caption{0, 0};
+    bool shown = false;
+    int polls = 0;
+  };
+  Recording owner(102);
+  ASSERT_TRUE(owner.Create(nullptr));
+  owner.MoveWindow(ui::Rect::FromXYWH(300, 200, 640, 400), true);
+  ASSERT_TRUE(ShownAt(owner, ui::Rect::FromXYWH(300, 200, 640, 400)));
+  const auto watch = [](Seen& seen) {
+    g_timeout_add(100, [](gpointer data) -> gboolean {
+      auto* s = static_cast<Seen*>(data);
+      GtkMessageDialog* box = OpenMessageBox();
+      if (!box || !gtk_widget_get_mapped(GTK_WIDGET(box)) || !gtk_window_is_active(GTK_WINDOW(box))) {
+        return ++s->polls < 100 ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+      }
+      const TitleBar bar = ReadTitleBar(GTK_WIDGET(box));
+      // The reference: wait for a caption of some width to be drawn.
+      // The box under test: wait for it to show that caption, or give up.
+      const bool done = s->wide.width == 0 ? WidestInk(bar).second - WidestInk(bar).first > 20
+                                            : ShowsPart(bar, s->wide, s->caption);
+      if (!done && ++s->polls < 50) return G_SOURCE_CONTINUE;
+      s->bar = bar;
+      s->shown = done;
+      gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+      return G_SOURCE_REMOVE;
+    }, &seen);
+  };
+  const std::string caption = "KQVClient";
+  Seen seen;
+  watch(seen);
+  owner.MessageBox(std::string(40, 'x') + "缓存清理完毕" + std::string(40, 'x'), caption, ui::kMbOk);
+  ASSERT_TRUE(seen.shown) << "the wide box's caption was never drawn";
+  seen.wide = seen.bar;
+  seen.caption = WidestInk(seen.wide);
+  seen.polls = 0;
+  seen.shown = false;
+  watch(seen);
+  owner.MessageBox("缓存清理完毕", caption, ui::kMbOk);
+  EXPECT_TRUE(seen.shown) << "the caption is shortened in a " << seen.bar.width << "-pixel title bar";
   owner.DestroyWindow();
 }
 

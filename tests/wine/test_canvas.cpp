@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/win32/Gdiplus.h"
+#include "ui/PageText.h"
 #include "ui/Platform.h"
 
 using ui::TextAlign;
@@ -163,6 +165,44 @@ TEST(Canvas, ChineseTextHasItsOwnGlyphs) {
   const auto second = glyph("戏");
   EXPECT_NE(std::count(first.begin(), first.end(), 0u), static_cast<long>(first.size()));
   EXPECT_NE(first, second);
+}
+
+std::vector<std::uint32_t> DrawnPixels(const std::string& text, const ui::Rect& box, bool noWrap) {
+  Surface surface(240, 60);
+  {
+    ui::win32::GdiplusCanvas canvas(surface.Dc());
+    canvas.DrawText(text, {"宋体", 12, 400}, {255, 255, 255, 255}, box, TextAlign::Near, TextAlign::Near, noWrap);
+  }
+  return surface.Pixels();
+}
+
+// A page's 64 KB name or title without a break point is laid out only as far
+// as its first characters: it draws as they draw, and within its box.
+TEST(Canvas, AnUnbreakableTextOf64KBDrawsAsItsFirstCharacters) {
+  std::string text, head;
+  while (text.size() < 65536) text += "W";
+  for (std::size_t i = 0; i < ui::kMaxLaidOutChars; ++i) head += "W";
+  for (const bool noWrap : {true, false}) {
+    const ui::Rect box{10, 10, 120, 40};
+    const auto drawn = DrawnPixels(text, box, noWrap);
+    EXPECT_EQ(drawn, DrawnPixels(head, box, noWrap)) << noWrap;
+    int outside = 0, inside = 0;
+    for (int i = 0; i < static_cast<int>(drawn.size()); ++i) {
+      const int x = i % 240, y = i / 240;
+      if (!(drawn[i] & 0xFFFFFF)) continue;
+      (x >= box.left && x < box.right && y >= box.top && y < box.bottom ? inside : outside) += 1;
+    }
+    EXPECT_GT(inside, 20) << noWrap;
+    EXPECT_EQ(outside, 0) << (noWrap ? "on one line" : "wrapped");
+  }
+}
+
+// The isolate marks around a page's name draw nothing of their own (Wine's
+// GDI+ drew them as boxes).
+TEST(Canvas, IsolateMarksAroundANameDrawNothing) {
+  const ui::Rect box{4, 4, 236, 30};
+  EXPECT_EQ(DrawnPixels("\u2068小美\u2069 正在和您通话", box, true), DrawnPixels("小美 正在和您通话", box, true));
+  EXPECT_EQ(DrawnPixels("\u2066a\u2067b\u2069\u2069", box, true), DrawnPixels("ab", box, true));
 }
 
 TEST(Canvas, TextTakesItsColour) {

@@ -3,9 +3,11 @@
 #include <pango/pangocairo.h>
 
 #include <map>
+#include <string_view>
 #include <tuple>
 
 #include "platform/gtk/GtkPlatform.h"
+#include "ui/PageText.h"
 
 namespace ui::gtk {
 
@@ -118,7 +120,9 @@ void CairoCanvas::DrawText(const std::string& text, const Font& font, Color colo
   PangoFontDescription* description = FontDescription(font);
   pango_layout_set_font_description(pango, description);
   pango_font_description_free(description);
-  pango_layout_set_text(pango, text.c_str(), static_cast<int>(text.size()));
+  // Laying out tens of kilobytes without a break takes Pango seconds.
+  const std::string_view laidOut = LaidOutPart(text);
+  pango_layout_set_text(pango, laidOut.data(), static_cast<int>(laidOut.size()));
 
   double x = layout.left;
   double y = layout.top;

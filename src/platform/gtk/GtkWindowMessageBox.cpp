@@ -1,5 +1,8 @@
 #include <gdk/gdkkeysyms.h>
 
+#include <algorithm>
+#include <string>
+
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeer.h"
 
@@ -23,6 +26,29 @@ struct Answer {
 void Finish(Answer& answer, int response) {
   if (answer.response == GTK_RESPONSE_NONE) answer.response = response;
   g_main_loop_quit(answer.loop);
+}
+
+// The window manager shortens a caption that does not fit the box's title
+// bar ("KQ…nt"). Windows makes a box wide enough for its caption; so does
+// this: the caption in the desktop's font made bold, as window managers
+// title windows, and room for the title bar's icon, buttons and margins, all
+// told in lines of that font. At most three quarters of the screen.
+void FitCaption(GtkWidget* box, const std::string& caption) {
+  if (caption.empty()) return;
+  PangoLayout* layout = gtk_widget_create_pango_layout(box, nullptr);
+  PangoFontDescription* bold =
+      pango_font_description_copy(pango_context_get_font_description(pango_layout_get_context(layout)));
+  pango_font_description_set_weight(bold, PANGO_WEIGHT_BOLD);
+  pango_layout_set_font_description(layout, bold);
+  pango_font_description_free(bold);
+  pango_layout_set_text(layout, caption.c_str(), static_cast<int>(caption.size()));
+  int width = 0;
+  int height = 0;
+  pango_layout_get_pixel_size(layout, &width, &height);
+  g_object_unref(layout);
+  const int needed = width + 6 * height;
+  const int limit = GetPlatform().ScreenSize().cx * 3 / 4;
+  gtk_widget_set_size_request(box, std::min(needed, limit), -1);
 }
 
 }  // namespace
@@ -54,6 +80,7 @@ int GtkWindowPeer::MessageBox(const std::string& text, const std::string& captio
   // box goes (its close button, Escape, the window manager, its owner).
   g_object_ref_sink(box);
   gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+  FitCaption(box, caption);
   if (yesNo) {
     gtk_dialog_add_button(GTK_DIALOG(box), kYesLabel, GTK_RESPONSE_YES);
     gtk_dialog_add_button(GTK_DIALOG(box), kNoLabel, GTK_RESPONSE_NO);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/win32/Text.h"
+#include "ui/PageText.h"
 
 namespace ui::win32 {
 namespace {
@@ -143,12 +144,21 @@ void GdiplusCanvas::DrawText(const std::string& text, const Font& font, Color co
   format.SetAlignment(ToAlignment(horizontal));
   format.SetLineAlignment(ToAlignment(vertical));
   Gdiplus::SolidBrush brush(Gdiplus::Color(color.a, color.r, color.g, color.b));
-  const std::wstring wide = Widen(text);
+  std::wstring wide = Widen(LaidOutPart(text));
+  // The isolate marks (U+2066 to U+2069) came with Unicode 6.3: older
+  // Windows text stacks may not know them, and Wine's GDI+ draws them as boxes. A page's text
+  // keeps its embeddings closed inside it (IsolatePageText), which is what
+  // keeps it from reordering the client's words after it.
+  std::erase_if(wide, [](wchar_t c) { return c >= 0x2066 && c <= 0x2069; });
   const Gdiplus::RectF box(static_cast<Gdiplus::REAL>(layout.left), static_cast<Gdiplus::REAL>(layout.top),
                            static_cast<Gdiplus::REAL>(layout.Width()), static_cast<Gdiplus::REAL>(layout.Height()));
-  // An empty box draws from its corner without bounds.
+  // An empty box draws from its corner without bounds; a box clips, Wine's
+  // GDI+ included.
+  const Gdiplus::GraphicsState state = m_graphics.Save();
+  if (!layout.IsEmpty()) m_graphics.IntersectClip(box);
   m_graphics.DrawString(wide.c_str(), static_cast<INT>(wide.size()), &gdiplusFont,
                         layout.IsEmpty() ? Gdiplus::RectF(box.X, box.Y, 0, 0) : box, &format, &brush);
+  m_graphics.Restore(state);
 }
 
 void GdiplusCanvas::FillRect(const Rect& rect, Color color) {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "FakePlatform.h"
 #include "RecordingCanvas.h"
 #include "gamewnd/CDUIButton.h"
+#include "ui/PageText.h"
 
 namespace {
 
@@ -93,6 +96,26 @@ TEST(DUIButtonTest, TheLabelIsCentredBothWaysInItsColourAndMayWrap) {
   button.Draw(disabled);
   ASSERT_EQ(disabled.texts.size(), 1u);
   EXPECT_EQ(disabled.texts[0].color, (ui::Color{0x80, 0x80, 0x80, 0xFF}));
+}
+
+// A name from a page becomes a label that wraps: 64 KB without a break took
+// seconds to lay out at every repaint. Only its first characters are drawn;
+// the button keeps the whole label.
+TEST(DUIButtonTest, OnlyTheFirstCharactersOfALongLabelAreLaidOut) {
+  const Strip strip(123, 20);
+  for (const std::string& piece : {std::string("x"), std::string("话")}) {
+    CDUIButton button = TextButton(strip);
+    std::string label;
+    while (label.size() < 65536) label += piece;
+    button.m_strText = label;
+    fake::RecordingCanvas canvas;
+    button.Draw(canvas);
+    ASSERT_EQ(canvas.texts.size(), 1u);
+    std::string expected;
+    for (std::size_t i = 0; i < ui::kMaxLabelChars; ++i) expected += piece;
+    EXPECT_EQ(canvas.texts[0].text, expected) << piece;
+    EXPECT_EQ(button.m_strText, label);
+  }
 }
 
 TEST(DUIButtonTest, AnIconComesFirstAtItsNaturalSizeAndMovesTheLabel) {

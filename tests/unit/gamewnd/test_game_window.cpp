@@ -168,7 +168,7 @@ TEST_F(GameWindowTest, ShowVipButtonNeedsAName) {
   EXPECT_TRUE(PeerOf(window).log.empty());
   window.ShowVipButton("小美");
   EXPECT_TRUE(window.Button(14).m_bVisible);
-  EXPECT_EQ(window.Button(14).m_strText, "小美");
+  EXPECT_EQ(window.Button(14).m_strText, "\u2068小美\u2069");  // isolated, as the page's text
   EXPECT_EQ(PeerOf(window).log, (std::vector<std::string>{"paint-nc"}));
 }
 

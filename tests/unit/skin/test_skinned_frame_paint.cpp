@@ -8,6 +8,7 @@
 
 #include "FakePlatform.h"
 #include "FrameTestWindow.h"
+#include "ui/PageText.h"
 
 namespace {
 
@@ -98,18 +99,23 @@ TEST_F(SkinnedFramePaintTest, TheBackgroundIsDrawnInItsSevenPiecesThenIconTitleA
     EXPECT_EQ(canvas.icons[0].id, FrameTestWindow::kIconId);
     EXPECT_EQ(canvas.icons[0].rect, (c.chat ? Rect{5, 5, 21, 21} : Rect{15, 13, 31, 29}));
 
-    // The title first, then the labels of the game's text buttons.
-    ASSERT_EQ(canvas.texts.size(), c.chat ? 1u : 5u);
-    const auto& title = canvas.texts[0];
-    EXPECT_EQ(title.text, "标题");
-    EXPECT_EQ(title.font.face, "宋体");
-    EXPECT_EQ(title.font.pixelHeight, 12);
-    EXPECT_EQ(title.font.weight, c.chat ? 0 : 700);
-    EXPECT_EQ(title.color, (ui::Color{255, 255, 255, 255}));
-    EXPECT_EQ(title.layout, (c.chat ? Rect{5, 7, 5, 7} : Rect{97, 15, 97, 15}));  // no bounds
-    EXPECT_TRUE(title.noWrap);
-    EXPECT_EQ(title.horizontal, ui::TextAlign::Near);
-    EXPECT_EQ(title.vertical, ui::TextAlign::Near);
+    // The title first, in the caption up to its first button, then the
+    // labels of the game's text buttons. The narrow game window has no room
+    // left of its buttons for a title.
+    const bool titled = c.chat || c.width > 265 + 97;
+    ASSERT_EQ(canvas.texts.size(), (c.chat ? 1u : 4u) + (titled && !c.chat ? 1u : 0u));
+    if (titled) {
+      const auto& title = canvas.texts[0];
+      EXPECT_EQ(title.text, "标题");
+      EXPECT_EQ(title.font.face, "宋体");
+      EXPECT_EQ(title.font.pixelHeight, 12);
+      EXPECT_EQ(title.font.weight, c.chat ? 0 : 700);
+      EXPECT_EQ(title.color, (ui::Color{255, 255, 255, 255}));
+      EXPECT_EQ(title.layout, (c.chat ? Rect{5, 7, c.width - 25, 26} : Rect{97, 15, c.width - 265, 39}));
+      EXPECT_TRUE(title.noWrap);
+      EXPECT_EQ(title.horizontal, ui::TextAlign::Near);
+      EXPECT_EQ(title.vertical, ui::TextAlign::Near);
+    }
 
     // Then the visible buttons in ascending id, each its strip's normal cell
     // stretched over its rectangle (the game's labels are drawn after each).
@@ -122,7 +128,47 @@ TEST_F(SkinnedFramePaintTest, TheBackgroundIsDrawnInItsSevenPiecesThenIconTitleA
                                    {w - 175, 10, w - 135, 30}, {w - 30, 10, w - 10, 30},   {w - 52, 10, w - 32, 30},
                                    {w - 74, 10, w - 54, 30}};
     EXPECT_EQ(buttons, expected);
-    EXPECT_EQ(canvas.order.substr(0, 9), "pppppppit");
+    EXPECT_EQ(canvas.order.substr(0, 9), titled ? "pppppppit" : "pppppppip");
+  }
+}
+
+// A page decides the title's length: only its first characters are laid
+// out, never past the first caption button; the window keeps all of it.
+TEST_F(SkinnedFramePaintTest, TheTitleIsBoundedAndEndsAtTheFirstCaptionButton) {
+  const std::string longTitle(1 << 20, 'x');
+  struct Case {
+    const char* name;
+    bool chat;
+    int width;
+    bool vipShown;
+    std::string title;
+    Rect box;  // empty: no title drawn
+  };
+  const Case cases[] = {
+      {"game, 1 MB title", false, 1920, false, longTitle, {97, 15, 1920 - 265, 39}},
+      {"game, the VIP button shown", false, 1920, true, "仙境", {97, 15, 1920 - 395, 39}},
+      {"game, buttons reach the title's start", false, 97 + 265, false, "仙境", {}},
+      {"game, one pixel of room", false, 97 + 266, false, "仙境", {97, 15, 98, 39}},
+      {"chat, 1 MB title", true, 434, false, longTitle, {5, 7, 434 - 25, 26}},
+      {"chat, as narrow as its button", true, 30, false, "客服", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FrameTestWindow window(c.chat, c.title);
+    Open(window, Rect::FromXYWH(0, 0, c.width, 600));
+    if (c.vipShown) window.Button(14).m_bVisible = true;
+    window.PaintFrame();
+    EXPECT_EQ(window.GetWindowText(), c.title);
+    const auto& texts = PeerOf(window).ncCanvas.texts;
+    const auto title = std::find_if(texts.begin(), texts.end(), [](const auto& t) { return t.font.pixelHeight == 12 && t.color == ui::Color{255, 255, 255, 255}; });
+    if (c.box.IsEmpty()) {
+      EXPECT_EQ(title, texts.end());
+      continue;
+    }
+    ASSERT_NE(title, texts.end());
+    EXPECT_EQ(title->layout, c.box);
+    EXPECT_TRUE(title->noWrap);
+    EXPECT_EQ(title->text, c.title.substr(0, std::min(c.title.size(), ui::kMaxLaidOutChars)));
   }
 }
 
@@ -141,7 +187,7 @@ TEST_F(SkinnedFramePaintTest, IconAndTitleAreDrawnOnlyWhenTheWindowHasThem) {
     const auto& canvas = PeerOf(window).ncCanvas;
     EXPECT_EQ(canvas.icons.size(), c.icons) << c.icon << c.title;
     const auto titles = std::count_if(canvas.texts.begin(), canvas.texts.end(),
-                                      [](const auto& text) { return text.layout == Rect{97, 15, 97, 15}; });
+                                      [](const auto& text) { return text.layout == Rect{97, 15, 800 - 265, 39}; });
     EXPECT_EQ(static_cast<size_t>(titles), c.texts) << c.icon << c.title;
   }
 }

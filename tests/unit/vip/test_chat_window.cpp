@@ -146,14 +146,14 @@ TEST_F(ChatWindowTest, TheChatPageNamesTheContactAndLightsTheVipButton) {
   // Hidden, the chat window's frame is not painted for its new title.
   PeerOf(chat).log.clear();
   EXPECT_EQ(external.at("getGsName")({"小美"}), "");
-  EXPECT_EQ(chat.GetWindowText(), "小美 正在和您通话");
-  EXPECT_EQ(game.Button(14).m_strText, "小美");
+  EXPECT_EQ(chat.GetWindowText(), "\u2068小美\u2069 正在和您通话");
+  EXPECT_EQ(game.Button(14).m_strText, "\u2068小美\u2069");
   EXPECT_TRUE(PeerOf(chat).log.empty());
   chat.ShowWindow(ui::ShowCommand::Show);
   PeerOf(chat).log.clear();
   external.at("getGsName")({""});  // an empty name: the title only
   EXPECT_EQ(chat.GetWindowText(), " 正在和您通话");
-  EXPECT_EQ(game.Button(14).m_strText, "小美");
+  EXPECT_EQ(game.Button(14).m_strText, "\u2068小美\u2069");
   EXPECT_EQ(PeerOf(chat).log, (std::vector<std::string>{"paint-nc"}));
 
   // Pressing the lit button turns the light off and shows the chat window.
@@ -171,7 +171,27 @@ TEST_F(ChatWindowTest, WithoutItsGameWindowTheCallsOnlyChangeTheChatWindow) {
   ASSERT_TRUE(chat.Create(nullptr));
   chat.getGsName("小美");
   chat.getNewMsg("x");
-  EXPECT_EQ(chat.GetWindowText(), "小美 正在和您通话");
+  EXPECT_EQ(chat.GetWindowText(), "\u2068小美\u2069 正在和您通话");
+}
+
+// A right-to-left override in a name reversed the client's own words after
+// it ("话通您和在正"): the name is an isolate, its override closed inside it.
+TEST_F(ChatWindowTest, ANameCannotReorderTheWordsAfterIt) {
+  StartVipChat("http://g/?server_id=S12", game);
+  ChatDlg& chat = *game.m_pChatDlg;
+  struct Case {
+    std::string name, title, label;
+  };
+  const Case cases[] = {
+      {"\u202E小美", "\u2068\u202E小美\u202C\u2069 正在和您通话", "\u2068\u202E小美\u202C\u2069"},
+      {"a\u2069\u202Eb", "\u2068a\u202Eb\u202C\u2069 正在和您通话", "\u2068a\u202Eb\u202C\u2069"},
+      {"שלום", "\u2068שלום\u2069 正在和您通话", "\u2068שלום\u2069"},
+  };
+  for (const Case& c : cases) {
+    chat.getGsName(c.name);
+    EXPECT_EQ(chat.GetWindowText(), c.title);
+    EXPECT_EQ(game.Button(14).m_strText, c.label);
+  }
 }
 
 TEST_F(ChatWindowTest, ClosingHidesTheChatWindowAndKeepsItsPage) {
