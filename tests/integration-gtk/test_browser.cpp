@@ -1194,6 +1194,108 @@ TEST_F(ShownBrowserTest, ScriptedAndTargetedNewWindowsFollowOneRule) {
   EXPECT_THAT(OpenedPages(), ElementsAre());
 }
 
+// Where a point of the page is on the screen.
+std::pair<int, int> PageOnScreen(ui::Browser& browser, int x, int y) {
+  GtkWidget* view = GTK_WIDGET(dynamic_cast<ui::gtk::GtkBrowser&>(browser).View());
+  GtkWidget* top = gtk_widget_get_toplevel(view);
+  int inTop[2] = {0, 0}, origin[2] = {0, 0};
+  gtk_widget_translate_coordinates(view, top, x, y, &inTop[0], &inTop[1]);
+  gdk_window_get_origin(gtk_widget_get_window(top), &origin[0], &origin[1]);
+  return {origin[0] + inTop[0], origin[1] + inTop[1]};
+}
+
+void ClickPage(ui::Browser& browser, int x, int y) {
+  const auto [sx, sy] = PageOnScreen(browser, x, y);
+  Xdotool("mousemove " + std::to_string(sx) + " " + std::to_string(sy) + " click 1");
+}
+
+// Only web addresses leave the client for the system's browser. Every way a
+// page asks for a new window, with every kind of address, from the page and
+// from a frame of another origin: the desktop's handler of each scheme here
+// is the recording one (main.cpp), so anything else that left would show.
+TEST_F(ShownBrowserTest, OnlyWebAddressesOfNewWindowsReachTheSystemBrowser) {
+  LoopbackServer other;  // the frame's origin
+  // Text files that exist, which the desktop would give to its text handler.
+  const auto probe = [](const std::string& tag) {
+    const std::string path = TestHome() + "/probe-" + tag + ".txt";
+    g_file_set_contents(path.c_str(), "probe\n", -1, nullptr);
+    return path;
+  };
+  const std::vector<std::string> openers = {"open", "link", "later"};
+  struct Scheme {
+    const char* name;
+    bool leaves;
+    std::function<std::string(const std::string& tag)> address;
+  };
+  const std::vector<Scheme> schemes = {
+      {"file", false, [&](const std::string& tag) { return "file://" + probe(tag); }},
+      {"custom", false, [](const std::string& tag) { return "kqvprobe://" + tag; }},
+      {"ftp", false, [](const std::string& tag) { return "ftp://127.0.0.1/" + tag; }},
+      {"smb", false, [](const std::string& tag) { return "smb://127.0.0.1/share-" + tag; }},
+      {"javascript", false, [](const std::string&) { return std::string("javascript:void(0)"); }},
+      {"data", false, [](const std::string& tag) { return "data:text/plain," + tag; }},
+      {"http", true, [&](const std::string& tag) { return server.Url("/out-" + tag + ".html"); }},
+      {"https", true, [&](const std::string& tag) { return "https" + server.Url("/out-" + tag).substr(4); }},
+  };
+  // One cell per case: a column per scheme, a row per way of opening.
+  constexpr int kCellWidth = 50, kCellHeight = 100;
+  const auto grid = [&](const std::string& origin) {
+    std::string cells = "<style>body{margin:0} .c{position:absolute;width:50px;height:100px;"
+                        "padding:0;margin:0;border:0;display:block}</style>";
+    for (std::size_t row = 0; row < openers.size(); ++row) {
+      for (std::size_t column = 0; column < schemes.size(); ++column) {
+        const std::string address = schemes[column].address(openers[row] + "-" + origin);
+        const std::string place = "style='left:" + std::to_string(column * kCellWidth) +
+                                  "px;top:" + std::to_string(row * kCellHeight) + "px'";
+        if (openers[row] == "link") {
+          cells += "<a class='c' " + place + " href='" + address + "' target='_blank'>a</a>";
+        } else if (openers[row] == "open") {
+          cells += "<button class='c' " + place + " onclick=\"window.open('" + address + "')\">o</button>";
+        } else {
+          cells += "<button class='c' " + place + " onclick=\"var w = window.open(); w.location.href = '" +
+                   address + "';\">l</button>";
+        }
+      }
+    }
+    return cells;
+  };
+  other.Route("/grid.html", {.body = Page(grid("frame"))});
+  const struct {
+    const char* origin;
+    std::string body;
+  } pages[] = {
+      {"page", grid("page")},
+      {"frame", "<style>body{margin:0}</style><iframe src='" + other.Url("/grid.html") +
+                    "' style='border:0;width:400px;height:300px'></iframe>"},
+  };
+  for (const auto& page : pages) {
+    SCOPED_TRACE(page.origin);
+    ASSERT_TRUE(Load(std::string("/grid-") + page.origin + ".html", page.body));
+    if (std::string(page.origin) == "frame") {
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", other.Url("/grid.html")); }));
+    }
+    g_remove(OpenedPagesFile().c_str());
+    std::vector<std::string> leaving;
+    // The refused ones first: what they would start starts before the web
+    // addresses arrive, which are waited for.
+    for (const bool leaves : {false, true}) {
+      for (std::size_t row = 0; row < openers.size(); ++row) {
+        for (std::size_t column = 0; column < schemes.size(); ++column) {
+          if (schemes[column].leaves != leaves) continue;
+          if (leaves) leaving.push_back(schemes[column].address(openers[row] + "-" + page.origin));
+          ClickPage(*browser, static_cast<int>(column) * kCellWidth + kCellWidth / 2,
+                    static_cast<int>(row) * kCellHeight + kCellHeight / 2);
+          PumpFor(std::chrono::milliseconds(100));
+        }
+      }
+    }
+    EXPECT_TRUE(PumpUntil([&] { return OpenedPages().size() >= leaving.size(); }, std::chrono::seconds(15)));
+    PumpFor(std::chrono::milliseconds(500));  // nothing more may come
+    EXPECT_THAT(OpenedPages(), testing::UnorderedElementsAreArray(leaving));
+    for (const std::string& request : server.Requests()) EXPECT_EQ(request.find("/out-"), std::string::npos);
+  }
+}
+
 TEST(InspectionSwitchTest, DeveloperExtrasOnlyWithTheSwitch) {
   struct Case {
     const char* value;  // nullptr: unset

@@ -639,8 +639,8 @@ constexpr std::size_t kMostPopups = 4;
 GtkWidget* GtkBrowser::OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self) {
   // A new window is a navigation like any other for the host, whether a
   // link's target or a script asked for it: an address the host takes (a
-  // game entry) is cancelled and handed off there; any other opens in the
-  // system's browser, as it would outside the client.
+  // game entry) is cancelled and handed off there; any other web address
+  // opens in the system's browser, as it would outside the client.
   auto* browser = static_cast<GtkBrowser*>(self);
   const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
   const std::string address = uri ? uri : "";
@@ -658,7 +658,7 @@ GtkWidget* GtkBrowser::OnCreate(WebKitWebView* view, WebKitNavigationAction* act
     return GTK_WIDGET(popup);
   }
   if (allowed) {
-    GetPlatform().OpenInSystemBrowser(address);
+    OpenNewWindowOutside(address);
   } else {
     OfferNewWindow(browser, address);
   }
@@ -669,7 +669,7 @@ void GtkBrowser::OfferNewWindow(GtkBrowser* browser, const std::string& address)
   bool cancel = false;
   // The host may end its window, and the browser with it, from here.
   browser->m_events.OnBeforeNavigate2(address, cancel);
-  if (!cancel) GetPlatform().OpenInSystemBrowser(address);
+  if (!cancel) OpenNewWindowOutside(address);
 }
 
 gboolean GtkBrowser::OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecision* decision,
