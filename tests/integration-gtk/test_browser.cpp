@@ -1296,6 +1296,59 @@ TEST_F(ShownBrowserTest, OnlyWebAddressesOfNewWindowsReachTheSystemBrowser) {
   }
 }
 
+// A window opened without an address is never shown, so nobody could answer
+// its script dialogs: they are answered at once (alert dismissed, confirm
+// false, prompt null), from the page and from a frame of another origin,
+// and the page goes on: its timers run and a reload works. Once the window
+// has been handed off, it is closed.
+TEST_F(ShownBrowserTest, DialogsOfHiddenWindowsAreAnsweredAtOnce) {
+  LoopbackServer other;  // the frame's origin
+  const std::string target = server.Url("/handed-off.html");
+  const std::string dialogs =
+      "var w = window.open(); w.alert('a'); var c = w.confirm('c'); var p = w.prompt('p', 'given');"
+      " window.external.report('confirm ' + c + ', prompt ' + p);"
+      " w.location.href = '" + target + "';"
+      " var poll = setInterval(function () { if (w.closed) { clearInterval(poll); window.external.report('closed'); } },"
+      " 50);";
+  const std::string button =
+      "<button style='position:absolute;left:0;top:0;width:400px;height:300px' onclick=\"" + dialogs + "\">x</button>";
+  other.Route("/frame.html", {.body = Page("<style>body{margin:0}</style>" + button)});
+  const std::string ticking = "<script>window.ticks = 0; setInterval(function () { window.ticks++; }, 20);</script>";
+  const struct {
+    const char* from;
+    std::string body;
+  } cases[] = {
+      {"page", ticking + "<style>body{margin:0}</style>" + button},
+      {"frame", ticking + "<style>body{margin:0}</style><iframe src='" + other.Url("/frame.html") +
+                    "' style='border:0;width:400px;height:300px'></iframe>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.from);
+    const std::string path = std::string("/dialogs-") + c.from + ".html";
+    ASSERT_TRUE(Load(path, c.body));
+    if (std::string(c.from) == "frame") {
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", other.Url("/frame.html")); }));
+    }
+    reports.clear();
+    recorder.events.clear();
+    g_remove(OpenedPagesFile().c_str());
+    ClickPage(*browser, 200, 150);
+    ASSERT_TRUE(PumpUntil([&] { return !reports.empty(); })) << "the page waits on a dialog nobody sees";
+    EXPECT_EQ(reports.front(), "confirm false, prompt null");
+    EXPECT_TRUE(PumpUntil([&] { return reports.size() >= 2; })) << "the handed-off window stayed open";
+    EXPECT_TRUE(recorder.Saw("before", target));
+    // The page's timers go on.
+    const int ticks = std::atoi(Evaluate(*browser, "String(window.ticks)").c_str());
+    EXPECT_TRUE(PumpUntil([&] { return std::atoi(Evaluate(*browser, "String(window.ticks)").c_str()) > ticks + 5; }));
+    // And it can be loaded again.
+    const int loads = server.Count(path);
+    recorder.events.clear();
+    browser->Navigate(server.Url(path));
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Saw("complete", server.Url(path)); }));
+    EXPECT_EQ(server.Count(path), loads + 1);
+  }
+}
+
 TEST(InspectionSwitchTest, DeveloperExtrasOnlyWithTheSwitch) {
   struct Case {
     const char* value;  // nullptr: unset

@@ -654,6 +654,7 @@ GtkWidget* GtkBrowser::OnCreate(WebKitWebView* view, WebKitNavigationAction* act
     g_object_ref_sink(popup);
     g_signal_connect(popup, "decide-policy", G_CALLBACK(OnPopupDecidePolicy), browser);
     g_signal_connect(popup, "close", G_CALLBACK(OnPopupClose), browser);
+    g_signal_connect(popup, "script-dialog", G_CALLBACK(OnPopupScriptDialog), nullptr);
     browser->m_popups.push_back(popup);
     return GTK_WIDGET(popup);
   }
@@ -689,6 +690,24 @@ gboolean GtkBrowser::OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecis
   browser->ForgetPopup(popup);
   OfferNewWindow(browser, address);
   return TRUE;
+}
+
+gboolean GtkBrowser::OnPopupScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
+  // Nobody sees this window, so nobody could answer; while a dialog waits,
+  // the web process it shares with the page waits too. Answered as a player
+  // who dismisses it would: confirm false, prompt null (its text is never
+  // set), and leaving a page is allowed.
+  switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+      webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
+      break;
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+      webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+      break;
+    default:
+      break;
+  }
+  return TRUE;  // handled, and closed as the signal returns
 }
 
 void GtkBrowser::OnPopupClose(WebKitWebView* popup, gpointer self) {

@@ -76,6 +76,7 @@ class GtkBrowser : public Browser {
   static gboolean OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecision* decision,
                                       WebKitPolicyDecisionType type, gpointer self);
   static void OnPopupClose(WebKitWebView* popup, gpointer self);
+  static gboolean OnPopupScriptDialog(WebKitWebView* popup, WebKitScriptDialog* dialog, gpointer);
   // Offers a new window's address to the host; what it lets through opens in
   // the system's browser. The host may end the browser from here.
   static void OfferNewWindow(GtkBrowser* browser, const std::string& address);
