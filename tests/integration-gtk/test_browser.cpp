@@ -987,6 +987,34 @@ TEST_F(BrowserTest, AFailedLoadShowsOurPageReportedAsTheEnginesOwnWas) {
   EXPECT_EQ(Evaluate(*browser, "document.title"), "页面无法打开");
 }
 
+// An address the engine refuses to load at all, such as one on a restricted
+// port, shows our page as any failed load does, although the engine reports
+// no failure of its own: as the browser's first page (the launcher's start
+// address), after the first blank page, and after another page.
+TEST_F(BrowserTest, AnAddressTheEngineRefusesShowsOurPage) {
+  server.Route("/before.html", {.body = Page("before")});
+  const std::string url = "http://127.0.0.1:9/start.html?a=1";
+  for (const char* before : {"", "about:blank", "/before.html"}) {
+    SCOPED_TRACE(*before ? before : "first page");
+    Recorder events;
+    auto fresh = host.Peer().CreateBrowser(1002, {0, 0, 400, 300}, events);
+    ASSERT_TRUE(fresh);
+    if (*before) {
+      const std::string first = before[0] == '/' ? server.Url(before) : before;
+      fresh->Navigate(first);
+      ASSERT_TRUE(PumpUntil([&] { return events.Saw("complete", first); }));
+      events.events.clear();
+    }
+    fresh->Navigate(url);
+    EXPECT_TRUE(PumpUntil([&] { return events.Saw("complete", url); }));
+    PumpFor(std::chrono::milliseconds(300));  // nothing more may come
+    EXPECT_THAT(events.events, ElementsAre(Event{"before", url}, Event{"navigated", url}, Event{"complete", url}));
+    EXPECT_EQ(fresh->ReadyState(), 4);
+    EXPECT_EQ(ErrorPageReasonShown(*fresh), ErrorPageReason(PageFault::LoadFailed));
+    EXPECT_EQ(Evaluate(*fresh, "document.getElementById('address').textContent"), url);
+  }
+}
+
 // A load stopped on purpose is no failure: whatever showed stays, and no page
 // of ours appears.
 TEST_F(BrowserTest, CancelledLoadsShowNoErrorPage) {

@@ -440,11 +440,23 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
     case WEBKIT_LOAD_STARTED:
       browser->m_loading = true;
       browser->m_committed = false;
+      browser->m_requested = url;
       break;
     case WEBKIT_LOAD_REDIRECTED:
+      browser->m_requested = url;
       break;
     case WEBKIT_LOAD_COMMITTED:
       if (!browser->RaiseNavigated()) return;  // a document that never was parsed
+      if (url == kBlankPage && !browser->m_requested.empty() && browser->m_requested != kBlankPage) {
+        // The engine would not load the address at all (a restricted port,
+        // for one): it puts a blank page in its place and reports no
+        // failure. It failed all the same, and our page says so; the host
+        // hears of it as of any failed load, never of the blank page.
+        const std::string refused = std::move(browser->m_requested);
+        browser->m_requested.clear();
+        browser->ShowFault(PageFault::LoadFailed, refused, false);
+        return;
+      }
       browser->m_parsedTitle.reset();
       browser->m_committed = true;
       browser->m_hasDocument = true;
