@@ -628,6 +628,59 @@ TEST_F(HostChoicesTest, CleaningTheCacheRefetchesResourcesAndKeepsCookies) {
   EXPECT_THAT(server.LastHeaders("/cookie.html"), testing::HasSubstr("kept=yes"));
 }
 
+// A game may keep its files in the cache storage, fetched through a service
+// worker: cleaning removes both, so the next load fetches them afresh, and
+// keeps what holds the player's settings (cookies, local storage, IndexedDB).
+TEST_F(HostChoicesTest, CleaningTheCacheRemovesWorkersAndTheirCachesAndKeepsSettings) {
+  Install(Reporting(false));
+  server.Route("/worker.js", {.contentType = "application/javascript",
+                              .body = "self.addEventListener('fetch', function () {});"});
+  server.Route("/store.html",
+               {.body = Page("<script>(async function () {"
+                             " document.cookie = 'kept=yes; max-age=3600; path=/';"
+                             " localStorage.setItem('kept', 'yes');"
+                             " await new Promise(function (done) {"
+                             "   var open = indexedDB.open('settings', 1);"
+                             "   open.onupgradeneeded = function () { open.result.createObjectStore('s'); };"
+                             "   open.onsuccess = function () {"
+                             "     var t = open.result.transaction('s', 'readwrite');"
+                             "     t.objectStore('s').put('yes', 'kept'); t.oncomplete = done; }; });"
+                             " var cache = await caches.open('game');"
+                             " await cache.put('/asset.txt', new Response('cached'));"
+                             " await navigator.serviceWorker.register('/worker.js');"
+                             " await navigator.serviceWorker.ready;"
+                             " window.external.report('stored');"
+                             "})().catch(function (e) { window.external.report('failed ' + e); });</script>")});
+  server.Route("/check.html",
+               {.body = Page("<script>(async function () {"
+                             " var keys = await caches.keys();"
+                             " var workers = await navigator.serviceWorker.getRegistrations();"
+                             " var indexed = await new Promise(function (done) {"
+                             "   var open = indexedDB.open('settings', 1);"
+                             "   open.onupgradeneeded = function () { open.result.createObjectStore('s'); };"
+                             "   open.onsuccess = function () {"
+                             "     var get = open.result.transaction('s').objectStore('s').get('kept');"
+                             "     get.onsuccess = function () { done(String(get.result)); }; }; });"
+                             " window.external.report('caches ' + keys.length + ', workers ' + workers.length +"
+                             "   ', local ' + localStorage.getItem('kept') + ', indexed ' + indexed +"
+                             "   ', cookie ' + (document.cookie.indexOf('kept=yes') >= 0));"
+                             "})().catch(function (e) { window.external.report('failed ' + e); });</script>"),
+                .extraHeaders = "Cache-Control: no-store\r\n"});
+  const auto check = [&] {
+    calls.clear();
+    if (!Load(server.Url("/check.html")) || !PumpUntil([&] { return !calls.empty(); })) return std::string("none");
+    return calls.front().empty() ? std::string() : calls.front().front();
+  };
+  ASSERT_TRUE(Load(server.Url("/store.html")));
+  ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
+  ASSERT_THAT(calls.front(), ElementsAre("stored"));
+  ASSERT_EQ(check(), "caches 1, workers 1, local yes, indexed yes, cookie true");  // the premise
+
+  ASSERT_TRUE(Load("about:blank"));
+  ui::GetPlatform().CleanBrowserCache();
+  EXPECT_EQ(check(), "caches 0, workers 0, local yes, indexed yes, cookie true");
+}
+
 
 }  // namespace
 }  // namespace kqvtest
