@@ -1366,7 +1366,7 @@ TEST_F(ShownBrowserTest, OnlyWebAddressesOfNewWindowsReachTheSystemBrowser) {
           if (leaves) leaving.push_back(schemes[column].address(openers[row] + "-" + page.origin));
           ClickPage(*browser, static_cast<int>(column) * kCellWidth + kCellWidth / 2,
                     static_cast<int>(row) * kCellHeight + kCellHeight / 2);
-          PumpFor(std::chrono::milliseconds(100));
+          PumpFor(std::chrono::milliseconds(30));
         }
       }
     }
