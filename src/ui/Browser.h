@@ -39,6 +39,16 @@ struct HostChoices {
   std::map<std::string, ExternalMethod> external;
 };
 
+// New windows a page asks for (a link's target, window.open) never open in
+// the embedded browser; once the host has let one through, its address goes
+// to the system's browser, and only when it is a web address: http or https
+// with a host. Any other scheme (file, data, javascript, ftp, smb, a custom
+// one) would hand the page's text to some other program of the desktop, so
+// it is refused and nothing starts. Backends call this for every such
+// window, from the page and from any of its frames.
+bool LeavesForSystemBrowser(const std::string& address);
+void OpenNewWindowOutside(const std::string& address);
+
 // The embedded browser: an ordinary child window the host places.
 class Browser {
  public:

@@ -17,8 +17,22 @@ const std::string& TestHome() { return g_home; }
 
 std::string OpenedPagesFile() { return g_home + "/opened-pages.txt"; }
 
-// The "system browser" of this run: a handler of web addresses that writes
-// each address it is given to a file.
+namespace {
+const char* const kOtherHandledTypes[] = {
+    "x-scheme-handler/kqvprobe", "x-scheme-handler/ftp",  "x-scheme-handler/smb",
+    "x-scheme-handler/data",     "x-scheme-handler/javascript", "text/plain",
+};
+std::string OtherHandledTypes() {
+  std::string list;
+  for (const char* type : kOtherHandledTypes) list += std::string(type) + ";";
+  return list;
+}
+}  // namespace
+
+// The "system browser" of this run: a handler that writes each address it is
+// given to a file. It is also the desktop's handler of the other schemes and
+// of text files, so that a page's address that should never leave the client
+// is recorded if it does.
 void InstallSystemBrowser() {
   const std::string applications = g_home + "/data/applications";
   const std::string config = g_home + "/config";
@@ -27,11 +41,12 @@ void InstallSystemBrowser() {
   const std::string desktop =
       "[Desktop Entry]\nType=Application\nName=Test browser\n"
       "Exec=/bin/sh -c 'echo \"$1\" >> " + OpenedPagesFile() + "' sh %u\n"
-      "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n";
+      "MimeType=x-scheme-handler/http;x-scheme-handler/https;" + OtherHandledTypes() + "\n";
   g_file_set_contents((applications + "/kqv-test-browser.desktop").c_str(), desktop.c_str(), -1, nullptr);
-  const std::string defaults =
+  std::string defaults =
       "[Default Applications]\nx-scheme-handler/http=kqv-test-browser.desktop\n"
       "x-scheme-handler/https=kqv-test-browser.desktop\n";
+  for (const char* type : kOtherHandledTypes) defaults += std::string(type) + "=kqv-test-browser.desktop\n";
   g_file_set_contents((config + "/mimeapps.list").c_str(), defaults.c_str(), -1, nullptr);
 }
 }  // namespace kqvtest

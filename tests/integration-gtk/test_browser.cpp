@@ -773,6 +773,59 @@ TEST_F(HostChoicesTest, CleaningTheCacheRefetchesResourcesAndKeepsCookies) {
   EXPECT_THAT(server.LastHeaders("/cookie.html"), testing::HasSubstr("kept=yes"));
 }
 
+// A game may keep its files in the cache storage, fetched through a service
+// worker: cleaning removes both, so the next load fetches them afresh, and
+// keeps what holds the player's settings (cookies, local storage, IndexedDB).
+TEST_F(HostChoicesTest, CleaningTheCacheRemovesWorkersAndTheirCachesAndKeepsSettings) {
+  Install(Reporting(false));
+  server.Route("/worker.js", {.contentType = "application/javascript",
+                              .body = "self.addEventListener('fetch', function () {});"});
+  server.Route("/store.html",
+               {.body = Page("<script>(async function () {"
+                             " document.cookie = 'kept=yes; max-age=3600; path=/';"
+                             " localStorage.setItem('kept', 'yes');"
+                             " await new Promise(function (done) {"
+                             "   var open = indexedDB.open('settings', 1);"
+                             "   open.onupgradeneeded = function () { open.result.createObjectStore('s'); };"
+                             "   open.onsuccess = function () {"
+                             "     var t = open.result.transaction('s', 'readwrite');"
+                             "     t.objectStore('s').put('yes', 'kept'); t.oncomplete = done; }; });"
+                             " var cache = await caches.open('game');"
+                             " await cache.put('/asset.txt', new Response('cached'));"
+                             " await navigator.serviceWorker.register('/worker.js');"
+                             " await navigator.serviceWorker.ready;"
+                             " window.external.report('stored');"
+                             "})().catch(function (e) { window.external.report('failed ' + e); });</script>")});
+  server.Route("/check.html",
+               {.body = Page("<script>(async function () {"
+                             " var keys = await caches.keys();"
+                             " var workers = await navigator.serviceWorker.getRegistrations();"
+                             " var indexed = await new Promise(function (done) {"
+                             "   var open = indexedDB.open('settings', 1);"
+                             "   open.onupgradeneeded = function () { open.result.createObjectStore('s'); };"
+                             "   open.onsuccess = function () {"
+                             "     var get = open.result.transaction('s').objectStore('s').get('kept');"
+                             "     get.onsuccess = function () { done(String(get.result)); }; }; });"
+                             " window.external.report('caches ' + keys.length + ', workers ' + workers.length +"
+                             "   ', local ' + localStorage.getItem('kept') + ', indexed ' + indexed +"
+                             "   ', cookie ' + (document.cookie.indexOf('kept=yes') >= 0));"
+                             "})().catch(function (e) { window.external.report('failed ' + e); });</script>"),
+                .extraHeaders = "Cache-Control: no-store\r\n"});
+  const auto check = [&] {
+    calls.clear();
+    if (!Load(server.Url("/check.html")) || !PumpUntil([&] { return !calls.empty(); })) return std::string("none");
+    return calls.front().empty() ? std::string() : calls.front().front();
+  };
+  ASSERT_TRUE(Load(server.Url("/store.html")));
+  ASSERT_TRUE(PumpUntil([&] { return !calls.empty(); }));
+  ASSERT_THAT(calls.front(), ElementsAre("stored"));
+  ASSERT_EQ(check(), "caches 1, workers 1, local yes, indexed yes, cookie true");  // the premise
+
+  ASSERT_TRUE(Load("about:blank"));
+  ui::GetPlatform().CleanBrowserCache();
+  EXPECT_EQ(check(), "caches 0, workers 0, local yes, indexed yes, cookie true");
+}
+
 
 }  // namespace
 }  // namespace kqvtest
@@ -1132,6 +1185,34 @@ TEST_F(BrowserTest, AFailedLoadShowsOurPageReportedAsTheEnginesOwnWas) {
   EXPECT_EQ(Evaluate(*browser, "document.title"), "页面无法打开");
 }
 
+// An address the engine refuses to load at all, such as one on a restricted
+// port, shows our page as any failed load does, although the engine reports
+// no failure of its own: as the browser's first page (the launcher's start
+// address), after the first blank page, and after another page.
+TEST_F(BrowserTest, AnAddressTheEngineRefusesShowsOurPage) {
+  server.Route("/before.html", {.body = Page("before")});
+  const std::string url = "http://127.0.0.1:9/start.html?a=1";
+  for (const char* before : {"", "about:blank", "/before.html"}) {
+    SCOPED_TRACE(*before ? before : "first page");
+    Recorder events;
+    auto fresh = host.Peer().CreateBrowser(1002, {0, 0, 400, 300}, events);
+    ASSERT_TRUE(fresh);
+    if (*before) {
+      const std::string first = before[0] == '/' ? server.Url(before) : before;
+      fresh->Navigate(first);
+      ASSERT_TRUE(PumpUntil([&] { return events.Saw("complete", first); }));
+      events.events.clear();
+    }
+    fresh->Navigate(url);
+    EXPECT_TRUE(PumpUntil([&] { return events.Saw("complete", url); }));
+    PumpFor(std::chrono::milliseconds(300));  // nothing more may come
+    EXPECT_THAT(events.events, ElementsAre(Event{"before", url}, Event{"navigated", url}, Event{"complete", url}));
+    EXPECT_EQ(fresh->ReadyState(), 4);
+    EXPECT_EQ(ErrorPageReasonShown(*fresh), ErrorPageReason(PageFault::LoadFailed));
+    EXPECT_EQ(Evaluate(*fresh, "document.getElementById('address').textContent"), url);
+  }
+}
+
 // A load stopped on purpose is no failure: whatever showed stays, and no page
 // of ours appears.
 TEST_F(BrowserTest, CancelledLoadsShowNoErrorPage) {
@@ -1337,6 +1418,161 @@ TEST_F(ShownBrowserTest, ScriptedAndTargetedNewWindowsFollowOneRule) {
   EXPECT_THAT(reports, ElementsAre("false"));
   EXPECT_THAT(recorder.events, ElementsAre());
   EXPECT_THAT(OpenedPages(), ElementsAre());
+}
+
+// Where a point of the page is on the screen.
+std::pair<int, int> PageOnScreen(ui::Browser& browser, int x, int y) {
+  GtkWidget* view = GTK_WIDGET(dynamic_cast<ui::gtk::GtkBrowser&>(browser).View());
+  GtkWidget* top = gtk_widget_get_toplevel(view);
+  int inTop[2] = {0, 0}, origin[2] = {0, 0};
+  gtk_widget_translate_coordinates(view, top, x, y, &inTop[0], &inTop[1]);
+  gdk_window_get_origin(gtk_widget_get_window(top), &origin[0], &origin[1]);
+  return {origin[0] + inTop[0], origin[1] + inTop[1]};
+}
+
+void ClickPage(ui::Browser& browser, int x, int y) {
+  const auto [sx, sy] = PageOnScreen(browser, x, y);
+  Xdotool("mousemove " + std::to_string(sx) + " " + std::to_string(sy) + " click 1");
+}
+
+// Only web addresses leave the client for the system's browser. Every way a
+// page asks for a new window, with every kind of address, from the page and
+// from a frame of another origin: the desktop's handler of each scheme here
+// is the recording one (main.cpp), so anything else that left would show.
+TEST_F(ShownBrowserTest, OnlyWebAddressesOfNewWindowsReachTheSystemBrowser) {
+  LoopbackServer other;  // the frame's origin
+  // Text files that exist, which the desktop would give to its text handler.
+  const auto probe = [](const std::string& tag) {
+    const std::string path = TestHome() + "/probe-" + tag + ".txt";
+    g_file_set_contents(path.c_str(), "probe\n", -1, nullptr);
+    return path;
+  };
+  const std::vector<std::string> openers = {"open", "link", "later"};
+  struct Scheme {
+    const char* name;
+    bool leaves;
+    std::function<std::string(const std::string& tag)> address;
+  };
+  const std::vector<Scheme> schemes = {
+      {"file", false, [&](const std::string& tag) { return "file://" + probe(tag); }},
+      {"custom", false, [](const std::string& tag) { return "kqvprobe://" + tag; }},
+      {"ftp", false, [](const std::string& tag) { return "ftp://127.0.0.1/" + tag; }},
+      {"smb", false, [](const std::string& tag) { return "smb://127.0.0.1/share-" + tag; }},
+      {"javascript", false, [](const std::string&) { return std::string("javascript:void(0)"); }},
+      {"data", false, [](const std::string& tag) { return "data:text/plain," + tag; }},
+      {"http", true, [&](const std::string& tag) { return server.Url("/out-" + tag + ".html"); }},
+      {"https", true, [&](const std::string& tag) { return "https" + server.Url("/out-" + tag).substr(4); }},
+  };
+  // One cell per case: a column per scheme, a row per way of opening.
+  constexpr int kCellWidth = 50, kCellHeight = 100;
+  const auto grid = [&](const std::string& origin) {
+    std::string cells = "<style>body{margin:0} .c{position:absolute;width:50px;height:100px;"
+                        "padding:0;margin:0;border:0;display:block}</style>";
+    for (std::size_t row = 0; row < openers.size(); ++row) {
+      for (std::size_t column = 0; column < schemes.size(); ++column) {
+        const std::string address = schemes[column].address(openers[row] + "-" + origin);
+        const std::string place = "style='left:" + std::to_string(column * kCellWidth) +
+                                  "px;top:" + std::to_string(row * kCellHeight) + "px'";
+        if (openers[row] == "link") {
+          cells += "<a class='c' " + place + " href='" + address + "' target='_blank'>a</a>";
+        } else if (openers[row] == "open") {
+          cells += "<button class='c' " + place + " onclick=\"window.open('" + address + "')\">o</button>";
+        } else {
+          cells += "<button class='c' " + place + " onclick=\"var w = window.open(); w.location.href = '" +
+                   address + "';\">l</button>";
+        }
+      }
+    }
+    return cells;
+  };
+  other.Route("/grid.html", {.body = Page(grid("frame"))});
+  const struct {
+    const char* origin;
+    std::string body;
+  } pages[] = {
+      {"page", grid("page")},
+      {"frame", "<style>body{margin:0}</style><iframe src='" + other.Url("/grid.html") +
+                    "' style='border:0;width:400px;height:300px'></iframe>"},
+  };
+  for (const auto& page : pages) {
+    SCOPED_TRACE(page.origin);
+    ASSERT_TRUE(Load(std::string("/grid-") + page.origin + ".html", page.body));
+    if (std::string(page.origin) == "frame") {
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", other.Url("/grid.html")); }));
+    }
+    g_remove(OpenedPagesFile().c_str());
+    std::vector<std::string> leaving;
+    // The refused ones first: what they would start starts before the web
+    // addresses arrive, which are waited for.
+    for (const bool leaves : {false, true}) {
+      for (std::size_t row = 0; row < openers.size(); ++row) {
+        for (std::size_t column = 0; column < schemes.size(); ++column) {
+          if (schemes[column].leaves != leaves) continue;
+          if (leaves) leaving.push_back(schemes[column].address(openers[row] + "-" + page.origin));
+          ClickPage(*browser, static_cast<int>(column) * kCellWidth + kCellWidth / 2,
+                    static_cast<int>(row) * kCellHeight + kCellHeight / 2);
+          PumpFor(std::chrono::milliseconds(30));
+        }
+      }
+    }
+    EXPECT_TRUE(PumpUntil([&] { return OpenedPages().size() >= leaving.size(); }, std::chrono::seconds(15)));
+    PumpFor(std::chrono::milliseconds(500));  // nothing more may come
+    EXPECT_THAT(OpenedPages(), testing::UnorderedElementsAreArray(leaving));
+    for (const std::string& request : server.Requests()) EXPECT_EQ(request.find("/out-"), std::string::npos);
+  }
+}
+
+// A window opened without an address is never shown, so nobody could answer
+// its script dialogs: they are answered at once (alert dismissed, confirm
+// false, prompt null), from the page and from a frame of another origin,
+// and the page goes on: its timers run and a reload works. Once the window
+// has been handed off, it is closed.
+TEST_F(ShownBrowserTest, DialogsOfHiddenWindowsAreAnsweredAtOnce) {
+  LoopbackServer other;  // the frame's origin
+  const std::string target = server.Url("/handed-off.html");
+  const std::string dialogs =
+      "var w = window.open(); w.alert('a'); var c = w.confirm('c'); var p = w.prompt('p', 'given');"
+      " window.external.report('confirm ' + c + ', prompt ' + p);"
+      " w.location.href = '" + target + "';"
+      " var poll = setInterval(function () { if (w.closed) { clearInterval(poll); window.external.report('closed'); } },"
+      " 50);";
+  const std::string button =
+      "<button style='position:absolute;left:0;top:0;width:400px;height:300px' onclick=\"" + dialogs + "\">x</button>";
+  other.Route("/frame.html", {.body = Page("<style>body{margin:0}</style>" + button)});
+  const std::string ticking = "<script>window.ticks = 0; setInterval(function () { window.ticks++; }, 20);</script>";
+  const struct {
+    const char* from;
+    std::string body;
+  } cases[] = {
+      {"page", ticking + "<style>body{margin:0}</style>" + button},
+      {"frame", ticking + "<style>body{margin:0}</style><iframe src='" + other.Url("/frame.html") +
+                    "' style='border:0;width:400px;height:300px'></iframe>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.from);
+    const std::string path = std::string("/dialogs-") + c.from + ".html";
+    ASSERT_TRUE(Load(path, c.body));
+    if (std::string(c.from) == "frame") {
+      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", other.Url("/frame.html")); }));
+    }
+    reports.clear();
+    recorder.events.clear();
+    g_remove(OpenedPagesFile().c_str());
+    ClickPage(*browser, 200, 150);
+    ASSERT_TRUE(PumpUntil([&] { return !reports.empty(); })) << "the page waits on a dialog nobody sees";
+    EXPECT_EQ(reports.front(), "confirm false, prompt null");
+    EXPECT_TRUE(PumpUntil([&] { return reports.size() >= 2; })) << "the handed-off window stayed open";
+    EXPECT_TRUE(recorder.Saw("before", target));
+    // The page's timers go on.
+    const int ticks = std::atoi(Evaluate(*browser, "String(window.ticks)").c_str());
+    EXPECT_TRUE(PumpUntil([&] { return std::atoi(Evaluate(*browser, "String(window.ticks)").c_str()) > ticks + 5; }));
+    // And it can be loaded again.
+    const int loads = server.Count(path);
+    recorder.events.clear();
+    browser->Navigate(server.Url(path));
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Saw("complete", server.Url(path)); }));
+    EXPECT_EQ(server.Count(path), loads + 1);
+  }
 }
 
 TEST(InspectionSwitchTest, DeveloperExtrasOnlyWithTheSwitch) {

@@ -443,11 +443,23 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
     case WEBKIT_LOAD_STARTED:
       browser->m_loading = true;
       browser->m_committed = false;
+      browser->m_requested = url;
       break;
     case WEBKIT_LOAD_REDIRECTED:
+      browser->m_requested = url;
       break;
     case WEBKIT_LOAD_COMMITTED:
       if (!browser->RaiseNavigated()) return;  // a document that never was parsed
+      if (url == kBlankPage && !browser->m_requested.empty() && browser->m_requested != kBlankPage) {
+        // The engine would not load the address at all (a restricted port,
+        // for one): it puts a blank page in its place and reports no
+        // failure. It failed all the same, and our page says so; the host
+        // hears of it as of any failed load, never of the blank page.
+        const std::string refused = std::move(browser->m_requested);
+        browser->m_requested.clear();
+        browser->ShowFault(PageFault::LoadFailed, refused, false);
+        return;
+      }
       browser->m_parsedTitle.reset();
       browser->m_committed = true;
       browser->m_hasDocument = true;
@@ -642,8 +654,8 @@ constexpr std::size_t kMostPopups = 4;
 GtkWidget* GtkBrowser::OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self) {
   // A new window is a navigation like any other for the host, whether a
   // link's target or a script asked for it: an address the host takes (a
-  // game entry) is cancelled and handed off there; any other opens in the
-  // system's browser, as it would outside the client.
+  // game entry) is cancelled and handed off there; any other web address
+  // opens in the system's browser, as it would outside the client.
   auto* browser = static_cast<GtkBrowser*>(self);
   const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
   const std::string address = uri ? uri : "";
@@ -657,11 +669,12 @@ GtkWidget* GtkBrowser::OnCreate(WebKitWebView* view, WebKitNavigationAction* act
     g_object_ref_sink(popup);
     g_signal_connect(popup, "decide-policy", G_CALLBACK(OnPopupDecidePolicy), browser);
     g_signal_connect(popup, "close", G_CALLBACK(OnPopupClose), browser);
+    g_signal_connect(popup, "script-dialog", G_CALLBACK(OnPopupScriptDialog), nullptr);
     browser->m_popups.push_back(popup);
     return GTK_WIDGET(popup);
   }
   if (allowed) {
-    GetPlatform().OpenInSystemBrowser(address);
+    OpenNewWindowOutside(address);
   } else {
     OfferNewWindow(browser, address);
   }
@@ -672,7 +685,7 @@ void GtkBrowser::OfferNewWindow(GtkBrowser* browser, const std::string& address)
   bool cancel = false;
   // The host may end its window, and the browser with it, from here.
   browser->m_events.OnBeforeNavigate2(address, cancel);
-  if (!cancel) GetPlatform().OpenInSystemBrowser(address);
+  if (!cancel) OpenNewWindowOutside(address);
 }
 
 gboolean GtkBrowser::OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecision* decision,
@@ -692,6 +705,24 @@ gboolean GtkBrowser::OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecis
   browser->ForgetPopup(popup);
   OfferNewWindow(browser, address);
   return TRUE;
+}
+
+gboolean GtkBrowser::OnPopupScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
+  // Nobody sees this window, so nobody could answer; while a dialog waits,
+  // the web process it shares with the page waits too. Answered as a player
+  // who dismisses it would: confirm false, prompt null (its text is never
+  // set), and leaving a page is allowed.
+  switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+      webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
+      break;
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+      webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+      break;
+    default:
+      break;
+  }
+  return TRUE;  // handled, and closed as the signal returns
 }
 
 void GtkBrowser::OnPopupClose(WebKitWebView* popup, gpointer self) {

@@ -76,6 +76,7 @@ class GtkBrowser : public Browser {
   static gboolean OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecision* decision,
                                       WebKitPolicyDecisionType type, gpointer self);
   static void OnPopupClose(WebKitWebView* popup, gpointer self);
+  static gboolean OnPopupScriptDialog(WebKitWebView* popup, WebKitScriptDialog* dialog, gpointer);
   // Offers a new window's address to the host; what it lets through opens in
   // the system's browser. The host may end the browser from here.
   static void OfferNewWindow(GtkBrowser* browser, const std::string& address);
@@ -116,6 +117,7 @@ class GtkBrowser : public Browser {
   bool m_inspect = false;                   // the inspection switch, as it was when the browser was made
   Rect m_rect;
   bool m_loading = false;
+  std::string m_requested;  // the address the current load asked for, redirects followed
   bool m_committed = false;  // the current load has a document
   bool m_hasDocument = false;
   // The page's commit, until its document has been parsed, and the frames'

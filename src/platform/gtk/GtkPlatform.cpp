@@ -489,11 +489,15 @@ void HoldCloses(GdkEvent* event, gpointer) {
 }  // namespace
 
 bool GtkPlatform::CleanBrowserCache() {
-  // Only the HTTP caches: cookies and local storage stay, so the player
-  // remains logged in.
+  // The HTTP caches, and the cache storage and service workers a game may
+  // keep its files in. Cookies, local storage and IndexedDB stay: the
+  // player remains logged in and keeps the settings pages store there.
   auto* wait = new ClearWait{g_main_loop_new(nullptr, FALSE)};
   webkit_website_data_manager_clear(
-      WebsiteData(), static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_DISK_CACHE | WEBKIT_WEBSITE_DATA_MEMORY_CACHE),
+      WebsiteData(),
+      static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_DISK_CACHE | WEBKIT_WEBSITE_DATA_MEMORY_CACHE |
+                                          WEBKIT_WEBSITE_DATA_DOM_CACHE |
+                                          WEBKIT_WEBSITE_DATA_SERVICE_WORKER_REGISTRATIONS),
       0, nullptr,
       [](GObject* source, GAsyncResult* result, gpointer data) {
         auto* w = static_cast<ClearWait*>(data);
