@@ -70,6 +70,7 @@ class GtkWindowPeer : public WindowPeer {
   Rect AdjustWindowRect(const Rect& client) const override;
   void UpdateLayered(const PixelImage& premultiplied) override;
   void SetColorKey(Color key) override;
+  void SetBackgroundColor(Color color) override;
   void SetRoundShape(const Rect& rect, int ellipseWidth, int ellipseHeight) override;
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
@@ -122,6 +123,7 @@ class GtkWindowPeer : public WindowPeer {
   void NotifyMoveSize(bool moved, bool sized);
   void UpdateChildShape();
   void ApplyShape(cairo_region_t* region, bool inputOnly);
+  void ApplyWindowBackground();
   Hit HitTest(Point screen);
   Hit DefaultHitTest(Point screen) const;
   std::intptr_t DefaultNcButtonDown(Hit hit, const GdkEventButton* event);
@@ -144,6 +146,7 @@ class GtkWindowPeer : public WindowPeer {
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
   static gboolean OnFocus(GtkWidget*, GdkEventFocus* event, gpointer self);
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer self);
+  static void OnRealize(GtkWidget*, gpointer self);
   static void OnDestroy(GtkWidget*, gpointer self);
   static gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer);
   static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
@@ -192,6 +195,7 @@ class GtkWindowPeer : public WindowPeer {
   // colours without one.
   cairo_surface_t* m_layered = nullptr;
   std::optional<Color> m_colorKey;
+  std::optional<Color> m_background;  // else the dialog face colour
   cairo_surface_t* m_nonClient = nullptr;  // the frame as last painted
 
   // Mouse.
