@@ -14,8 +14,6 @@ namespace {
 
 enum CaptionButton { kHome = 10, kCharge = 11, kRefresh = 12, kClean = 13, kVip = 14 };
 
-constexpr ui::Color kBeforeThePage{26, 20, 18, 255};
-
 }  // namespace
 
 ChtmlbrowserDlg::ChtmlbrowserDlg() : HtmlFrameDialog(res::kGameDialog, GameFrame()), m_hIcon(res::kAppIcon) {}
@@ -34,9 +32,6 @@ std::map<std::string, ui::ExternalMethod> ChtmlbrowserDlg::ExternalMethods() {
 bool ChtmlbrowserDlg::OnInitDialog() {
   HtmlFrameDialog::OnInitDialog();
   CreateBrowser();
-  // Dark like the frame's body until the game paints: no white flash after
-  // the launcher.
-  if (Browser()) Browser()->SetBackgroundColor(kBeforeThePage);
   SetIcon(m_hIcon, true);
   SetIcon(m_hIcon, false);
   NavigateGame(App().GameUrl);

@@ -5,8 +5,12 @@ constexpr int kBrowserControlId = 102;
 }
 
 void HtmlFrameDialog::CreateBrowser() {
+  // Dark like the frame's body until the page paints, from the window's
+  // first frame on: no light flash when the window appears.
+  Peer().SetBackgroundColor(Variant().bodyColor);
   m_browser = Peer().CreateBrowser(kBrowserControlId, GetClientRect(), *this);
   if (!m_browser) return;
+  m_browser->SetBackgroundColor(Variant().bodyColor);
   m_browser->SetSilent(true);
   InstallHostChoices();
 }

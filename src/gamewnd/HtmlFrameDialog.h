@@ -21,7 +21,9 @@ class HtmlFrameDialog : public SkinnedFrame, protected ui::BrowserEvents {
   ui::Browser* Browser() const { return m_browser.get(); }
 
  protected:
-  // Creates the silent browser (control 102) and offers it the host choices.
+  // Creates the silent browser (control 102) and offers it the host choices;
+  // the window and the browser show the frame's body colour until a page
+  // paints.
   void CreateBrowser();
   // The methods pages reach as window.external.<name>.
   virtual std::map<std::string, ui::ExternalMethod> ExternalMethods() = 0;

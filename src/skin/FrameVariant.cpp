@@ -12,6 +12,7 @@ const FrameVariant& GameFrame() {
       .borderWidth = 3,
       .extraBottomInset = 3,
       .backgroundPng = 164,
+      .bodyColor = {26, 20, 18, 255},
       .captionButtonImages = {163, 162, 161},  // minimise, maximise, close
       .textStrip = 165,
       .vipIconPng = 167,
@@ -45,6 +46,7 @@ const FrameVariant& ChatFrame() {
       .borderWidth = 3,
       .extraBottomInset = 0,
       .backgroundPng = 166,
+      .bodyColor = {26, 20, 18, 255},
       .captionButtonImages = {161},
       .textStrip = 0,
       .vipIconPng = 0,

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "ui/Canvas.h"
 #include "ui/Geometry.h"
 
 // What a caption button does when the left button is released over it.
@@ -33,6 +34,7 @@ struct FrameVariant {
   int borderWidth;
   int extraBottomInset;  // client rows above the bottom band showing the body
   int backgroundPng;
+  ui::Color bodyColor;  // the picture's body, below the caption
   std::vector<int> captionButtonImages;  // bitmap numbers
   int textStrip;                         // bitmap of the labelled buttons' strip
   int vipIconPng;

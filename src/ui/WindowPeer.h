@@ -54,6 +54,9 @@ class WindowPeer {
   virtual void UpdateLayered(const PixelImage& premultiplied) = 0;
   // Every pixel of this colour is transparent.
   virtual void SetColorKey(Color key) = 0;
+  // What the window shows where nothing of its own has drawn yet, from its
+  // first frame on (the dialog face colour until set).
+  virtual void SetBackgroundColor(Color color) = 0;
   // Gives the window a task-bar entry of its own while it is shown.
   virtual void AddAppWindowStyle() = 0;
   // The window rectangle around a client rectangle under the platform's

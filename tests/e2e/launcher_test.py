@@ -431,7 +431,14 @@ class LoginOnPage(LauncherRun):
                         "the page changed on a right click")
 
     def test_3_login_hands_the_address_to_the_game_window(self):
-        self.fill_and_submit("Return")
+        # The password first: Tab to 登录, and Tab again back to the account
+        # field, with no stop between that shows nothing.
+        self.assert_launcher_in_place()
+        self.click_field("password")
+        run("xdotool", "type", "--delay", "40", "secret")
+        run("xdotool", "key", "--delay", "150", "Tab", "Tab")
+        run("xdotool", "type", "--delay", "40", USER)
+        run("xdotool", "key", "Return")
         self.hand_off_to_game_window()
         form = [e for e in requests() if e["path"] == "/mini/dologin"]
         self.assertEqual(form[-1]["method"], "POST")

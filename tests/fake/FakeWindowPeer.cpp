@@ -138,6 +138,11 @@ void FakeWindowPeer::SetColorKey(ui::Color key) {
   colorKey = key;
 }
 
+void FakeWindowPeer::SetBackgroundColor(ui::Color color) {
+  log.push_back("background");
+  background = color;
+}
+
 void FakeWindowPeer::SetRoundShape(const ui::Rect& shape, int ellipseWidth, int ellipseHeight) {
   log.push_back("shape");
   lastShape = shape;

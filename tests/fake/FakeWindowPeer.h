@@ -53,6 +53,7 @@ class FakeWindowPeer : public ui::WindowPeer {
   }
   void UpdateLayered(const ui::PixelImage& premultiplied) override;
   void SetColorKey(ui::Color key) override;
+  void SetBackgroundColor(ui::Color color) override;
   void SetRoundShape(const ui::Rect& shape, int ellipseWidth, int ellipseHeight) override;
   int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
   std::unique_ptr<ui::Browser> CreateBrowser(int controlId, const ui::Rect& at, ui::BrowserEvents& events) override;
@@ -121,6 +122,7 @@ class FakeWindowPeer : public ui::WindowPeer {
   int bigIcon = 0;
   int smallIcon = 0;
   std::optional<ui::Color> colorKey;
+  std::optional<ui::Color> background;
   ui::PixelImage layeredImage;
   int layeredUpdates = 0;
   ui::Rect lastShape;

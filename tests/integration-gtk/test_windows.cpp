@@ -12,6 +12,7 @@
 #include <utility>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "GtkTestSupport.h"
@@ -341,6 +342,55 @@ TEST(GtkWindowTest, LayeredPictureShowsItsAlphaAndLetsTheScreenThroughWhereTrans
   EXPECT_TRUE(PumpUntil([&] { return hits > 0; }));
   g_signal_handler_disconnect(widget, handler);
   window.DestroyWindow();
+}
+
+TEST(GtkWindowTest, TheServerShowsTheWindowsBackgroundBeforeItsFirstDraw) {
+  // Mapped while this process draws nothing (no event is handled): what the
+  // screen shows is what the X server fills the window with. A window with a
+  // background shows its colour; never a blank, and never what lay below.
+  const std::array<int, 3> desktop{58, 123, 213};
+  ASSERT_EQ(std::system("xsetroot -solid '#3a7bd5'"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(1500, 900) == desktop; })) << Describe(ScreenPixel(1500, 900));
+  constexpr int kWidth = 120, kHeight = 60;
+  const std::array<int, 3> body{26, 20, 18}, light{250, 250, 250};
+  struct Case {
+    const char* name;
+    std::function<void(Recording&)> look;
+    std::array<int, 3> expected;
+  };
+  const Case cases[] = {
+      {"dark", [&](Recording& w) { w.Peer().SetBackgroundColor({26, 20, 18, 255}); }, body},
+      {"light", [&](Recording& w) { w.Peer().SetBackgroundColor({250, 250, 250, 255}); }, light},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PumpFor(std::chrono::milliseconds(300));  // earlier windows gone from the screen
+    ASSERT_EQ(ScreenPixel(460, 330), desktop);
+    Recording window(102);
+    window.onInit = [&](Recording& w) {
+      c.look(w);
+      w.MoveWindow(ui::Rect::FromXYWH(400, 300, kWidth, kHeight));
+    };
+    int draws = 0;
+    ASSERT_TRUE(window.Create(nullptr));  // shown: the template is visible
+    g_signal_connect(WidgetOf(window), "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer n) {
+                       ++*static_cast<int*>(n);
+                       return FALSE;
+                     }),
+                     &draws);
+    // Only the window manager's doing: it maps the window.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (ScreenPixel(460, 330) == desktop && std::chrono::steady_clock::now() < deadline) g_usleep(5000);
+    EXPECT_EQ(draws, 0);
+    for (const auto& [x, y] : {std::pair{401, 301}, std::pair{460, 330}, std::pair{518, 358}}) {
+      EXPECT_EQ(ScreenPixel(x, y), c.expected) << "at " << x << "," << y << " before the first draw";
+    }
+    // And so it stays once the window draws.
+    ASSERT_TRUE(PumpUntil([&] { return draws > 0; }));
+    PumpFor(std::chrono::milliseconds(200));
+    EXPECT_EQ(ScreenPixel(460, 330), c.expected);
+    window.DestroyWindow();
+  }
 }
 
 TEST(GtkWindowTest, ColourKeyedWindowIsItsButtonsAndAButtonClickIsACommand) {

@@ -89,6 +89,26 @@ window.addEventListener("load", function () { new Image().src = "/mini/loaded?at
 """
 
 
+# Tab from 登录 goes back to the account field, and Shift+Tab the other way,
+# as in a dialog: without it focus leaves the page for a stop that shows
+# nothing before coming back.
+TAB_RING = """
+<script>
+(function () {
+  var controls = document.querySelectorAll("#login input, #login button");
+  var first = controls[0], last = controls[controls.length - 1];
+  function wrap(from, to, backwards) {
+    from.addEventListener("keydown", function (e) {
+      if (e.key === "Tab" && e.shiftKey === backwards && !e.altKey && !e.ctrlKey) { e.preventDefault(); to.focus(); }
+    });
+  }
+  wrap(last, first, false);
+  wrap(first, last, true);
+})();
+</script>
+"""
+
+
 def login_form(req, error: str = "", beacon: str = "") -> Response:
     method = "get" if req.state.mode("login_method") == "get" else "post"
     cx, cy, cw, ch = LAYOUT["card"]
@@ -113,7 +133,7 @@ def login_form(req, error: str = "", beacon: str = "") -> Response:
 </form>
 <p style="position:absolute;left:{cx}px;top:{cy + ch - 34}px;width:{cw}px;margin:0;text-align:center;
   font-size:12px;color:#8a7458">测试平台：任意账号、密码均可登录</p>
-{notice}
+{notice}{TAB_RING}
 {beacon}"""
     return page("Qelunar 登录", body, PANEL_STYLE)
 

@@ -54,6 +54,34 @@ bool InspectionWanted() {
   return value && std::strcmp(value, "1") == 0;
 }
 
+// The engine docks its inspector in the page's view when that view is large
+// enough, which would take half of a small panel: the inspector gets a window
+// of its own instead. Handling the request keeps the engine from docking it,
+// and from showing anything itself.
+gboolean OpenInspectorWindow(WebKitWebInspector* inspector, gpointer) {
+  GtkWidget* view = GTK_WIDGET(webkit_web_inspector_get_web_view(inspector));
+  if (!view) return TRUE;
+  if (GtkWidget* shown = gtk_widget_get_toplevel(view); GTK_IS_WINDOW(shown) && shown != view) {
+    gtk_window_present(GTK_WINDOW(shown));
+    return TRUE;
+  }
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(GTK_WINDOW(window), "Web Inspector");
+  gtk_window_set_default_size(GTK_WINDOW(window), 960, 640);
+  gtk_container_add(GTK_CONTAINER(window), view);
+  gtk_widget_show(view);
+  // Closing the window closes the inspector; the inspector's own close (or
+  // its page's end) takes the window away.
+  g_signal_connect_object(window, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, WebKitWebInspector* ins) {
+                            webkit_web_inspector_close(ins);
+                            return TRUE;
+                          }),
+                          inspector, static_cast<GConnectFlags>(0));
+  g_signal_connect_object(inspector, "closed", G_CALLBACK(gtk_widget_destroy), window, G_CONNECT_SWAPPED);
+  gtk_window_present(GTK_WINDOW(window));
+  return TRUE;
+}
+
 // Loads that end this way were stopped on purpose (a cancelled navigation, a
 // stop, a download): there is nothing to show for them.
 bool Cancelled(const GError* error) {
@@ -178,11 +206,7 @@ void GtkBrowser::StartEngine() {
   g_signal_connect(m_view, "notify::title", G_CALLBACK(OnTitle), this);
   if (inspect) {
     g_signal_connect(m_view, "key-press-event", G_CALLBACK(OnKeyPress), this);
-    // A window of its own: docked, it would take half of a small panel.
-    g_signal_connect(webkit_web_view_get_inspector(m_view), "attach", G_CALLBACK(+[](WebKitWebInspector*) {
-                       return TRUE;
-                     }),
-                     nullptr);
+    g_signal_connect(webkit_web_view_get_inspector(m_view), "attach", G_CALLBACK(OpenInspectorWindow), nullptr);
   }
 
   gtk_container_add(GTK_CONTAINER(m_holder), GTK_WIDGET(m_view));

@@ -167,6 +167,28 @@ void GtkWindowPeer::UpdateLayered(const PixelImage& image) {
   SetWindowRect(Rect::FromXYWH(m_rect.left, m_rect.top, image.width, image.height), false);
 }
 
+void GtkWindowPeer::SetBackgroundColor(Color color) {
+  m_background = color;
+  ApplyWindowBackground();
+  if (m_widget) gtk_widget_queue_draw(m_widget);
+}
+
+void GtkWindowPeer::ApplyWindowBackground() {
+  GdkWindow* window = m_widget ? gtk_widget_get_window(m_widget) : nullptr;
+  if (!window) return;  // again once realized
+  // The display server fills a newly shown or exposed window with its
+  // background before the toolkit draws: the window's colour, never what
+  // lay below or a blank.
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  if (m_background && !m_layered && !m_colorKey) {
+    const GdkRGBA colour{m_background->r / 255.0, m_background->g / 255.0, m_background->b / 255.0, 1.0};
+    gdk_window_set_background_rgba(window, &colour);
+  }
+  G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+void GtkWindowPeer::OnRealize(GtkWidget*, gpointer self) { static_cast<GtkWindowPeer*>(self)->ApplyWindowBackground(); }
+
 void GtkWindowPeer::SetColorKey(Color key) {
   m_colorKey = key;
   UpdateChildShape();
@@ -276,6 +298,9 @@ gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
     const Color key = *peer->m_colorKey;
     if (IsComposited(widget)) cairo_set_source_rgba(cr, 0, 0, 0, 0);
     else cairo_set_source_rgb(cr, key.r / 255.0, key.g / 255.0, key.b / 255.0);
+  } else if (peer->m_background) {
+    const Color colour = *peer->m_background;
+    cairo_set_source_rgb(cr, colour.r / 255.0, colour.g / 255.0, colour.b / 255.0);
   } else {
     cairo_set_source_rgb(cr, 240 / 255.0, 240 / 255.0, 240 / 255.0);  // the dialog face colour
   }

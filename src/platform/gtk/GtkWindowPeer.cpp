@@ -115,6 +115,7 @@ void GtkWindowPeer::BuildWidget(const DialogTemplate& dialog, GtkWindowPeer* own
   g_signal_connect(m_widget, "focus-in-event", G_CALLBACK(OnFocus), this);
   g_signal_connect(m_widget, "focus-out-event", G_CALLBACK(OnFocus), this);
   g_signal_connect(m_widget, "draw", G_CALLBACK(OnDraw), this);
+  g_signal_connect_after(m_widget, "realize", G_CALLBACK(OnRealize), this);
   g_signal_connect(m_widget, "destroy", G_CALLBACK(OnDestroy), this);
   g_signal_connect(m_widget, "map-event", G_CALLBACK(OnMapped), this);
   g_signal_connect_after(m_container, "size-allocate", G_CALLBACK(OnContainerAllocate), this);
@@ -290,6 +291,7 @@ void GtkWindowPeer::ForgetWidget() {
   if (m_nonClient) cairo_surface_destroy(m_nonClient);
   m_nonClient = nullptr;
   m_colorKey.reset();
+  m_background.reset();
 }
 
 void GtkWindowPeer::OnDestroy(GtkWidget*, gpointer self) {

@@ -70,6 +70,7 @@ class GtkWindowPeer : public WindowPeer {
   Rect AdjustWindowRect(const Rect& client) const override;
   void UpdateLayered(const PixelImage& premultiplied) override;
   void SetColorKey(Color key) override;
+  void SetBackgroundColor(Color color) override;
   void SetRoundShape(const Rect& rect, int ellipseWidth, int ellipseHeight) override;
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
@@ -129,6 +130,7 @@ class GtkWindowPeer : public WindowPeer {
   void NotifyMoveSize(bool moved, bool sized);
   void UpdateChildShape();
   void ApplyShape(cairo_region_t* region, bool inputOnly);
+  void ApplyWindowBackground();
   Hit HitTest(Point screen);
   Point PointerPoint(GdkWindow* window, double x, double y, double xRoot, double yRoot) const;
   Hit DefaultHitTest(Point screen) const;
@@ -152,6 +154,7 @@ class GtkWindowPeer : public WindowPeer {
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
   static gboolean OnFocus(GtkWidget*, GdkEventFocus* event, gpointer self);
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer self);
+  static void OnRealize(GtkWidget*, gpointer self);
   static void OnDestroy(GtkWidget*, gpointer self);
   static gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer);
   static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
@@ -203,6 +206,7 @@ class GtkWindowPeer : public WindowPeer {
   // colours without one.
   cairo_surface_t* m_layered = nullptr;
   std::optional<Color> m_colorKey;
+  std::optional<Color> m_background;  // else the dialog face colour
   cairo_surface_t* m_nonClient = nullptr;  // the frame as last painted
 
   // Mouse.

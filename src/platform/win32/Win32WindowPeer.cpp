@@ -109,6 +109,8 @@ void Win32WindowPeer::ReleaseResources() {
   m_pictureButtons.clear();
   if (m_keyBrush) DeleteObject(m_keyBrush);
   m_keyBrush = nullptr;
+  if (m_backgroundBrush) DeleteObject(m_backgroundBrush);
+  m_backgroundBrush = nullptr;
 }
 
 Win32WindowPeer* Win32WindowPeer::FromHandle(HWND hwnd) {
@@ -445,6 +447,11 @@ LRESULT Win32WindowPeer::Handle(Current& current) {
         CallPrevious(current.message, wParam, lParam);
         return reinterpret_cast<LRESULT>(m_keyBrush);
       }
+      // The dialog manager erases the dialog with this brush.
+      if (current.message == WM_CTLCOLORDLG && m_backgroundBrush) {
+        CallPrevious(current.message, wParam, lParam);
+        return reinterpret_cast<LRESULT>(m_backgroundBrush);
+      }
       break;
     default:
       break;
@@ -607,6 +614,13 @@ void Win32WindowPeer::SetColorKey(Color key) {
   SetLayeredWindowAttributes(m_hwnd, colour, 0, LWA_COLORKEY);
   if (m_keyBrush) DeleteObject(m_keyBrush);
   m_keyBrush = CreateSolidBrush(colour);
+  InvalidateRect(m_hwnd, nullptr, TRUE);
+}
+
+void Win32WindowPeer::SetBackgroundColor(Color color) {
+  if (!m_hwnd) return;
+  if (m_backgroundBrush) DeleteObject(m_backgroundBrush);
+  m_backgroundBrush = CreateSolidBrush(RGB(color.r, color.g, color.b));
   InvalidateRect(m_hwnd, nullptr, TRUE);
 }
 

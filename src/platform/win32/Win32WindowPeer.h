@@ -44,6 +44,7 @@ class Win32WindowPeer : public WindowPeer {
   Rect AdjustWindowRect(const Rect& client) const override;
   void UpdateLayered(const PixelImage& premultiplied) override;
   void SetColorKey(Color key) override;
+  void SetBackgroundColor(Color color) override;
   void SetRoundShape(const Rect& rect, int ellipseWidth, int ellipseHeight) override;
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
@@ -111,6 +112,7 @@ class Win32WindowPeer : public WindowPeer {
   int m_bigIcon = 0;
   int m_smallIcon = 0;
   HBRUSH m_keyBrush = nullptr;
+  HBRUSH m_backgroundBrush = nullptr;  // the dialog's own, else the face colour
   std::map<int, PictureButton> m_pictureButtons;
 };
 

@@ -67,14 +67,17 @@ TEST_F(GameWindowTest, StartUpShowsTheGamePageMaximisedWithItsHostChoices) {
   EXPECT_EQ(Browser().controlId, 102);
   EXPECT_TRUE(Browser().silent);
   EXPECT_EQ(Browser().background, (ui::Color{26, 20, 18, 255}));  // the frame's body, not white
+  EXPECT_EQ(peer.background, (ui::Color{26, 20, 18, 255}));       // the window's too, before it shows
   EXPECT_EQ(Browser().navigations, (std::vector<std::string>{kGameUrl}));
   EXPECT_TRUE(peer.zoomed);
   // Icons first, shown maximised last.
   std::vector<std::string> steps;
   for (const std::string& entry : peer.log) {
-    if (entry == "icon-big" || entry == "icon-small" || entry == "show 3") steps.push_back(entry);
+    if (entry == "background" || entry == "icon-big" || entry == "icon-small" || entry == "show 3") {
+      steps.push_back(entry);
+    }
   }
-  EXPECT_EQ(steps, (std::vector<std::string>{"icon-big", "icon-small", "show 3"}));
+  EXPECT_EQ(steps, (std::vector<std::string>{"background", "icon-big", "icon-small", "show 3"}));
   const ui::HostChoices& choices = Browser().hostChoices;
   EXPECT_TRUE(choices.contextMenu);
   EXPECT_FALSE(choices.border3d);

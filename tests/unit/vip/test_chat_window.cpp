@@ -87,6 +87,10 @@ TEST_F(ChatWindowTest, OneHiddenChatWindowIsMadeAndPlacedAtTheGameWindowsRightEd
   EXPECT_EQ(peer.browsers.at(0)->navigations, (std::vector<std::string>{"http://vip.example/chat?id=9"}));
   EXPECT_TRUE(peer.browsers.at(0)->silent);
   EXPECT_EQ(peer.browsers.at(0)->hostChoices.external.size(), 2u);
+  // Dark like its frame's body until the page paints, the window as well as
+  // the browser.
+  EXPECT_EQ(peer.background, (ui::Color{26, 20, 18, 255}));
+  EXPECT_EQ(peer.browsers.at(0)->background, (ui::Color{26, 20, 18, 255}));
   // Client area (1100 - 434, 50 + 80) to (1100, 50 + 466), grown by the
   // standard frame (3 around, 23 more above).
   EXPECT_EQ(peer.rect, (ui::Rect{663, 104, 1103, 519}));

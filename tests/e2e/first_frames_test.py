@@ -1,0 +1,132 @@
+#!/usr/bin/python3
+"""What the player sees in the first frames of each window, sampled from the
+X server many times a second (frame_sampler.py) instead of by screenshots,
+which miss a frame that stays up for 50 ms.
+
+Run inside a display session (tools/xsession.sh run -- ...), like
+game_window_test.py, whose stand-in, private network and client run this
+reuses. The desktop is painted a colour of its own first, so that "nothing
+yet" can be told from anything the client draws. One client run:
+
+    the login: at every sampled point of the game window's client area (away
+    from the launcher and the page's text), each sample shows the desktop,
+    the frame's dark body or the game page, never the light dialog colour
+    (or anything else) while the page is on its way.
+"""
+
+import argparse
+import os
+import pathlib
+import sys
+import unittest
+
+HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+
+import browser_failures_test as bf  # noqa: E402
+import game_window_test as gw  # noqa: E402  (the game window run)
+import launcher_test as lt  # noqa: E402
+from e2e_support import SCREEN, run  # noqa: E402
+from frame_sampler import FrameSampler  # noqa: E402
+
+DESKTOP = (58, 123, 213)  # a colour the game window never shows where probed
+BODY = (26, 20, 18)  # the frame's body below the caption
+TOLERANCE = 4
+
+
+def paint_desktop():
+    swatch = os.path.join(lt.ARGS.out, "desktop.png")
+    run("convert", "-size", "8x8", "xc:#%02x%02x%02x" % DESKTOP, swatch)
+    run("display", "-window", "root", swatch, check=False)
+
+
+def matches(colour, allowed):
+    return any(lt.close_to(colour, a, TOLERANCE) for a in allowed)
+
+
+def game_probes():
+    """Points of the maximised game window's client area outside the
+    launcher's rectangle and clear of the game page's text: left of the
+    page's padding, below the launcher, right of it."""
+    left, top = lt.SPLASH_AT
+    right, bottom = left + lt.SPLASH_SIZE[0], top + lt.SPLASH_SIZE[1]
+    points = [(x, y) for x in (8, 18) for y in range(gw.CAPTION + 8, SCREEN[1] - 8, 37)]
+    points += [(x, y) for x in range(8, SCREEN[0] - 8, 41) for y in (bottom + 10, SCREEN[1] - 12)]
+    points += [(x, y) for x in range(right + 10, SCREEN[0] - 8, 53) for y in range(gw.CAPTION + 8, bottom, 61)]
+    return points
+
+
+def judged(sampler, bad_points, label):
+    """The samples with points their judge rejects, described; the images
+    kept of the first ones are saved beside the screenshots."""
+    wrong = []
+    for number, sample in enumerate(sampler.samples):
+        bad = bad_points(sample.colours)
+        if not bad:
+            continue
+        shown = ", ".join(f"{sampler.points[i]} {sample.colours[i]}" for i in bad[:4])
+        text = f"at {sample.at * 1000:.0f} ms, {len(bad)} of {len(sampler.points)} points: {shown}"
+        if sample.image:
+            path = os.path.join(lt.ARGS.out, f"{label}-{number}.png")
+            sampler.save(sample, path)
+            text += f" ({path})"
+        wrong.append(text)
+    return wrong
+
+
+class FirstFrames(gw.GameRun):
+    name = "frames"
+
+    @classmethod
+    def setUpClass(cls):
+        paint_desktop()
+        super().setUpClass()
+
+    def test_the_game_window_is_dark_from_its_first_frame(self):
+        self.wait_for_login_page(os.path.join(lt.ARGS.out, "frames-login.png"))
+        points = game_probes()
+
+        def bad_points(colours):
+            return [i for i, c in enumerate(colours) if not matches(c, [DESKTOP, BODY, gw.PAGE])]
+
+        sampler = FrameSampler(points, judge=bad_points).start()
+        try:
+            self.fill_and_submit("Return")
+            window = self.wait_for(self.game_window, 15, "no game window")
+            self.wait_for(lambda: self.seen("version"), 15, "the game page never reported its version")
+
+            def page_everywhere():
+                last = sampler.samples[-1].colours if sampler.samples else []
+                return last and all(lt.close_to(c, gw.PAGE, TOLERANCE) for c in last)
+
+            self.wait_for(page_everywhere, 10, "the game page did not fill the probed points")
+        finally:
+            samples = sampler.stop()
+        self.assertIsNotNone(window)
+        self.assertTrue(samples and all(matches(c, [DESKTOP]) for c in samples[0].colours),
+                        "the first sample is not the bare desktop")
+        wrong = judged(sampler, bad_points, "frames-game")
+        self.assertFalse(wrong, f"{len(wrong)} of {len(samples)} samples neither desktop, dark body nor page "
+                                f"(longest gap {sampler.gaps() * 1000:.0f} ms): " + "; ".join(wrong[:3]))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--client", required=True)
+    parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
+    args, rest = parser.parse_known_args()
+    lt.ARGS = argparse.Namespace(client=args.client, out=args.out, art=None, airclient_client=None)
+    if "DISPLAY" not in os.environ:
+        sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
+    lt.private_loopback()
+    os.makedirs(args.out, exist_ok=True)
+    bf.stand_in_up()
+    try:
+        program = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True, exit=False)
+    finally:
+        bf.stand_in_down()
+    sys.exit(0 if program.result.wasSuccessful() else 1)
+
+
+if __name__ == "__main__":
+    main()

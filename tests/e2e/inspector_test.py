@@ -1,0 +1,105 @@
+#!/usr/bin/python3
+"""Page inspection in the real client (KQV_INSPECT=1), end to end.
+
+Run inside a display session (tools/xsession.sh run -- ...), like
+game_window_test.py, whose stand-in, private network and client run this
+reuses. One client run per case, driven by real keys and clicks:
+
+    Composited      the engine's compositing on (WEBKIT_DISABLE_COMPOSITING_MODE=0)
+    NotComposited   the client's default, compositing off
+
+In each: F12 in the launcher's login page opens the inspector in a window of
+its own, and the window's close ends it; after the login, the game page's
+context menu has the inspector's entry (its last), which opens the inspector
+in a window of its own as well.
+"""
+
+import argparse
+import os
+import pathlib
+import sys
+import time
+import unittest
+
+HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+
+import browser_failures_test as bf  # noqa: E402
+import game_window_test as gw  # noqa: E402  (the game window run)
+import launcher_test as lt  # noqa: E402
+from e2e_support import SCREEN, move_pointer, run, window_name  # noqa: E402
+
+TITLE = "Web Inspector"
+
+
+class Inspection(gw.GameRun):
+    compositing = "1"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.extra_env = {"KQV_INSPECT": "1", "WEBKIT_DISABLE_COMPOSITING_MODE": cls.compositing}
+        super().setUpClass()
+
+    def inspectors(self):
+        return [w for w in lt.client_windows(self.client.pid) if window_name(w) == TITLE and lt.viewable(w)]
+
+    def test_1_f12_in_the_login_page_opens_the_inspector_in_a_window(self):
+        self.wait_for_login_page(os.path.join(lt.ARGS.out, f"{self.name}-login.png"))
+        self.assertEqual(self.inspectors(), [])
+        self.click(40, 40)  # the page, away from its fields
+        run("xdotool", "key", "F12")
+        window = self.wait_for(self.inspectors, 20, "F12 opened no inspector window")[0]
+        x, y, w, h = lt.geometry(window)
+        self.assertGreater(w, lt.BROWSER[2] // 2, "the inspector's window is too small to be its own")
+        run("xdotool", "windowactivate", "--sync", window, check=False)
+        run("xdotool", "key", "alt+F4")
+        self.wait_for(lambda: not self.inspectors(), 10, "the inspector's window stayed after its close")
+        self.assertIsNone(self.client.poll(), "closing the inspector ended the client")
+
+    def test_2_the_game_pages_menu_opens_the_inspector_in_a_window(self):
+        self.fill_and_submit("Return")
+        self.wait_for(self.game_window, 15, "no game window")
+        self.wait_for(lambda: self.seen("version"), 15, "the game page never loaded")
+        before = lt.viewable_toplevels()
+        move_pointer(SCREEN[0] // 2, 500)
+        run("xdotool", "click", "3")
+        self.wait_for(lambda: lt.viewable_toplevels() - before, 5, "no menu appeared on a right click")
+        time.sleep(0.3)
+        run("xdotool", "key", "Up", "Return")  # the menu's last entry: inspect the element
+        self.wait_for(self.inspectors, 20, "the menu's inspector entry opened no inspector window")
+        self.assertIsNotNone(self.game_window(), "the game window went")
+
+
+class Composited(Inspection):
+    name = "inspect-composited"
+    compositing = "0"
+
+
+class NotComposited(Inspection):
+    name = "inspect"
+    compositing = "1"
+
+
+del Inspection  # only its cases run
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--client", required=True)
+    parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
+    args, rest = parser.parse_known_args()
+    lt.ARGS = argparse.Namespace(client=args.client, out=args.out, art=None, airclient_client=None)
+    if "DISPLAY" not in os.environ:
+        sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
+    lt.private_loopback()
+    os.makedirs(args.out, exist_ok=True)
+    bf.stand_in_up()
+    try:
+        program = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True, exit=False)
+    finally:
+        bf.stand_in_down()
+    sys.exit(0 if program.result.wasSuccessful() else 1)
+
+
+if __name__ == "__main__":
+    main()
