@@ -8,8 +8,8 @@
 #                                               runs COMMAND in a fresh session
 #                                               and returns its exit status
 #
-# The session is Xvfb on a free display number (the server claims one with
-# its lock file) and openbox with a configuration of its own. One supervising
+# The session is Xvfb on a free display number (claimed with the server's
+# lock file) and openbox with a configuration of its own. One supervising
 # process owns both and stops them, by their process ids, when it is told to
 # stop; XSESSION_PIDS names that supervisor.
 set -euo pipefail
@@ -65,21 +65,32 @@ supervise() {
   trap 'stop_all; exit 0' TERM INT HUP
   trap 'stop_all' EXIT
   local dir="$sv_dir" ready="$sv_ready"
-  : >"$dir/display"
 
-  # The server picks a free display number itself (it takes the lock file
-  # atomically) and writes it to the given descriptor once it accepts
-  # connections, so sessions started side by side never collide.
-  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
-  sv_xvfb=$!
-  local i
-  for i in $(seq 1 200); do
-    display="$(cat "$dir/display" 2>/dev/null || true)"
+  # With -displayfd the server takes no lock file, and a server that
+  # starts beside it may take over its socket file, the only way in for
+  # clients in a network namespace of their own. So the number is chosen
+  # here: the server takes that number's lock file atomically and ends at
+  # once if another has it; the next number is tried then.
+  local n i
+  for n in $(seq 20 299); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 "$size" -nolisten tcp -noreset >"$dir/xvfb.log" 2>&1 &
+    sv_xvfb=$!
+    for i in $(seq 1 200); do
+      kill -0 "$sv_xvfb" 2>/dev/null || break
+      if [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$sv_xvfb" ] &&
+         DISPLAY=":$n" xprop -root >/dev/null 2>&1; then
+        display=$n
+        break
+      fi
+      sleep 0.05
+    done
     [ -n "$display" ] && break
-    kill -0 "$sv_xvfb" 2>/dev/null || { echo "failed: Xvfb" >"$ready"; exit 1; }
-    sleep 0.05
+    kill "$sv_xvfb" 2>/dev/null || true
+    wait "$sv_xvfb" 2>/dev/null || true
+    sv_xvfb=""
   done
-  [ -n "$display" ] || { echo "failed: Xvfb timeout" >"$ready"; exit 1; }
+  [ -n "$display" ] || { echo "failed: Xvfb" >"$ready"; exit 1; }
 
   openbox_config >"$dir/rc.xml"
   DISPLAY=":$display" openbox --sm-disable --config-file "$dir/rc.xml" >"$dir/openbox.log" 2>&1 &
