@@ -356,24 +356,32 @@ class PopupOthers(PopupRun):
         self.client_running()
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
-    args, rest = parser.parse_known_args()
-    lt.ARGS = argparse.Namespace(client=args.client, out=args.out, art=None, airclient_client=None)
+def run_cases(client, out, rest, fatal_criticals=True):
+    """Runs the calling script's cases (its __main__ module) on the current
+    display, against the stand-in on a private loopback; exits with their
+    result."""
+    lt.ARGS = argparse.Namespace(client=client, out=out, art=None, airclient_client=None)
     if "DISPLAY" not in os.environ:
         sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
-    # A GTK or WebKit critical in the client ends it, and fails the case.
-    os.environ["G_DEBUG"] = "fatal-criticals"
+    if fatal_criticals:
+        # A GTK or WebKit critical in the client ends it, and fails the case.
+        os.environ["G_DEBUG"] = "fatal-criticals"
     lt.private_loopback()
-    os.makedirs(args.out, exist_ok=True)
+    os.makedirs(out, exist_ok=True)
     stand_in_up()
     try:
         program = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True, exit=False)
     finally:
         stand_in_down()
     sys.exit(0 if program.result.wasSuccessful() else 1)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--client", required=True)
+    parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
+    args, rest = parser.parse_known_args()
+    run_cases(args.client, args.out, rest)
 
 
 if __name__ == "__main__":

@@ -3,12 +3,24 @@ from the X display (windows and pixels)."""
 
 import re
 import subprocess
+import time
 
 SCREEN = (1920, 1080)
 
 
 def run(*command, check=True):
     return subprocess.run(command, check=check, capture_output=True, text=True).stdout
+
+
+def poll(condition, seconds, interval=0.1):
+    """The condition's first true value within the time, or its last value."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(interval)
+    return condition()
 
 
 def geometry(window):

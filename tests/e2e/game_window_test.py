@@ -25,7 +25,6 @@ import pathlib
 import subprocess
 import sys
 import time
-import unittest
 
 HERE = pathlib.Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
@@ -232,18 +231,7 @@ def main():
     parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
     args, rest = parser.parse_known_args()
     FRAME_ART = FrameArt(args.frame_art)
-    lt.ARGS = argparse.Namespace(client=args.client, out=args.out, art=None, airclient_client=None)
-    if "DISPLAY" not in os.environ:
-        sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
-    os.environ["G_DEBUG"] = "fatal-criticals"
-    lt.private_loopback()
-    os.makedirs(args.out, exist_ok=True)
-    bf.stand_in_up()
-    try:
-        program = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True, exit=False)
-    finally:
-        bf.stand_in_down()
-    sys.exit(0 if program.result.wasSuccessful() else 1)
+    bf.run_cases(args.client, args.out, rest)
 
 
 if __name__ == "__main__":

@@ -47,8 +47,8 @@ import pages_platform  # noqa: E402  (the page's layout and colour, shared with 
 import private_net  # noqa: E402
 import sandbox  # noqa: E402
 from routes import SandboxState  # noqa: E402
-from e2e_support import (SCREEN, Screenshot, client_area, geometry, is_chat_window, move_pointer, run, stop,  # noqa: E402
-                          transient_for)
+from e2e_support import (SCREEN, Screenshot, client_area, geometry, is_chat_window, move_pointer, poll, run,  # noqa: E402
+                          stop, transient_for)
 
 PORT = 47800  # where the client's built-in addresses point
 SPLASH_SIZE = (1357, 852)
@@ -261,13 +261,7 @@ class LauncherRun(unittest.TestCase):
     # -- helpers
 
     def wait_for(self, condition, seconds, what):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            value = condition()
-            if value:
-                return value
-            time.sleep(0.1)
-        value = condition()
+        value = poll(condition, seconds)
         if not value:
             shot = Screenshot(os.path.join(ARGS.out, f"failed-{self.name}.png"))
             self.fail(f"{what} (after {seconds} s; screen in {shot.path}; {self.describe_launcher()})")

@@ -43,7 +43,7 @@ sys.path.insert(0, str(HERE))
 import browser_failures_test as bf  # noqa: E402
 import game_window_test as gw  # noqa: E402
 import launcher_test as lt  # noqa: E402
-from e2e_support import geometry, run, stop, transient_for, window_name  # noqa: E402
+from e2e_support import geometry, poll, run, stop, transient_for, window_name  # noqa: E402
 
 VERSION = gw.EXPECTED_VERSION
 
@@ -264,13 +264,7 @@ class TwoCopies(unittest.TestCase):
             return [params for p, params in self.server.reports if p == path]
 
     def wait_for(self, condition, seconds, what):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            value = condition()
-            if value:
-                return value
-            time.sleep(0.1)
-        self.fail(what)
+        return poll(condition, seconds) or self.fail(what)
 
     def close(self, client):
         """The player's way out: the launcher's close, then Yes."""
@@ -356,18 +350,7 @@ def main():
     parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
     args, rest = parser.parse_known_args()
     gw.FRAME_ART = gw.FrameArt(args.frame_art)
-    lt.ARGS = argparse.Namespace(client=args.client, out=args.out, art=None, airclient_client=None)
-    if "DISPLAY" not in os.environ:
-        sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
-    os.environ["G_DEBUG"] = "fatal-criticals"
-    lt.private_loopback()
-    os.makedirs(args.out, exist_ok=True)
-    bf.stand_in_up()
-    try:
-        program = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True, exit=False)
-    finally:
-        bf.stand_in_down()
-    sys.exit(0 if program.result.wasSuccessful() else 1)
+    bf.run_cases(args.client, args.out, rest)
 
 
 if __name__ == "__main__":

@@ -33,7 +33,7 @@ sys.path.insert(0, str(ROOT / "tools" / "sandbox"))
 
 import pages_platform  # noqa: E402
 import private_net  # noqa: E402
-from e2e_support import SCREEN, Screenshot, geometry, move_pointer, run, transient_for, window_name  # noqa: E402
+from e2e_support import SCREEN, Screenshot, geometry, move_pointer, poll, run, transient_for, window_name  # noqa: E402
 
 PORT = 47800
 SPLASH_AT, SPLASH_SIZE = (118, 19), (1357, 852)
@@ -80,13 +80,7 @@ class RunClientScript(unittest.TestCase):
         return None
 
     def wait_for(self, condition, seconds, what):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            value = condition()
-            if value:
-                return value
-            time.sleep(0.2)
-        value = condition()
+        value = poll(condition, seconds, 0.2)
         if not value:
             self.out.seek(0)
             self.fail(f"{what} (after {seconds} s); script output: {self.out.read().decode(errors='replace')!r}")
