@@ -137,10 +137,15 @@ class GameWindow(GameRun):
         self.assertEqual(self.seen("version"), [EXPECTED_VERSION], "getAppVersion() answered otherwise")
         self.wait_for(lambda: window_name(window) == "Qelunar S12", 10,
                       f"the window's title is \"{window_name(window)}\", not the page's")
-        shot = Screenshot(os.path.join(lt.ARGS.out, "game-window.png"))
+        # The page reports its version from its script, before the engine
+        # has painted it: its colour is waited for on the screen.
+        probes = ((BORDER + 5, CAPTION + 300), (W // 2, SCREEN[1] - 200), (W - BORDER - 2, CAPTION + 2))
+
+        def page_shown():
+            shot = Screenshot(os.path.join(lt.ARGS.out, "game-window.png"))
+            return shot if all(lt.close_to(shot.pixel(x, y), PAGE) for x, y in probes) else None
+        shot = self.wait_for(page_shown, 10, "the page does not fill the client area")
         self.assertEqual(self.frame_mismatches(shot), [], f"the frame is not ours ({shot.path})")
-        for x, y in ((BORDER + 5, CAPTION + 300), (W // 2, SCREEN[1] - 200), (W - BORDER - 2, CAPTION + 2)):
-            self.assertTrue(lt.close_to(shot.pixel(x, y), PAGE), f"the page does not fill the client area at {x},{y}")
         # The cached script was fetched once, with the session cookie set by then.
         self.assertEqual(len(self.asset_requests()), 1)
 
