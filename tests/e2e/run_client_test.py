@@ -60,6 +60,10 @@ class RunClientScript(unittest.TestCase):
                                        stderr=subprocess.STDOUT, start_new_session=True)
         self.display = self.wait_for(self.announced_display, 30, "the script announced no virtual display")
         os.environ["DISPLAY"] = self.display
+        # The display's server, by the process id its lock file holds: the
+        # number itself may be taken by another session once this one ends.
+        with open(f"/tmp/.X{self.display[1:]}-lock") as lock:
+            self.server = int(lock.read().strip())
 
     def tearDown(self):
         for pid in self.copies():
@@ -176,7 +180,7 @@ class RunClientScript(unittest.TestCase):
             time.sleep(1.0)
         self.assertEqual(self.copies(), [], "the fresh copy did not end through its close")
         self.assertEqual(self.script.wait(20), 0)
-        self.assertFalse(os.path.exists(f"/tmp/.X{self.display[1:]}-lock"), "the display outlived the script")
+        self.assertFalse(os.path.exists(f"/proc/{self.server}"), "the display outlived the script")
         self.assertFalse(self.stand_in_answers(), "the stand-in outlived the script")
         with open(self.log_file, encoding="utf-8") as f:
             paths = [line for line in f if '"path": "/mini/dologin"' in line]
