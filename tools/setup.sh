@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config python3
-  libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev libpng-dev
+  libgtk-3-dev libx11-dev libxext-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64 wine wine64 fonts-wine

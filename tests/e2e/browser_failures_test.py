@@ -356,11 +356,11 @@ class PopupOthers(PopupRun):
         self.client_running()
 
 
-def run_cases(client, out, rest, fatal_criticals=True):
+def run_cases(client, out, rest, fatal_criticals=True, art=None):
     """Runs the calling script's cases (its __main__ module) on the current
     display, against the stand-in on a private loopback; exits with their
     result."""
-    lt.ARGS = argparse.Namespace(client=client, out=out, art=None, airclient_client=None)
+    lt.ARGS = argparse.Namespace(client=client, out=out, art=art, airclient_client=None)
     if "DISPLAY" not in os.environ:
         sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
     if fatal_criticals:

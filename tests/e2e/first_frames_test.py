@@ -8,6 +8,11 @@ game_window_test.py, whose stand-in, private network and client run this
 reuses. The desktop is painted a colour of its own first, so that "nothing
 yet" can be told from anything the client draws. One client run:
 
+    the start: at every sampled point of the launcher outside its browser and
+    buttons, each sample shows the desktop or the splash picture's own
+    colour there (the desktop where the picture is clear): its art or
+    nothing, never a blank while the picture is on its way;
+
     the login: at every sampled point of the game window's client area (away
     from the launcher and the page's text), each sample shows the desktop,
     the frame's dark body or the game page, never the light dialog colour
@@ -55,6 +60,23 @@ def game_probes():
     return points
 
 
+def launcher_probes(art):
+    """Points of the splash, in screen coordinates, with what each must show
+    once drawn: the picture's colour where it is opaque, the desktop where it
+    is clear. Half-clear edges, the browser and the buttons are left out."""
+    left, top = lt.SPLASH_AT
+    width, height = lt.SPLASH_SIZE
+    probes = []
+    for y in range(3, height - 3, 23):
+        for x in range(3, width - 3, 29):
+            if lt.in_any(x, y, [lt.BROWSER] + lt.BUTTONS, margin=4):
+                continue
+            r, g, b, a = art.pixel(x, y)
+            if a in (0, 255):
+                probes.append(((left + x, top + y), DESKTOP if a == 0 else (r, g, b)))
+    return probes
+
+
 def judged(sampler, bad_points, label):
     """The samples with points their judge rejects, described; the images
     kept of the first ones are saved beside the screenshots."""
@@ -79,9 +101,36 @@ class FirstFrames(gw.GameRun):
     @classmethod
     def setUpClass(cls):
         paint_desktop()
-        super().setUpClass()
+        cls.launcher_probes = launcher_probes(lt.Art(lt.ARGS.art))
+        points = [point for point, _ in cls.launcher_probes]
+        cls.start_sampler = FrameSampler(points, judge=cls.launcher_bad_points).start()
+        try:
+            super().setUpClass()
+        except BaseException:
+            cls.start_sampler.stop()
+            raise
 
-    def test_the_game_window_is_dark_from_its_first_frame(self):
+    @classmethod
+    def launcher_bad_points(cls, colours):
+        return [i for i, (c, (_, expected)) in enumerate(zip(colours, cls.launcher_probes))
+                if not matches(c, [DESKTOP, expected])]
+
+    def test_1_the_launcher_shows_its_art_or_nothing_from_its_first_frame(self):
+        sampler = self.start_sampler
+        try:
+            self.wait_for_login_page(os.path.join(lt.ARGS.out, "frames-start.png"))
+        finally:
+            samples = sampler.stop()
+        self.assertTrue(samples and all(matches(c, [DESKTOP]) for c in samples[0].colours),
+                        "the first sample is not the bare desktop")
+        opaque = [i for i, (_, expected) in enumerate(self.launcher_probes) if expected != DESKTOP]
+        self.assertGreater(len(opaque), 100, "too few opaque picture points to judge")
+        self.assertFalse(self.launcher_bad_points(samples[-1].colours), "the last sample is not the splash's art")
+        wrong = judged(sampler, self.launcher_bad_points, "frames-start")
+        self.assertFalse(wrong, f"{len(wrong)} of {len(samples)} samples neither desktop nor the splash's art "
+                                f"(longest gap {sampler.gaps() * 1000:.0f} ms): " + "; ".join(wrong[:3]))
+
+    def test_2_the_game_window_is_dark_from_its_first_frame(self):
         self.wait_for_login_page(os.path.join(lt.ARGS.out, "frames-login.png"))
         points = game_probes()
 
@@ -112,9 +161,10 @@ class FirstFrames(gw.GameRun):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--client", required=True)
+    parser.add_argument("--art", required=True, help="the splash picture, to tell its colours")
     parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
     args, rest = parser.parse_known_args()
-    bf.run_cases(args.client, args.out, rest, fatal_criticals=False)
+    bf.run_cases(args.client, args.out, rest, fatal_criticals=False, art=args.art)
 
 
 if __name__ == "__main__":

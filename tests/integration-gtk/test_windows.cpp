@@ -352,7 +352,13 @@ TEST(GtkWindowTest, TheServerShowsTheWindowsBackgroundBeforeItsFirstDraw) {
   ASSERT_EQ(std::system("xsetroot -solid '#3a7bd5'"), 0);
   ASSERT_TRUE(PumpUntil([&] { return ScreenPixel(1500, 900) == desktop; })) << Describe(ScreenPixel(1500, 900));
   constexpr int kWidth = 120, kHeight = 60;
-  const std::array<int, 3> body{26, 20, 18}, light{250, 250, 250};
+  const std::array<int, 3> body{26, 20, 18}, light{250, 250, 250}, artColour{200, 40, 90};
+  ui::PixelImage art{.width = kWidth, .height = kHeight, .bitsPerPixel = 32, .pitch = kWidth * 4, .pixels = {}};
+  for (int i = 0; i < kWidth * kHeight; ++i) {
+    // Opaque, premultiplied blue, green, red, alpha.
+    art.pixels.insert(art.pixels.end(), {std::uint8_t(artColour[2]), std::uint8_t(artColour[1]),
+                                         std::uint8_t(artColour[0]), 255});
+  }
   struct Case {
     const char* name;
     std::function<void(Recording&)> look;
@@ -361,6 +367,11 @@ TEST(GtkWindowTest, TheServerShowsTheWindowsBackgroundBeforeItsFirstDraw) {
   const Case cases[] = {
       {"dark", [&](Recording& w) { w.Peer().SetBackgroundColor({26, 20, 18, 255}); }, body},
       {"light", [&](Recording& w) { w.Peer().SetBackgroundColor({250, 250, 250, 255}); }, light},
+      // The splash: made at its template's size and grown by its picture.
+      {"layered", [&](Recording& w) {
+         w.Peer().AddLayeredStyle();
+         w.Peer().UpdateLayered(art);
+       }, artColour},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -373,11 +384,13 @@ TEST(GtkWindowTest, TheServerShowsTheWindowsBackgroundBeforeItsFirstDraw) {
     };
     int draws = 0;
     ASSERT_TRUE(window.Create(nullptr));  // shown: the template is visible
-    g_signal_connect(WidgetOf(window), "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer n) {
-                       ++*static_cast<int*>(n);
-                       return FALSE;
-                     }),
-                     &draws);
+    // Counted by the window's frame clock: a layered window's own draw
+    // handler ends the signal, so a handler of the test's would never run.
+    GdkFrameClock* clock = gdk_window_get_frame_clock(gtk_widget_get_window(WidgetOf(window)));
+    const gulong counter = g_signal_connect(clock, "after-paint", G_CALLBACK(+[](GdkFrameClock*, gpointer n) {
+                                              ++*static_cast<int*>(n);
+                                            }),
+                                            &draws);
     // Only the window manager's doing: it maps the window.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (ScreenPixel(460, 330) == desktop && std::chrono::steady_clock::now() < deadline) g_usleep(5000);
@@ -389,6 +402,7 @@ TEST(GtkWindowTest, TheServerShowsTheWindowsBackgroundBeforeItsFirstDraw) {
     ASSERT_TRUE(PumpUntil([&] { return draws > 0; }));
     PumpFor(std::chrono::milliseconds(200));
     EXPECT_EQ(ScreenPixel(460, 330), c.expected);
+    g_signal_handler_disconnect(clock, counter);
     window.DestroyWindow();
   }
 }

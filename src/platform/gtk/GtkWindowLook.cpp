@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
+
+#include <X11/extensions/shape.h>
+#include <gdk/gdkx.h>
 
 #include "platform/gtk/CairoCanvas.h"
 #include "platform/gtk/DialogTemplates.h"
@@ -72,12 +76,38 @@ void GtkWindowPeer::SetIcon(int iconId, bool big) {
   }
 }
 
+namespace {
+
+// The toolkit hands a top-level window's shape to the display server only
+// at its next paint, after the window is on screen: until then the server
+// shows all of it, filled with its background. The server is told at once.
+void ShapeNow(GtkWidget* widget, const cairo_region_t* region) {
+  GdkWindow* window = gtk_widget_get_window(widget);
+  if (!window || !GDK_IS_X11_WINDOW(window)) return;
+  std::vector<XRectangle> rects(static_cast<std::size_t>(cairo_region_num_rectangles(region)));
+  for (std::size_t i = 0; i < rects.size(); ++i) {
+    cairo_rectangle_int_t r;
+    cairo_region_get_rectangle(region, static_cast<int>(i), &r);
+    rects[i] = XRectangle{static_cast<short>(r.x), static_cast<short>(r.y), static_cast<unsigned short>(r.width),
+                          static_cast<unsigned short>(r.height)};
+  }
+  XShapeCombineRectangles(GDK_WINDOW_XDISPLAY(window), GDK_WINDOW_XID(window), ShapeBounding, 0, 0, rects.data(),
+                          static_cast<int>(rects.size()), ShapeSet, YXBanded);
+}
+
+}  // namespace
+
 void GtkWindowPeer::ApplyShape(cairo_region_t* region, bool inputOnly) {
   if (!m_widget) return;
   // Clicks always follow the shape; what is drawn follows it only without a
   // compositor, which would otherwise show transparent pixels as they are.
   gtk_widget_input_shape_combine_region(m_widget, region);
-  if (!inputOnly) gtk_widget_shape_combine_region(m_widget, region);
+  if (!inputOnly) {
+    gtk_widget_shape_combine_region(m_widget, region);
+    if (m_boundingShape) cairo_region_destroy(m_boundingShape);
+    m_boundingShape = cairo_region_copy(region);
+    ShapeNow(m_widget, region);
+  }
   gtk_widget_queue_draw(m_widget);  // a new shape shows only at the next draw
 }
 
@@ -155,6 +185,7 @@ void GtkWindowPeer::UpdateLayered(const PixelImage& image) {
   cairo_surface_flush(target);
   if (m_layered) cairo_surface_destroy(m_layered);
   m_layered = target;
+  ApplyWindowBackground();
 
   // With a compositor every pixel with any alpha is drawn, blended; without
   // one a pixel is either the art's colour or not part of the window, and
@@ -180,14 +211,26 @@ void GtkWindowPeer::ApplyWindowBackground() {
   // background before the toolkit draws: the window's colour, never what
   // lay below or a blank.
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  if (m_background && !m_layered && !m_colorKey) {
+  if (m_layered) {
+    // The picture itself, kept by the server: a layered window shows its
+    // art from its first frame, never a blank while the toolkit catches up.
+    cairo_pattern_t* picture = cairo_pattern_create_for_surface(m_layered);
+    gdk_window_set_background_pattern(window, picture);
+    cairo_pattern_destroy(picture);
+  } else if (m_background && !m_colorKey) {
     const GdkRGBA colour{m_background->r / 255.0, m_background->g / 255.0, m_background->b / 255.0, 1.0};
     gdk_window_set_background_rgba(window, &colour);
   }
   G_GNUC_END_IGNORE_DEPRECATIONS
 }
 
-void GtkWindowPeer::OnRealize(GtkWidget*, gpointer self) { static_cast<GtkWindowPeer*>(self)->ApplyWindowBackground(); }
+void GtkWindowPeer::OnRealize(GtkWidget*, gpointer self) {
+  auto* peer = static_cast<GtkWindowPeer*>(self);
+  peer->ApplyWindowBackground();
+  // A shape given before the window existed: the toolkit would show the
+  // whole window until its first paint.
+  if (peer->m_boundingShape) ShapeNow(peer->m_widget, peer->m_boundingShape);
+}
 
 void GtkWindowPeer::SetColorKey(Color key) {
   m_colorKey = key;
@@ -249,9 +292,7 @@ void GtkWindowPeer::SetRoundShape(const Rect& rect, int ellipseWidth, int ellips
   cairo_destroy(cr);
   cairo_region_t* region = gdk_cairo_region_create_from_surface(mask);
   cairo_surface_destroy(mask);
-  gtk_widget_input_shape_combine_region(m_widget, region);
-  gtk_widget_shape_combine_region(m_widget, region);
-  gtk_widget_queue_draw(m_widget);
+  ApplyShape(region, false);
   cairo_region_destroy(region);
 }
 

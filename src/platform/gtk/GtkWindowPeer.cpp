@@ -279,6 +279,8 @@ void GtkWindowPeer::ForgetWidget() {
   m_postedCommands.clear();
   if (m_heldCloseSource) g_source_remove(m_heldCloseSource);
   m_heldCloseSource = 0;
+  if (m_showSource) g_source_remove(m_showSource);
+  m_showSource = 0;
   m_closeHeld = false;
   m_trackingLeave = false;
   m_ncPressed = false;
@@ -288,6 +290,8 @@ void GtkWindowPeer::ForgetWidget() {
   m_iconic = m_zoomed = false;
   if (m_layered) cairo_surface_destroy(m_layered);
   m_layered = nullptr;
+  if (m_boundingShape) cairo_region_destroy(m_boundingShape);
+  m_boundingShape = nullptr;
   if (m_nonClient) cairo_surface_destroy(m_nonClient);
   m_nonClient = nullptr;
   m_colorKey.reset();
@@ -305,6 +309,8 @@ void GtkWindowPeer::OnDestroy(GtkWidget*, gpointer self) {
 void GtkWindowPeer::Show(ShowCommand command) {
   if (!m_widget) return;
   GtkWindow* window = GTK_WINDOW(m_widget);
+  if (m_showSource) g_source_remove(m_showSource);
+  m_showSource = 0;
   switch (command) {
     case ShowCommand::Hide:
       gtk_widget_hide(m_widget);
@@ -333,13 +339,27 @@ void GtkWindowPeer::Show(ShowCommand command) {
       }
       break;
     case ShowCommand::Show:
+      if (m_owner && m_owner->m_widget && !gtk_widget_get_mapped(m_owner->m_widget)) {
+        // Shown while its owner is still setting itself up, which may move
+        // it next: mapped once the current handler is over, where it has
+        // been placed by then, so that it never shows a frame elsewhere.
+        m_showSource = g_idle_add_full(G_PRIORITY_HIGH, OnDeferredShow, this, nullptr);
+        return;
+      }
       break;
   }
   if (!m_owner) Backend().NoteMainWindowShown();
   gtk_widget_show(m_widget);
 }
 
-bool GtkWindowPeer::IsVisible() const { return m_widget && gtk_widget_get_visible(m_widget); }
+gboolean GtkWindowPeer::OnDeferredShow(gpointer self) {
+  auto* peer = static_cast<GtkWindowPeer*>(self);
+  peer->m_showSource = 0;
+  if (peer->m_widget && !peer->m_destroying) gtk_widget_show(peer->m_widget);
+  return G_SOURCE_REMOVE;
+}
+
+bool GtkWindowPeer::IsVisible() const { return m_widget && (gtk_widget_get_visible(m_widget) || m_showSource); }
 
 void GtkWindowPeer::Move(const Rect& screenRect, bool) { SetWindowRect(screenRect, false); }
 

@@ -155,6 +155,7 @@ class GtkWindowPeer : public WindowPeer {
   static gboolean OnFocus(GtkWidget*, GdkEventFocus* event, gpointer self);
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer self);
   static void OnRealize(GtkWidget*, gpointer self);
+  static gboolean OnDeferredShow(gpointer self);
   static void OnDestroy(GtkWidget*, gpointer self);
   static gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer);
   static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
@@ -195,6 +196,7 @@ class GtkWindowPeer : public WindowPeer {
   GMainLoop* m_loop = nullptr;
   bool m_closeHeld = false;
   guint m_heldCloseSource = 0;
+  guint m_showSource = 0;  // a show held until the current handler is over
 
   // Defaults of the messages being handled, innermost last.
   std::vector<std::function<std::intptr_t()>> m_defaults;
@@ -205,6 +207,7 @@ class GtkWindowPeer : public WindowPeer {
   // picture is handed over: premultiplied with a compositor, straight
   // colours without one.
   cairo_surface_t* m_layered = nullptr;
+  cairo_region_t* m_boundingShape = nullptr;  // what shows of the window, once realized
   std::optional<Color> m_colorKey;
   std::optional<Color> m_background;  // else the dialog face colour
   cairo_surface_t* m_nonClient = nullptr;  // the frame as last painted
