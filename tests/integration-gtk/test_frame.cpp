@@ -475,7 +475,10 @@ TEST_F(SystemMenuTest, ChosenEntryReachesTheWindowAsItsSystemCommandAfterTheClos
   EXPECT_THAT(frame.log, ElementsAre("uninit", "syscommand 61488"));
   EXPECT_EQ(ShownMenu(), nullptr);
 
-  // Its close entry closes through the window's own close path.
+  // Its close entry closes through the window's own close path, once the
+  // window is where the window manager has maximised it.
+  const ui::Size screen = ui::GetPlatform().ScreenSize();
+  ASSERT_TRUE(PumpUntil([&] { return frame.GetWindowRect() == ui::Rect{0, 0, screen.cx, screen.cy}; }));
   frame.log.clear();
   const ui::Rect rect = frame.GetWindowRect();
   const ui::Point icon = frame.Variant().iconOrigin;
