@@ -19,7 +19,12 @@ fi
 client="$(readlink -f "$client")"
 
 pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+# The script ends once what it started has ended, so a display number or
+# port it held is free when it returns.
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
 trap cleanup EXIT
 
 # The build's default addresses point at the stand-in on this port.
