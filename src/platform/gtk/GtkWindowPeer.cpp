@@ -349,14 +349,29 @@ void GtkWindowPeer::Show(ShowCommand command) {
       break;
   }
   if (!m_owner) Backend().NoteMainWindowShown();
+  AwaitPlacementAtMap();
   gtk_widget_show(m_widget);
 }
 
 gboolean GtkWindowPeer::OnDeferredShow(gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
   peer->m_showSource = 0;
-  if (peer->m_widget && !peer->m_destroying) gtk_widget_show(peer->m_widget);
+  if (!peer->m_widget || peer->m_destroying) return G_SOURCE_REMOVE;
+  peer->AwaitPlacementAtMap();
+  gtk_widget_show(peer->m_widget);
   return G_SOURCE_REMOVE;
+}
+
+void GtkWindowPeer::AwaitPlacementAtMap() {
+  // While the window manager puts a frame around a window it maps, the first
+  // report often has the window at the screen's corner. The place the window
+  // was given stands until the manager confirms it, or until the settle
+  // check finds where the window really went.
+  if (gtk_widget_get_mapped(m_widget) || m_zoomed || m_iconic) return;
+  m_pendingRects.assign(1, m_rect);
+  m_lastReported.reset();
+  if (m_settleTimer) g_source_remove(m_settleTimer);
+  m_settleTimer = g_timeout_add(kSettleMs, OnSettle, this);
 }
 
 bool GtkWindowPeer::IsVisible() const { return m_widget && (gtk_widget_get_visible(m_widget) || m_showSource); }
@@ -465,7 +480,16 @@ gboolean GtkWindowPeer::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpoint
   // The window manager's own doing: a user's drag or a placement. A late
   // answer to a request already met looks the same, so the settle check
   // later puts the window back where the X server really has it.
-  if (reported != peer->m_rect) peer->SetWindowRect(reported, true);
+  Rect taken = reported;
+  const bool sameSize = reported.Width() == peer->m_rect.Width() && reported.Height() == peer->m_rect.Height();
+  if (!event->send_event && sameSize) {
+    // A window manager reports a move of the frame alone itself; the
+    // server's own report of a move without a resize comes while the manager
+    // builds the frame, read at the screen's corner. It waits for the
+    // manager's word or the settle check.
+    taken = peer->m_rect;
+  }
+  if (taken != peer->m_rect) peer->SetWindowRect(taken, true);
   peer->m_lastReported = reported;
   if (peer->m_settleTimer) g_source_remove(peer->m_settleTimer);
   peer->m_settleTimer = g_timeout_add(kSettleMs, OnSettle, peer);

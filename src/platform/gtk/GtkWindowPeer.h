@@ -156,6 +156,7 @@ class GtkWindowPeer : public WindowPeer {
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer self);
   static void OnRealize(GtkWidget*, gpointer self);
   static gboolean OnDeferredShow(gpointer self);
+  void AwaitPlacementAtMap();
   static void OnDestroy(GtkWidget*, gpointer self);
   static gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer);
   static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
