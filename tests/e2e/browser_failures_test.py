@@ -1,13 +1,11 @@
 #!/usr/bin/python3
 """The launcher's browser when the platform's pages fail, end to end.
 
-Run inside a display session (tools/xsession.sh run -- ...), like
-launcher_test.py, whose stand-in, private network and launcher helpers this
-reuses. The client runs with G_DEBUG=fatal-criticals, so a GTK or WebKit
-critical ends it. Its "system browser" is a desktop entry of the run's own
-home, made the handler of web addresses through mimeapps.list (GIO's
-g_app_info_launch_default_for_uri reads both from the XDG directories the
-client is given); it writes each address it is handed to a file.
+Run inside a display session (tools/xsession.sh run -- ...): the launcher
+run of client_runs.py against the stand-in of e2e_support.py, on a private
+loopback where the machine allows one. The client runs with
+G_DEBUG=fatal-criticals, so a GTK or WebKit critical ends it. Its "system
+browser" (BrowserRun) writes each address it is handed to a file.
 
 One client run per case class, driven by real pointer and keyboard events,
 judged by screenshots of the panel, the client's windows, its web processes
@@ -25,24 +23,17 @@ and the stand-in's request log:
     PopupOthers         other addresses, both ways, open in the system browser
 """
 
-import argparse
 import os
-import pathlib
 import signal
-import sys
 import threading
 import time
-import unittest
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
+from client_runs import ENTRY_PATH, BrowserRun
+from e2e_support import (BASE, BROWSER, CLOSE_BUTTON, client_windows, close_to, geometry, net_wm_state, run,
+                         run_cases_with_stand_in)
 
-import launcher_test as lt  # noqa: E402  (the stand-in, the private network, the launcher run)
-import pages_browser  # noqa: E402
+import pages_browser  # noqa: E402  (tools/sandbox, put on the path by e2e_support)
 import pages_platform  # noqa: E402
-from e2e_support import Screenshot, geometry, run  # noqa: E402
-
-SERVER = None  # the stand-in while it is up
 
 PARCHMENT = pages_platform.BACKGROUND
 # Our error page (src/platform/gtk/BrowserErrorPage.cpp): a card of 360 x 230
@@ -50,28 +41,13 @@ PARCHMENT = pages_platform.BACKGROUND
 CARD = (255, 250, 240)
 BRICK = (181, 69, 43)
 WHITE = (255, 255, 255)
-MIDDLE = (lt.BROWSER[2] // 2, lt.BROWSER[3] // 2)
+MIDDLE = (BROWSER[2] // 2, BROWSER[3] // 2)
 RETRY = (MIDDLE[0], MIDDLE[1] + 65)
 # Points inside our card, clear of its text, that lie outside the login
 # page's card (x 298..598): parchment there.
 CARD_ONLY = [(MIDDLE[0] - 168, MIDDLE[1] - 40), (MIDDLE[0] + 162, MIDDLE[1] + 97)]
 # Inside the login page's empty user-name field: white there, card or text on ours.
 USERNAME_FIELD = (pages_platform.LAYOUT["username"][0] + 12, pages_platform.LAYOUT["username"][1] + 17)
-CLOSE_BUTTON = (lt.SPLASH_SIZE[0] - 62 + 11, 251 + 11)  # in the overlay
-
-
-def stand_in_up():
-    global SERVER
-    if SERVER is None:
-        SERVER = lt.start_sandbox()
-
-
-def stand_in_down():
-    global SERVER
-    if SERVER is not None:
-        SERVER.shutdown()
-        SERVER.server_close()
-        SERVER = None
 
 
 def alive(pid):
@@ -111,46 +87,18 @@ def rss_kib(pid):
     return 0
 
 
-class BrowserRun(lt.LauncherRun):
-    """A launcher run whose system browser writes down what it is given."""
-
-    @classmethod
-    def prepare(cls, home):
-        cls.opened_file = os.path.join(home, "opened-pages.txt")
-        applications = os.path.join(home, "data", "applications")
-        os.makedirs(applications)
-        os.makedirs(os.path.join(home, "config"))
-        with open(os.path.join(applications, "kqv-test-browser.desktop"), "w", encoding="utf-8") as f:
-            f.write("[Desktop Entry]\nType=Application\nName=Test browser\n"
-                    f"Exec=/bin/sh -c 'echo \"$1\" >> {cls.opened_file}' sh %u\n"
-                    "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n")
-        with open(os.path.join(home, "config", "mimeapps.list"), "w", encoding="utf-8") as f:
-            f.write("[Default Applications]\nx-scheme-handler/http=kqv-test-browser.desktop\n"
-                    "x-scheme-handler/https=kqv-test-browser.desktop\n")
-        return lt.ARGS.client
-
-    def opened(self):
-        try:
-            with open(self.opened_file, encoding="utf-8") as f:
-                return [line.strip() for line in f if line.strip()]
-        except FileNotFoundError:
-            return []
-
-    def shot(self, what):
-        return Screenshot(os.path.join(lt.ARGS.out, f"{self.name}-{what}.png"))
-
-    def pixel(self, shot, point):
-        return shot.pixel(*self.at(*point))
+class ErrorPageRun(BrowserRun):
+    """A browser run that tells our error page from the login page."""
 
     def shows_error_page(self, shot):
         return (self.shows_page(shot)
-                and all(lt.close_to(self.pixel(shot, p), CARD) for p in CARD_ONLY)
-                and lt.close_to(self.pixel(shot, RETRY), BRICK, 6))
+                and all(close_to(self.pixel(shot, p), CARD) for p in CARD_ONLY)
+                and close_to(self.pixel(shot, RETRY), BRICK, 6))
 
     def shows_login_page(self, shot):
         return (self.shows_page(shot)
-                and all(lt.close_to(self.pixel(shot, p), PARCHMENT) for p in CARD_ONLY)
-                and lt.close_to(self.pixel(shot, USERNAME_FIELD), WHITE))
+                and all(close_to(self.pixel(shot, p), PARCHMENT) for p in CARD_ONLY)
+                and close_to(self.pixel(shot, USERNAME_FIELD), WHITE))
 
     def wait_for_error_page(self, what, seconds=20):
         def shown():
@@ -160,33 +108,30 @@ class BrowserRun(lt.LauncherRun):
         self.assert_launcher_in_place()
 
     def logins(self):
-        return [e for e in lt.requests() if e["path"] == "/mini/login.html"]
+        return [e for e in self.requests() if e["path"] == "/mini/login.html"]
 
     def click_retry(self):
         self.click(*RETRY)
 
-    def client_running(self):
-        self.assertIsNone(self.client.poll(), f"the client ended with {self.client.returncode}")
 
-
-class StandInDown(BrowserRun):
+class StandInDown(ErrorPageRun):
     name = "down"
 
     @classmethod
     def setUpClass(cls):
-        stand_in_down()
+        cls.stand_in.down()
         super().setUpClass()
 
     @classmethod
     def tearDownClass(cls):
-        stand_in_up()
+        cls.stand_in.up()
         super().tearDownClass()
 
     def test_our_page_shows_and_its_retry_loads_the_login_page_once_the_stand_in_is_back(self):
         self.wait_for_error_page("unreachable")
         # The engine's English page, or an empty panel, would fail the
         # colours; the address stays the same whatever page shows.
-        stand_in_up()
+        self.stand_in.up()
         time.sleep(1.5)
         shot = self.shot("back-before-retry")
         self.assertTrue(self.shows_error_page(shot), f"our page went before the retry ({shot.path})")
@@ -201,7 +146,7 @@ class StandInDown(BrowserRun):
         self.client_running()
 
 
-class CrashingPage(BrowserRun):
+class CrashingPage(ErrorPageRun):
     name = "crash"
     modes = {"login": "crash"}
 
@@ -213,7 +158,7 @@ class CrashingPage(BrowserRun):
             # Each time the page has loaded and said so, its process ends.
             seen = 0
             while not stop.is_set():
-                beacons = [e for e in lt.requests() if e["path"] == "/browser/beacon"]
+                beacons = [e for e in self.requests() if e["path"] == "/browser/beacon"]
                 for _ in beacons[seen:]:
                     ended = web_processes(self.client.pid)
                     for pid in ended:
@@ -238,14 +183,14 @@ class CrashingPage(BrowserRun):
         self.client_running()
 
         # A retry starts afresh, and the page that no longer crashes loads.
-        lt.STATE.set_modes({"login": "normal"})
+        self.stand_in.state.set_modes({"login": "normal"})
         self.click_retry()
         self.wait_for(lambda: self.shows_login_page(self.shot("after-retry")), 15,
                       "the retry did not bring the login page")
         self.assertEqual(len(self.logins()), 5)
 
 
-class RunawayPage(BrowserRun):
+class RunawayPage(ErrorPageRun):
     name = "runaway"
     modes = {"login": "runaway"}
 
@@ -270,11 +215,11 @@ class RunawayPage(BrowserRun):
         self.assertTrue(self.shows_error_page(self.shot("stopped-later")))
 
         # The close button still asks its question, and a yes ends the client.
-        before = set(lt.client_windows(self.client.pid))
+        before = set(client_windows(self.client.pid))
         left, top, _, _ = geometry(self.overlay)
         run("xdotool", "mousemove", "--sync", str(left + CLOSE_BUTTON[0]), str(top + CLOSE_BUTTON[1]))
         run("xdotool", "click", "1")
-        self.wait_for(lambda: set(lt.client_windows(self.client.pid)) - before, 10, "the close button did not ask")
+        self.wait_for(lambda: set(client_windows(self.client.pid)) - before, 10, "the close button did not ask")
         self.shot("close-asked")
         self.client_running()
         run("xdotool", "key", "y")
@@ -295,7 +240,7 @@ class PopupRun(BrowserRun):
     def expect_hand_off(self, address):
         """The launcher ends without loading the address; the game window loads it, once."""
         def launcher_gone():
-            early = [e for e in lt.requests() if e["path"] == lt.ENTRY_PATH]
+            early = [e for e in self.requests() if e["path"] == ENTRY_PATH]
             still_open = self.launcher_open()
             self.assertFalse(early and still_open, f"the game entry was loaded while the launcher was open: {early}")
             return not still_open
@@ -303,14 +248,14 @@ class PopupRun(BrowserRun):
         self.wait_for(launcher_gone, 15, "the launcher did not end")
 
         def game_window():
-            return [w for w in lt.client_windows(self.client.pid)
-                    if w not in (self.splash, self.overlay) and "MAXIMIZED_VERT" in lt.net_wm_state(w)]
+            return [w for w in client_windows(self.client.pid)
+                    if w not in (self.splash, self.overlay) and "MAXIMIZED_VERT" in net_wm_state(w)]
 
         self.wait_for(game_window, 15, "no maximised game window appeared")
         self.wait_for(self.entry_requests, 15, "the game window never asked for the game entry")
         time.sleep(1.0)
         loaded = self.entry_requests()
-        self.assertEqual([lt.base() + e["target"] for e in loaded], [address])
+        self.assertEqual([BASE + e["target"] for e in loaded], [address])
         self.assertEqual(loaded[0].get("status"), 200)
         self.shot("game")
         self.assertEqual(self.opened(), [], "the system browser got something")
@@ -322,7 +267,7 @@ class PopupEntryByScript(PopupRun):
 
     def test_window_open_with_the_game_entry_hands_it_off(self):
         self.click_button("entry_script")
-        self.expect_hand_off(pages_browser.popup_entry(lt.base()))
+        self.expect_hand_off(pages_browser.popup_entry(BASE))
 
 
 class PopupEntryByLink(PopupRun):
@@ -330,7 +275,7 @@ class PopupEntryByLink(PopupRun):
 
     def test_a_blank_target_link_to_the_game_entry_hands_it_off(self):
         self.click_button("entry_link")
-        self.expect_hand_off(pages_browser.popup_entry(lt.base()))
+        self.expect_hand_off(pages_browser.popup_entry(BASE))
 
 
 class PopupOthers(PopupRun):
@@ -341,7 +286,7 @@ class PopupOthers(PopupRun):
         for how in ("script", "link"):
             before = self.shot(f"before-{how}")
             self.click_button(f"other_{how}")
-            expected.append(pages_browser.other_address(lt.base(), how))
+            expected.append(pages_browser.other_address(BASE, how))
             self.wait_for(lambda: self.opened() == expected, 10, f"the system browser did not get {expected}")
             time.sleep(0.5)
             after = self.shot(f"after-{how}")
@@ -350,39 +295,11 @@ class PopupOthers(PopupRun):
             self.assertTrue(self.launcher_open())
         time.sleep(1.0)
         self.assertEqual(self.opened(), expected, "an address went to the system browser twice")
-        self.assertEqual([e for e in lt.requests() if e["path"] in ("/index.html", lt.ENTRY_PATH)], [],
+        self.assertEqual([e for e in self.requests() if e["path"] in ("/index.html", ENTRY_PATH)], [],
                          "the client itself loaded an address it handed on")
         self.assert_launcher_in_place()
         self.client_running()
 
 
-def run_cases(client, out, rest, fatal_criticals=True, art=None):
-    """Runs the calling script's cases (its __main__ module) on the current
-    display, against the stand-in on a private loopback; exits with their
-    result."""
-    lt.ARGS = argparse.Namespace(client=client, out=out, art=art, airclient_client=None)
-    if "DISPLAY" not in os.environ:
-        sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
-    if fatal_criticals:
-        # A GTK or WebKit critical in the client ends it, and fails the case.
-        os.environ["G_DEBUG"] = "fatal-criticals"
-    lt.private_loopback()
-    os.makedirs(out, exist_ok=True)
-    stand_in_up()
-    try:
-        program = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True, exit=False)
-    finally:
-        stand_in_down()
-    sys.exit(0 if program.result.wasSuccessful() else 1)
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
-    args, rest = parser.parse_known_args()
-    run_cases(args.client, args.out, rest)
-
-
 if __name__ == "__main__":
-    main()
+    run_cases_with_stand_in("client", "out")

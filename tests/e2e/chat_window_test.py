@@ -18,16 +18,11 @@ of the windows and the stand-in's request log:
 """
 
 import os
-import pathlib
-import sys
 import time
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
-
-import game_window_test as gw  # noqa: E402  (the game window's helpers)
-import launcher_test as lt  # noqa: E402
-from e2e_support import SCREEN, Screenshot, move_pointer, run, window_name  # noqa: E402
+from client_runs import GameRun
+from e2e_support import (SCREEN, Screenshot, client_windows, close_to, geometry, move_pointer, run,
+                         run_cases_with_stand_in, viewable, window_name)
 
 W = SCREEN[0]
 VIP = (W - 340, 20)        # the VIP button's middle (W - 395 .. W - 285)
@@ -39,27 +34,27 @@ CHAT_NAME = "客服12"
 CHAT_PAGE = (0xFF, 0xFA, 0xF0)
 
 
-class ChatWindow(gw.GameRun):
+class ChatWindow(GameRun):
     name = "chat"
     modes = {}
 
     def chat_window(self):
-        for w in lt.client_windows(self.client.pid):
-            if window_name(w).endswith("正在和您通话") and lt.viewable(w):
+        for w in client_windows(self.client.pid):
+            if window_name(w).endswith("正在和您通话") and viewable(w):
                 return w
         return None
 
     def chat_pages(self):
-        return [e for e in lt.requests() if e["path"] == "/vip/chat.html"]
+        return [e for e in self.requests() if e["path"] == "/vip/chat.html"]
 
     def vip_cell(self, what):
         """The VIP button is shown, its icon drawn, in that cell of its strip."""
-        shot = Screenshot(os.path.join(lt.ARGS.out, f"chat-vip-{what}.png"))
-        return lt.close_to(shot.pixel(*VIP_ICON[0]), VIP_ICON[1], 12) and \
-            lt.close_to(shot.pixel(*VIP_PLAIN), CELLS[what], 10)
+        shot = Screenshot(os.path.join(self.args.out, f"chat-vip-{what}.png"))
+        return close_to(shot.pixel(*VIP_ICON[0]), VIP_ICON[1], 12) and \
+            close_to(shot.pixel(*VIP_PLAIN), CELLS[what], 10)
 
     def test_1_the_game_comes_with_the_vip_button_and_no_chat_window(self):
-        self.wait_for_login_page(os.path.join(lt.ARGS.out, "chat-login.png"))
+        self.wait_for_login_page(os.path.join(self.args.out, "chat-login.png"))
         self.fill_and_submit("Return")
         self.wait_for(self.game_window, 15, "no game window")
         self.wait_for(lambda: self.chat_pages(), 15, "the chat page was never loaded")
@@ -68,7 +63,7 @@ class ChatWindow(gw.GameRun):
         self.assertIsNone(self.chat_window(), "the chat window showed by itself")
 
     def test_2_a_message_lights_the_button_and_pressing_it_shows_the_chat(self):
-        lt.STATE.set_modes({"vip_messages": "1"})
+        self.stand_in.state.set_modes({"vip_messages": "1"})
         self.wait_for(lambda: self.vip_cell("highlight"), 10, "the VIP button did not light up")
         self.assertIsNone(self.chat_window(), "a message showed the chat window")
         move_pointer(*VIP)
@@ -81,17 +76,17 @@ class ChatWindow(gw.GameRun):
         # Off the button along the caption: the light is gone, the plain cell back.
         move_pointer(W // 2, 20)
         self.wait_for(lambda: self.vip_cell("normal"), 5, "the light stayed on after the press")
-        x, y, w, h = lt.geometry(chat)
+        x, y, w, h = geometry(chat)
         self.assertEqual((w, h), (440, 415), "the chat window is not 434 x 386 inside a standard frame")
-        shot = Screenshot(os.path.join(lt.ARGS.out, "game-with-chat.png"))
+        shot = Screenshot(os.path.join(self.args.out, "game-with-chat.png"))
         # Its page in the client area, its frame's caption above it.
-        self.assertTrue(lt.close_to(shot.pixel(x + 200, y + 300), CHAT_PAGE, 6), "no chat page in the window")
-        self.assertFalse(lt.close_to(shot.pixel(x + 100, y + 10), CHAT_PAGE, 30), "no caption above the page")
+        self.assertTrue(close_to(shot.pixel(x + 200, y + 300), CHAT_PAGE, 6), "no chat page in the window")
+        self.assertFalse(close_to(shot.pixel(x + 100, y + 10), CHAT_PAGE, 30), "no caption above the page")
 
     def test_3_close_hides_and_the_vip_button_brings_back_the_same_page(self):
         chat = self.chat_window()
-        x, y, w, h = lt.geometry(chat)
-        before = Screenshot(os.path.join(lt.ARGS.out, "chat-before-close.png")).region(x + 3, y + 26, w - 6, h - 29)
+        x, y, w, h = geometry(chat)
+        before = Screenshot(os.path.join(self.args.out, "chat-before-close.png")).region(x + 3, y + 26, w - 6, h - 29)
         pages = len(self.chat_pages())
         move_pointer(x + w - 15, y + 13)  # its close button
         run("xdotool", "click", "1")
@@ -101,7 +96,7 @@ class ChatWindow(gw.GameRun):
         self.assertEqual(again, chat, "another chat window came")
         move_pointer(W // 2, SCREEN[1] // 2)
         time.sleep(0.5)
-        after = Screenshot(os.path.join(lt.ARGS.out, "chat-after-show.png")).region(x + 3, y + 26, w - 6, h - 29)
+        after = Screenshot(os.path.join(self.args.out, "chat-after-show.png")).region(x + 3, y + 26, w - 6, h - 29)
         self.assertEqual(after, before, "the chat page changed while hidden (its count is gone)")
         self.assertEqual(len(self.chat_pages()), pages, "the chat page was loaded again")
 
@@ -117,11 +112,11 @@ class ChatWindow(gw.GameRun):
         self.press("refresh")
         self.wait_for(lambda: len(self.chat_pages()) == pages + 1, 10, "刷新 did not load the chat page again")
         # The client area (W - 434, 80) .. (W, 466) inside the standard frame.
-        self.wait_for(lambda: lt.geometry(chat) == (W - 437, 54, 440, 415), 10,
-                      f"the chat window is at {lt.geometry(chat)}, not at the game window's right edge")
+        self.wait_for(lambda: geometry(chat) == (W - 437, 54, 440, 415), 10,
+                      f"the chat window is at {geometry(chat)}, not at the game window's right edge")
         # The reloaded page's title shows until the page names the contact again.
         self.wait_for(lambda: self.chat_window() == chat, 10, "the chat window lost its contact's name")
-        chats = [w for w in lt.client_windows(self.client.pid) if "正在和您通话" in window_name(w)
+        chats = [w for w in client_windows(self.client.pid) if "正在和您通话" in window_name(w)
                  or window_name(w) in ("客服", "VIP专员")]
         self.assertEqual(chats, [chat], "more than one chat window")
 
@@ -137,4 +132,4 @@ class ChatWindow(gw.GameRun):
 
 
 if __name__ == "__main__":
-    gw.main()  # the same stand-in and display, running this file's cases
+    run_cases_with_stand_in("client", "out")

@@ -3,9 +3,8 @@
 X server many times a second (frame_sampler.py) instead of by screenshots,
 which miss a frame that stays up for 50 ms.
 
-Run inside a display session (tools/xsession.sh run -- ...), like
-game_window_test.py, whose stand-in, private network and client run this
-reuses. The desktop is painted a colour of its own first, so that "nothing
+Run inside a display session (tools/xsession.sh run -- ...): the game run
+of client_runs.py against the stand-in of e2e_support.py. The desktop is painted a colour of its own first, so that "nothing
 yet" can be told from anything the client draws. One client run:
 
     the start: at every sampled point of the launcher outside its browser and
@@ -19,44 +18,37 @@ yet" can be told from anything the client draws. One client run:
     (or anything else) while the page is on its way.
 """
 
-import argparse
 import os
-import pathlib
-import sys
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
-
-import browser_failures_test as bf  # noqa: E402
-import game_window_test as gw  # noqa: E402  (the game window run)
-import launcher_test as lt  # noqa: E402
-from e2e_support import SCREEN, run  # noqa: E402
-from frame_sampler import FrameSampler  # noqa: E402
+from client_runs import CAPTION, GAME_PAGE, GameRun
+from e2e_support import (BROWSER, LAUNCHER_BUTTONS, SCREEN, SPLASH_AT, SPLASH_SIZE, close_to, in_any, run,
+                         run_cases_with_stand_in, splash_art)
+from frame_sampler import FrameSampler
 
 DESKTOP = (58, 123, 213)  # a colour the game window never shows where probed
 BODY = (26, 20, 18)  # the frame's body below the caption
 TOLERANCE = 4
 
 
-def paint_desktop():
-    swatch = os.path.join(lt.ARGS.out, "desktop.png")
+def paint_desktop(out):
+    swatch = os.path.join(out, "desktop.png")
     run("convert", "-size", "8x8", "xc:#%02x%02x%02x" % DESKTOP, swatch)
     run("display", "-window", "root", swatch, check=False)
 
 
 def matches(colour, allowed):
-    return any(lt.close_to(colour, a, TOLERANCE) for a in allowed)
+    return any(close_to(colour, a, TOLERANCE) for a in allowed)
 
 
 def game_probes():
     """Points of the maximised game window's client area outside the
     launcher's rectangle and clear of the game page's text: left of the
     page's padding, below the launcher, right of it."""
-    left, top = lt.SPLASH_AT
-    right, bottom = left + lt.SPLASH_SIZE[0], top + lt.SPLASH_SIZE[1]
-    points = [(x, y) for x in (8, 18) for y in range(gw.CAPTION + 8, SCREEN[1] - 8, 37)]
+    left, top = SPLASH_AT
+    right, bottom = left + SPLASH_SIZE[0], top + SPLASH_SIZE[1]
+    points = [(x, y) for x in (8, 18) for y in range(CAPTION + 8, SCREEN[1] - 8, 37)]
     points += [(x, y) for x in range(8, SCREEN[0] - 8, 41) for y in (bottom + 10, SCREEN[1] - 12)]
-    points += [(x, y) for x in range(right + 10, SCREEN[0] - 8, 53) for y in range(gw.CAPTION + 8, bottom, 61)]
+    points += [(x, y) for x in range(right + 10, SCREEN[0] - 8, 53) for y in range(CAPTION + 8, bottom, 61)]
     return points
 
 
@@ -64,12 +56,12 @@ def launcher_probes(art):
     """Points of the splash, in screen coordinates, with what each must show
     once drawn: the picture's colour where it is opaque, the desktop where it
     is clear. Half-clear edges, the browser and the buttons are left out."""
-    left, top = lt.SPLASH_AT
-    width, height = lt.SPLASH_SIZE
+    left, top = SPLASH_AT
+    width, height = SPLASH_SIZE
     probes = []
     for y in range(3, height - 3, 23):
         for x in range(3, width - 3, 29):
-            if lt.in_any(x, y, [lt.BROWSER] + lt.BUTTONS, margin=4):
+            if in_any(x, y, [BROWSER] + LAUNCHER_BUTTONS, margin=4):
                 continue
             r, g, b, a = art.pixel(x, y)
             if a in (0, 255):
@@ -77,7 +69,7 @@ def launcher_probes(art):
     return probes
 
 
-def judged(sampler, bad_points, label):
+def judged(sampler, bad_points, out, label):
     """The samples with points their judge rejects, described; the images
     kept of the first ones are saved beside the screenshots."""
     wrong = []
@@ -88,20 +80,20 @@ def judged(sampler, bad_points, label):
         shown = ", ".join(f"{sampler.points[i]} {sample.colours[i]}" for i in bad[:4])
         text = f"at {sample.at * 1000:.0f} ms, {len(bad)} of {len(sampler.points)} points: {shown}"
         if sample.image:
-            path = os.path.join(lt.ARGS.out, f"{label}-{number}.png")
+            path = os.path.join(out, f"{label}-{number}.png")
             sampler.save(sample, path)
             text += f" ({path})"
         wrong.append(text)
     return wrong
 
 
-class FirstFrames(gw.GameRun):
+class FirstFrames(GameRun):
     name = "frames"
 
     @classmethod
     def setUpClass(cls):
-        paint_desktop()
-        cls.launcher_probes = launcher_probes(lt.Art(lt.ARGS.art))
+        paint_desktop(cls.args.out)
+        cls.launcher_probes = launcher_probes(splash_art(cls.args.art))
         points = [point for point, _ in cls.launcher_probes]
         cls.start_sampler = FrameSampler(points, judge=cls.launcher_bad_points).start()
         try:
@@ -118,7 +110,7 @@ class FirstFrames(gw.GameRun):
     def test_1_the_launcher_shows_its_art_or_nothing_from_its_first_frame(self):
         sampler = self.start_sampler
         try:
-            self.wait_for_login_page(os.path.join(lt.ARGS.out, "frames-start.png"))
+            self.wait_for_login_page(os.path.join(self.args.out, "frames-start.png"))
         finally:
             samples = sampler.stop()
         self.assertTrue(samples and all(matches(c, [DESKTOP]) for c in samples[0].colours),
@@ -126,16 +118,16 @@ class FirstFrames(gw.GameRun):
         opaque = [i for i, (_, expected) in enumerate(self.launcher_probes) if expected != DESKTOP]
         self.assertGreater(len(opaque), 100, "too few opaque picture points to judge")
         self.assertFalse(self.launcher_bad_points(samples[-1].colours), "the last sample is not the splash's art")
-        wrong = judged(sampler, self.launcher_bad_points, "frames-start")
+        wrong = judged(sampler, self.launcher_bad_points, self.args.out, "frames-start")
         self.assertFalse(wrong, f"{len(wrong)} of {len(samples)} samples neither desktop nor the splash's art "
                                 f"(longest gap {sampler.gaps() * 1000:.0f} ms): " + "; ".join(wrong[:3]))
 
     def test_2_the_game_window_is_dark_from_its_first_frame(self):
-        self.wait_for_login_page(os.path.join(lt.ARGS.out, "frames-login.png"))
+        self.wait_for_login_page(os.path.join(self.args.out, "frames-login.png"))
         points = game_probes()
 
         def bad_points(colours):
-            return [i for i, c in enumerate(colours) if not matches(c, [DESKTOP, BODY, gw.PAGE])]
+            return [i for i, c in enumerate(colours) if not matches(c, [DESKTOP, BODY, GAME_PAGE])]
 
         sampler = FrameSampler(points, judge=bad_points).start()
         try:
@@ -145,7 +137,7 @@ class FirstFrames(gw.GameRun):
 
             def page_everywhere():
                 last = sampler.samples[-1].colours if sampler.samples else []
-                return last and all(lt.close_to(c, gw.PAGE, TOLERANCE) for c in last)
+                return last and all(close_to(c, GAME_PAGE, TOLERANCE) for c in last)
 
             self.wait_for(page_everywhere, 10, "the game page did not fill the probed points")
         finally:
@@ -153,19 +145,10 @@ class FirstFrames(gw.GameRun):
         self.assertIsNotNone(window)
         self.assertTrue(samples and all(matches(c, [DESKTOP]) for c in samples[0].colours),
                         "the first sample is not the bare desktop")
-        wrong = judged(sampler, bad_points, "frames-game")
+        wrong = judged(sampler, bad_points, self.args.out, "frames-game")
         self.assertFalse(wrong, f"{len(wrong)} of {len(samples)} samples neither desktop, dark body nor page "
                                 f"(longest gap {sampler.gaps() * 1000:.0f} ms): " + "; ".join(wrong[:3]))
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--art", required=True, help="the splash picture, to tell its colours")
-    parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
-    args, rest = parser.parse_known_args()
-    bf.run_cases(args.client, args.out, rest, fatal_criticals=False, art=args.art)
-
-
 if __name__ == "__main__":
-    main()
+    run_cases_with_stand_in("client", "art", "out")

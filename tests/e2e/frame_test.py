@@ -20,56 +20,34 @@ The program runs with G_DEBUG=fatal-criticals: a GTK critical ends it, and
 the test with it.
 """
 
-import argparse
 import os
 import subprocess
-import sys
 import threading
 import time
-import unittest
 
-from e2e_support import Screenshot, geometry, move_pointer, run, stop
+from e2e_support import (Art, ScriptCase, Screenshot, arguments, client_windows, close_to, geometry, move_pointer, poll,
+                         require_display, run, run_cases, stop, viewable, viewable_toplevels)
 
 ROOT_COLOUR = (58, 123, 213)  # the desktop, which the art never shows
 CLIENT_COLOUR = (240, 240, 240)  # the empty client area
 BODY_COLOUR = (26, 20, 18)
 TOLERANCE = 2
 
-ARGS = None
-
-
-def close_to(actual, expected, tolerance=TOLERANCE):
-    return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
-
-
-class Picture:
-    """A picture of res/ as RGB pixels."""
-
-    def __init__(self, path):
-        size = run("identify", "-format", "%w %h", path).split()
-        self.width, self.height = int(size[0]), int(size[1])
-        self.raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
-        assert len(self.raw) == self.width * self.height * 3, f"{path} is not {self.width}x{self.height}"
-
-    def pixel(self, x, y):
-        at = (y * self.width + x) * 3
-        return tuple(self.raw[at:at + 3])
-
 
 class Variant:
     """What the frame of one window is made of (its variant table)."""
 
-    def __init__(self, caption, extra_rows, background, fill_column, right_cap, icon, title, buttons):
+    def __init__(self, res, caption, extra_rows, background, fill_column, right_cap, icon, title, buttons):
         self.caption = caption
         self.border = 3
         self.extra_rows = extra_rows
-        self.art = Picture(os.path.join(ARGS.res, "png", f"{background}.png"))
+        self.art = Art(os.path.join(res, "png", f"{background}.png"))
         self.fill_column = fill_column
         self.right_cap = right_cap
         self.icon = icon
         self.title = title
         # id -> (left, right) from the window's right edge, strip, cell count
-        self.buttons = {id: (left, right, Picture(os.path.join(ARGS.res, "bmp", f"{strip}.bmp")))
+        self.buttons = {id: (left, right, Art(os.path.join(res, "bmp", f"{strip}.bmp")))
                         for id, (left, right, strip) in buttons.items()}
         self.button_top, self.button_bottom = (10, 30) if caption == 39 else (3, 23)
 
@@ -100,22 +78,22 @@ class Variant:
         for x in (4, 10, x_fill // 2, x_fill - 1):
             if x < width - r:
                 for y in range(2, c):
-                    add(x, y, art.pixel(x, y), f"left cap column {x}")
+                    add(x, y, art.rgb(x, y), f"left cap column {x}")
         for x in (x_fill, (x_fill + width - r) // 2, width - r - 1):
             if x_fill <= x < width - r:
                 for y in range(c):
-                    add(x, y, art.pixel(x_fill, y), f"stretched column {x}")
+                    add(x, y, art.rgb(x_fill, y), f"stretched column {x}")
         for x in (width - r, width - r + 5, width - 5, width - 3):
             for y in range(2, c):
-                add(x, y, art.pixel(art.width - (width - x), y), f"right cap column {x}")
+                add(x, y, art.rgb(art.width - (width - x), y), f"right cap column {x}")
         # The three-pixel border profile, left, right and bottom.
         for y in {c + 5, height // 2, height - b - 1} & set(range(c, height - b)):
             for i in range(b):
-                add(i, y, art.pixel(i, c + 1), f"left border column {i}")
-                add(width - b + i, y, art.pixel(art.width - b + i, c + 1), f"right border column {i}")
+                add(i, y, art.rgb(i, c + 1), f"left border column {i}")
+                add(width - b + i, y, art.rgb(art.width - b + i, c + 1), f"right border column {i}")
         for x in (b + 2, width // 2, width - b - 3):
             for i in range(b):
-                add(x, height - b + i, art.pixel(c + 1, art.height - b + i), f"bottom border row {i}")
+                add(x, height - b + i, art.rgb(c + 1, art.height - b + i), f"bottom border row {i}")
             # The rows between the client area and the bottom band show the body.
             for i in range(self.extra_rows):
                 if height - b - self.extra_rows + i >= c:
@@ -128,17 +106,17 @@ class Variant:
         return found
 
 
-def game_variant():
-    return Variant(39, 3, 164, 218, 50, (15, 13), (97, 15), {
+def game_variant(res):
+    return Variant(res, 39, 3, 164, 218, 50, (15, 13), (97, 15), {
         110: (-30, -10, 161), 111: (-52, -32, 162), 112: (-74, -54, 163),
         10: (-265, -225, 165), 11: (-220, -180, 165), 13: (-175, -135, 165), 12: (-130, -90, 165)})
 
 
-def chat_variant():
-    return Variant(26, 0, 166, 30, 30, (5, 5), (5, 7), {20: (-25, -5, 161)})
+def chat_variant(res):
+    return Variant(res, 26, 0, 166, 30, 30, (5, 5), (5, 7), {20: (-25, -5, 161)})
 
 
-class FrameRun(unittest.TestCase):
+class FrameRun(ScriptCase):
     """One run of the frame program, checked step by step."""
 
     variant_name = "game"
@@ -146,16 +124,16 @@ class FrameRun(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.variant = game_variant() if cls.variant_name == "game" else chat_variant()
-        swatch = os.path.join(ARGS.out, "root-colour.png")
+        cls.variant = game_variant(cls.args.res) if cls.variant_name == "game" else chat_variant(cls.args.res)
+        swatch = os.path.join(cls.args.out, "root-colour.png")
         run("convert", "-size", "8x8", "xc:#%02x%02x%02x" % ROOT_COLOUR, swatch)
         run("display", "-window", "root", swatch, check=False)
         move_pointer(1900, 1070)
         cls.lines = []
         cls.lock = threading.Lock()
-        cls.errors = open(os.path.join(ARGS.out, f"{cls.variant_name}-stderr.log"), "wb")
+        cls.errors = open(os.path.join(cls.args.out, f"{cls.variant_name}-stderr.log"), "wb")
         cls.program = subprocess.Popen(
-            [ARGS.program, cls.variant_name] + [str(v) for v in cls.place],
+            [cls.args.program, cls.variant_name] + [str(v) for v in cls.place],
             env=dict(os.environ, G_DEBUG="fatal-criticals"), stdout=subprocess.PIPE, stderr=cls.errors, text=True)
         threading.Thread(target=cls.read_lines, daemon=True).start()
         cls.window = cls.find_window()
@@ -170,7 +148,7 @@ class FrameRun(unittest.TestCase):
     def tearDownClass(cls):
         stop(cls.program)
         cls.errors.close()
-        with open(os.path.join(ARGS.out, f"{cls.variant_name}-events.log"), "w", encoding="utf-8") as f:
+        with open(os.path.join(cls.args.out, f"{cls.variant_name}-events.log"), "w", encoding="utf-8") as f:
             f.write("\n".join(cls.lines) + "\n")
 
     @classmethod
@@ -179,7 +157,7 @@ class FrameRun(unittest.TestCase):
         while time.monotonic() < deadline:
             if cls.program.poll() is not None:
                 raise AssertionError(f"the program ended with {cls.program.returncode} before showing its window")
-            ids = run("xdotool", "search", "--onlyvisible", "--pid", str(cls.program.pid), check=False).split()
+            ids = client_windows(cls.program.pid)
             framed = [w for w in ids if geometry(w) == cls.place]
             if len(framed) == 1:
                 return framed[0]
@@ -193,12 +171,7 @@ class FrameRun(unittest.TestCase):
             return list(self.lines)
 
     def wait_for(self, condition, seconds=5):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            if condition():
-                return True
-            time.sleep(0.05)
-        return condition()
+        return poll(condition, seconds, 0.05)
 
     def wait_events(self, since, wanted, seconds=5):
         """Waits until the events after `since` start with `wanted`; the events."""
@@ -214,12 +187,11 @@ class FrameRun(unittest.TestCase):
         return "normal"
 
     def mapped(self):
-        info = subprocess.run(["xwininfo", "-id", self.window], capture_output=True, text=True)
-        return info.returncode == 0 and "IsViewable" in info.stdout
+        return viewable(self.window)
 
     def wrong_pixels(self, shot, left, top, probes):
         return [f"{what} ({x}, {y}): {shot.pixel(left + x, top + y)}, not {colour}"
-                for x, y, colour, what in probes if not close_to(shot.pixel(left + x, top + y), colour)]
+                for x, y, colour, what in probes if not close_to(shot.pixel(left + x, top + y), colour, TOLERANCE)]
 
     def check_frame(self, name, rect=None, skip_columns=()):
         """Waits until the screen shows the frame at the window's place and
@@ -228,7 +200,7 @@ class FrameRun(unittest.TestCase):
         left, top, width, height = rect
         probes = self.variant.probes(width, height, skip_columns)
         self.assertGreater(len(probes), 100)
-        path = os.path.join(ARGS.out, f"{self.variant_name}-{name}.png")
+        path = os.path.join(self.args.out, f"{self.variant_name}-{name}.png")
         wrong = []
         for _ in range(30):
             shot = Screenshot(path)
@@ -258,8 +230,8 @@ class FrameRun(unittest.TestCase):
                 at = min(max((x + 0.5) * scale - 0.5, 0), cell_width - 1)
                 low = int(at)
                 high = min(low + 1, cell_width - 1)
-                a = strip.pixel(cell * cell_width + low, y)
-                z = strip.pixel(cell * cell_width + high, y)
+                a = strip.rgb(cell * cell_width + low, y)
+                z = strip.rgb(cell * cell_width + high, y)
                 expected = [p + (q - p) * (at - low) for p, q in zip(a, z)]
                 actual = shot.pixel(left + bx0 + x, top + by0 + y)
                 worst = max(worst, max(abs(a - e) for a, e in zip(actual, expected)))
@@ -269,7 +241,7 @@ class FrameRun(unittest.TestCase):
 
     def wait_cell(self, id, cell, name):
         rect = geometry(self.window)
-        path = os.path.join(ARGS.out, f"{self.variant_name}-button-{id}-{name}.png")
+        path = os.path.join(self.args.out, f"{self.variant_name}-button-{id}-{name}.png")
         seen = None
         for _ in range(30):
             shot = Screenshot(path)
@@ -327,7 +299,7 @@ class Game(FrameRun):
     def test_1_frame_is_drawn_from_the_artwork(self):
         shot = self.check_frame("frame", self.place)
         # The artefact of this run: the whole frame as first drawn.
-        run("cp", shot.path, os.path.join(ARGS.out, "game-frame-artefact.png"))
+        run("cp", shot.path, os.path.join(self.args.out, "game-frame-artefact.png"))
         rect = geometry(self.window)
         for id in (110, 111, 112, 10, 11, 13, 12):
             self.assertEqual(self.cell_of(shot, id, rect)[0], 0, f"button {id} is not in its normal cell")
@@ -437,7 +409,7 @@ class Game(FrameRun):
         mx, my, mw, mh = menus()[0]
         self.assertEqual((mx, my), click, "the menu's top-left corner is not at the press")
         self.assertGreater(mh, 6 * 20, "the menu is too short for its entries")
-        shot = Screenshot(os.path.join(ARGS.out, "game-system-menu.png"))
+        shot = Screenshot(os.path.join(self.args.out, "game-system-menu.png"))
         # The menu is on top of the frame: its light face where the caption was.
         self.assertTrue(all(sum(shot.pixel(mx + dx, my + dy)) > 450 for dx, dy in ((40, mh // 2), (mw - 20, mh - 8))),
                         f"no menu on the screen ({shot.path})")
@@ -470,30 +442,7 @@ class Chat(FrameRun):
         self.close_by_button(20)
 
 
-def viewable_toplevels():
-    """Every mapped child of the root: managed frames and popups alike."""
-    listing = run("xwininfo", "-root", "-children")
-    ids = [line.split()[0] for line in listing.splitlines() if line.strip().startswith("0x")]
-    found = set()
-    for w in ids:
-        info = subprocess.run(["xwininfo", "-id", w], capture_output=True, text=True)
-        if info.returncode == 0 and "IsViewable" in info.stdout:
-            found.add(str(int(w, 16)))
-    return found
-
-
-def main():
-    global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True, help="kqv_frame_window")
-    parser.add_argument("--res", required=True, help="the artwork folder (res/)")
-    parser.add_argument("--out", required=True, help="folder for the screenshots and logs")
-    ARGS, rest = parser.parse_known_args()
-    os.makedirs(ARGS.out, exist_ok=True)
-    if "DISPLAY" not in os.environ:
-        sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True)
-
-
 if __name__ == "__main__":
-    main()
+    args, rest = arguments("program", "res", "out")
+    require_display()
+    run_cases(args, rest)

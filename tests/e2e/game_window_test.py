@@ -1,10 +1,9 @@
 #!/usr/bin/python3
 """The game window end to end: from the login to the game, its frame and caption.
 
-Run inside a display session (tools/xsession.sh run -- ...), like
-launcher_test.py, whose stand-in, private network and launcher run this
-reuses (with the system browser of browser_failures_test.py, which writes
-down the addresses it is given). One client run, its steps in order, driven
+Run inside a display session (tools/xsession.sh run -- ...): the game run
+of client_runs.py (its system browser writes down the addresses it is given)
+against the stand-in of e2e_support.py. One client run, its steps in order, driven
 by real pointer and keyboard events and judged by screenshots, the window
 manager's view of the windows and the stand-in's request log:
 
@@ -19,75 +18,25 @@ manager's view of the windows and the stand-in's request log:
     the executable started without arguments, showing the launcher.
 """
 
-import argparse
 import os
-import pathlib
-import subprocess
-import sys
 import time
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
+from client_runs import BORDER, CAPTION, EXPECTED_VERSION, GAME_PAGE, GameRun
+from e2e_support import (BASE, SCREEN, SPLASH_SIZE, Art, Screenshot, client_windows, close_to, describe, geometry,
+                         move_pointer, run, run_cases_with_stand_in, viewable, viewable_toplevels, window_name)
 
-import browser_failures_test as bf  # noqa: E402  (the recording system browser)
-import launcher_test as lt  # noqa: E402  (the stand-in, the private network, the launcher run)
-from e2e_support import SCREEN, Screenshot, is_chat_window, move_pointer, run, transient_for, window_name  # noqa: E402
-
-FRAME_ART = None  # res/png/164.png, RGBA
-CAPTION, BORDER = 39, 3
-PAGE = (0x1F, 0x2A, 0x44)  # the game page's background
 W = SCREEN[0]
-# Caption buttons of a window as wide as the screen, by their centres.
-BUTTONS = {"home": (W - 245, 20), "charge": (W - 200, 20), "clean": (W - 155, 20), "refresh": (W - 110, 20),
-           "minimise": (W - 64, 20), "maximise": (W - 42, 20), "close": (W - 20, 20)}
-# The buttons' strip cells: 165 (41 x 20 cells, labelled) and 161 (the cross).
-EXPECTED_VERSION = "1.0.0.1"
+FRAME_ART_SIZE = (594, 229)  # res/png/164.png
 
 
-class FrameArt:
-    def __init__(self, path):
-        out = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], check=True, capture_output=True).stdout
-        self.width, self.height = 594, 229
-        assert len(out) == self.width * self.height * 4, "the frame art is not 594 x 229"
-        self.raw = out
+class GameWindow(GameRun):
+    name = "game"
+    modes = {"game_delay": "3"}  # the first game page comes late
 
-    def pixel(self, x, y):
-        at = (y * self.width + x) * 4
-        return tuple(self.raw[at:at + 3])
-
-
-class GameRun(bf.BrowserRun):
-    """A client run that reaches the game window, with its helpers."""
-
-    def game_window(self):
-        for w in lt.client_windows(self.client.pid):
-            if w not in (self.splash, self.overlay) and "MAXIMIZED_VERT" in lt.net_wm_state(w):
-                return w
-        return None
-
-    def boxes(self):
-        """The client's message boxes: shown windows owned by another of its windows (not the chat)."""
-        windows = lt.client_windows(self.client.pid)
-        return [w for w in windows if transient_for(w) in windows and lt.viewable(w) and not is_chat_window(w)]
-
-    def answer_box(self, title, key):
-        box = self.wait_for(lambda: [b for b in self.boxes() if window_name(b) == title], 10,
-                            f"no box \"{title}\" appeared")[0]
-        run("xdotool", "windowactivate", "--sync", str(box), check=False)
-        run("xdotool", "key", key)
-        self.wait_for(lambda: box not in lt.client_windows(self.client.pid), 10, f"the box \"{title}\" stayed")
-
-    def press(self, button):
-        x, y = BUTTONS[button]
-        move_pointer(x, y)
-        time.sleep(0.2)
-        run("xdotool", "click", "1")
-
-    def seen(self, what):
-        return [e["params"][what] for e in lt.requests() if e["path"] == "/game/seen" and what in e["params"]]
-
-    def asset_requests(self):
-        return [e for e in lt.requests() if e["path"] == "/game/asset.js"]
+    @classmethod
+    def setUpClass(cls):
+        cls.frame_art = Art(cls.args.frame_art, FRAME_ART_SIZE)
+        super().setUpClass()
 
     def frame_mismatches(self, shot):
         """Caption art, borders and body rows of the maximised window against the frame's picture."""
@@ -105,34 +54,27 @@ class GameRun(bf.BrowserRun):
             probes += [((x, SCREEN[1] - BORDER + r), (CAPTION, 229 - BORDER + r)) for r in range(BORDER)]  # bottom
             probes += [((x, SCREEN[1] - BORDER - 1 - r), (BORDER + 5, CAPTION)) for r in range(3)]  # body rows
         for (sx, sy), (ax, ay) in probes:
-            actual, expected = shot.pixel(sx, sy), FRAME_ART.pixel(ax, ay)
-            if not lt.close_to(actual, expected, 6):
+            actual, expected = shot.pixel(sx, sy), self.frame_art.rgb(ax, ay)
+            if not close_to(actual, expected, 6):
                 bad.append(f"({sx},{sy}) {actual} not {expected}")
         return bad
 
-
-
-class GameWindow(GameRun):
-    name = "game"
-    modes = {"game_delay": "3"}  # the first game page comes late
-
-
     def test_1_the_game_window_shows_the_game_under_our_frame(self):
-        self.wait_for_login_page(os.path.join(lt.ARGS.out, "game-login.png"))
+        self.wait_for_login_page(os.path.join(self.args.out, "game-login.png"))
         self.fill_and_submit("Return")
         # The launcher's hand-off itself is the launcher tests' own.
         window = self.wait_for(self.game_window, 15, "no game window")
-        self.assertEqual(lt.geometry(window), (0, 0) + SCREEN)
+        self.assertEqual(geometry(window), (0, 0) + SCREEN)
         # While the game server is slow to answer, the window is dark: the
         # frame's body colour, never a white page.
         self.wait_for(self.entry_requests, 10, "the game window never asked for the game")
         time.sleep(0.5)
         self.assertFalse(self.seen("version"), "the page came too early to see the window without it")
-        early = Screenshot(os.path.join(lt.ARGS.out, "game-before-the-page.png"))
+        early = Screenshot(os.path.join(self.args.out, "game-before-the-page.png"))
         for x, y in ((BORDER + 5, CAPTION + 5), (W // 2, SCREEN[1] // 2), (W - 20, SCREEN[1] - 20)):
-            self.assertTrue(lt.close_to(early.pixel(x, y), (26, 20, 18), 8),
+            self.assertTrue(close_to(early.pixel(x, y), (26, 20, 18), 8),
                             f"before the page the window shows {early.pixel(x, y)} at {x},{y} ({early.path})")
-        lt.STATE.set_modes({"game_delay": "0"})
+        self.stand_in.state.set_modes({"game_delay": "0"})
         self.wait_for(lambda: self.seen("version"), 15, "the page never reported its version")
         self.assertEqual(self.seen("version"), [EXPECTED_VERSION], "getAppVersion() answered otherwise")
         self.wait_for(lambda: window_name(window) == "Qelunar S12", 10,
@@ -142,20 +84,20 @@ class GameWindow(GameRun):
         probes = ((BORDER + 5, CAPTION + 300), (W // 2, SCREEN[1] - 200), (W - BORDER - 2, CAPTION + 2))
 
         def page_shown():
-            shot = Screenshot(os.path.join(lt.ARGS.out, "game-window.png"))
-            return shot if all(lt.close_to(shot.pixel(x, y), PAGE) for x, y in probes) else None
+            shot = Screenshot(os.path.join(self.args.out, "game-window.png"))
+            return shot if all(close_to(shot.pixel(x, y), GAME_PAGE) for x, y in probes) else None
         shot = self.wait_for(page_shown, 10, "the page does not fill the client area")
         self.assertEqual(self.frame_mismatches(shot), [], f"the frame is not ours ({shot.path})")
         # The cached script was fetched once, with the session cookie set by then.
         self.assertEqual(len(self.asset_requests()), 1)
 
     def test_2_a_right_click_shows_the_browsers_menu(self):
-        before = lt.viewable_toplevels()
+        before = viewable_toplevels()
         move_pointer(W // 2, 500)
         run("xdotool", "click", "3")
-        new = self.wait_for(lambda: lt.viewable_toplevels() - before, 5, "no menu appeared on a right click")
+        new = self.wait_for(lambda: viewable_toplevels() - before, 5, "no menu appeared on a right click")
         run("xdotool", "key", "Escape")
-        self.wait_for(lambda: not (lt.viewable_toplevels() - before) & new, 5, "the menu stayed")
+        self.wait_for(lambda: not (viewable_toplevels() - before) & new, 5, "the menu stayed")
         self.assertIsNotNone(self.game_window())
 
     def test_3_return_and_escape_reach_the_page_and_close_nothing(self):
@@ -172,7 +114,7 @@ class GameWindow(GameRun):
     def test_4_home_and_charge_open_in_the_system_browser(self):
         self.press("home")
         self.press("charge")
-        expected = [lt.base() + "/index.html", lt.base() + "/order.html?gkey=qelu&skey=S1&qid="]
+        expected = [BASE + "/index.html", BASE + "/order.html?gkey=qelu&skey=S1&qid="]
         self.wait_for(lambda: self.opened() == expected, 10, f"the system browser got {self.opened()}")
 
     def test_5_refresh_loads_the_game_again(self):
@@ -201,7 +143,7 @@ class GameWindow(GameRun):
         self.answer_box("关闭提示", "n")
         time.sleep(0.5)
         self.assertIsNotNone(self.game_window(), "No closed the game window")
-        shot = Screenshot(os.path.join(lt.ARGS.out, "game-after-no.png"))
+        shot = Screenshot(os.path.join(self.args.out, "game-after-no.png"))
         self.assertEqual(self.frame_mismatches(shot), [], f"the frame was not restored ({shot.path})")
 
         self.press("close")
@@ -213,31 +155,9 @@ class GameWindow(GameRun):
         with open(f"/proc/{copies[0]}/cmdline", "rb") as f:
             argv = f.read().split(b"\0")[:-1]
         self.assertEqual(argv, [os.path.realpath(self.executable).encode()], "the copy got arguments")
-        self.wait_for(lambda: any(lt.geometry(w)[2:] == lt.SPLASH_SIZE for w in lt.client_windows(copies[0])
-                                  if lt.viewable(w)), 20, "the fresh copy did not show the launcher")
-
-
-def describe(pid):
-    """A process's parent and command line, for a failure message."""
-    try:
-        parent = lt.parent_of(pid)
-        with open(f"/proc/{pid}/cmdline", "rb") as f:
-            command = f.read().replace(b"\0", b" ").decode(errors="replace")
-        return f"{pid} (parent {parent}): {command}"
-    except (OSError, IndexError, ValueError):
-        return f"{pid} (gone)"
-
-
-def main():
-    global FRAME_ART
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--frame-art", required=True, help="res/png/164.png")
-    parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
-    args, rest = parser.parse_known_args()
-    FRAME_ART = FrameArt(args.frame_art)
-    bf.run_cases(args.client, args.out, rest)
+        self.wait_for(lambda: any(geometry(w)[2:] == SPLASH_SIZE for w in client_windows(copies[0])
+                                  if viewable(w)), 20, "the fresh copy did not show the launcher")
 
 
 if __name__ == "__main__":
-    main()
+    run_cases_with_stand_in("client", "frame_art", "out")

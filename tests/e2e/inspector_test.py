@@ -1,9 +1,8 @@
 #!/usr/bin/python3
 """Page inspection in the real client (KQV_INSPECT=1), end to end.
 
-Run inside a display session (tools/xsession.sh run -- ...), like
-game_window_test.py, whose stand-in, private network and client run this
-reuses. One client run per case, driven by real keys and clicks:
+Run inside a display session (tools/xsession.sh run -- ...): the game run
+of client_runs.py against the stand-in of e2e_support.py. One client run per case, driven by real keys and clicks:
 
     Composited      the engine's compositing on (WEBKIT_DISABLE_COMPOSITING_MODE=0)
     NotComposited   the client's default, compositing off
@@ -14,24 +13,17 @@ context menu has the inspector's entry (its last), which opens the inspector
 in a window of its own as well.
 """
 
-import argparse
 import os
-import pathlib
-import sys
 import time
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
-
-import browser_failures_test as bf  # noqa: E402
-import game_window_test as gw  # noqa: E402  (the game window run)
-import launcher_test as lt  # noqa: E402
-from e2e_support import SCREEN, move_pointer, run, window_name  # noqa: E402
+from client_runs import GameRun
+from e2e_support import (BROWSER, SCREEN, client_windows, geometry, move_pointer, run, run_cases_with_stand_in,
+                         viewable, viewable_toplevels, window_name)
 
 TITLE = "Web Inspector"
 
 
-class Inspection(gw.GameRun):
+class Inspection(GameRun):
     compositing = "1"
 
     @classmethod
@@ -40,16 +32,16 @@ class Inspection(gw.GameRun):
         super().setUpClass()
 
     def inspectors(self):
-        return [w for w in lt.client_windows(self.client.pid) if window_name(w) == TITLE and lt.viewable(w)]
+        return [w for w in client_windows(self.client.pid) if window_name(w) == TITLE and viewable(w)]
 
     def test_1_f12_in_the_login_page_opens_the_inspector_in_a_window(self):
-        self.wait_for_login_page(os.path.join(lt.ARGS.out, f"{self.name}-login.png"))
+        self.wait_for_login_page(os.path.join(self.args.out, f"{self.name}-login.png"))
         self.assertEqual(self.inspectors(), [])
         self.click(40, 40)  # the page, away from its fields
         run("xdotool", "key", "F12")
         window = self.wait_for(self.inspectors, 20, "F12 opened no inspector window")[0]
-        x, y, w, h = lt.geometry(window)
-        self.assertGreater(w, lt.BROWSER[2] // 2, "the inspector's window is too small to be its own")
+        x, y, w, h = geometry(window)
+        self.assertGreater(w, BROWSER[2] // 2, "the inspector's window is too small to be its own")
         run("xdotool", "windowactivate", "--sync", window, check=False)
         run("xdotool", "key", "alt+F4")
         self.wait_for(lambda: not self.inspectors(), 10, "the inspector's window stayed after its close")
@@ -59,10 +51,10 @@ class Inspection(gw.GameRun):
         self.fill_and_submit("Return")
         self.wait_for(self.game_window, 15, "no game window")
         self.wait_for(lambda: self.seen("version"), 15, "the game page never loaded")
-        before = lt.viewable_toplevels()
+        before = viewable_toplevels()
         move_pointer(SCREEN[0] // 2, 500)
         run("xdotool", "click", "3")
-        self.wait_for(lambda: lt.viewable_toplevels() - before, 5, "no menu appeared on a right click")
+        self.wait_for(lambda: viewable_toplevels() - before, 5, "no menu appeared on a right click")
         time.sleep(0.3)
         run("xdotool", "key", "Up", "Return")  # the menu's last entry: inspect the element
         self.wait_for(self.inspectors, 20, "the menu's inspector entry opened no inspector window")
@@ -82,13 +74,5 @@ class NotComposited(Inspection):
 del Inspection  # only its cases run
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
-    args, rest = parser.parse_known_args()
-    bf.run_cases(args.client, args.out, rest, fatal_criticals=False)
-
-
 if __name__ == "__main__":
-    main()
+    run_cases_with_stand_in("client", "out")

@@ -2,9 +2,9 @@
 """The client's life cycle end to end: closing, restarting, upgrading, and
 two copies of it with one home.
 
-Run inside a display session (tools/xsession.sh run -- ...), like
-game_window_test.py, whose game run, stand-in and private network this
-reuses. The client runs with G_DEBUG=fatal-criticals. One client run per
+Run inside a display session (tools/xsession.sh run -- ...): the game run
+of client_runs.py against the stand-in of e2e_support.py, on a private
+loopback where the machine allows one. The client runs with G_DEBUG=fatal-criticals. One client run per
 case class (two for TwoCopies), driven by real pointer and keyboard events:
 
     UpgradedExecutable  the installed executable is replaced while the game
@@ -22,7 +22,6 @@ case class (two for TwoCopies), driven by real pointer and keyboard events:
                         is found, each copy's set whole in one of them
 """
 
-import argparse
 import http.server
 import os
 import pathlib
@@ -34,18 +33,11 @@ import sys
 import tempfile
 import threading
 import time
-import unittest
 from urllib.parse import parse_qs, urlparse
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
-
-import browser_failures_test as bf  # noqa: E402
-import game_window_test as gw  # noqa: E402
-import launcher_test as lt  # noqa: E402
-from e2e_support import geometry, poll, run, stop, transient_for, window_name  # noqa: E402
-
-VERSION = gw.EXPECTED_VERSION
+from client_runs import EXPECTED_VERSION, GameRun
+from e2e_support import (SPLASH_SIZE, ScriptCase, client_env, client_windows, describe, geometry, parent_of, poll,
+                         run, run_cases_with_stand_in, stop, transient_for, window_name)
 
 
 def children(pid):
@@ -53,7 +45,7 @@ def children(pid):
     for entry in os.listdir("/proc"):
         if entry.isdigit():
             try:
-                if lt.parent_of(int(entry)) == pid:
+                if parent_of(int(entry)) == pid:
                     found.append(int(entry))
             except (OSError, IndexError, ValueError):
                 pass
@@ -68,13 +60,13 @@ def command_name(pid):
         return ""
 
 
-class InstalledCopy(gw.GameRun):
+class InstalledCopy(GameRun):
     """A game run of a copy of the client installed in the run's home."""
 
     @classmethod
     def prepare(cls, home):
         super().prepare(home)
-        built = pathlib.Path(lt.ARGS.client)
+        built = pathlib.Path(cls.args.client)
         folder = pathlib.Path(home) / "app"
         folder.mkdir()
         shutil.copy2(built, folder / built.name)
@@ -82,11 +74,11 @@ class InstalledCopy(gw.GameRun):
         return str(folder / built.name)
 
     def reach_the_game(self):
-        self.wait_for_login_page(os.path.join(lt.ARGS.out, f"{self.name}-login.png"))
+        self.wait_for_login_page(os.path.join(self.args.out, f"{self.name}-login.png"))
         self.fill_and_submit("Return")
         window = self.wait_for(self.game_window, 15, "no game window")
         self.wait_for(lambda: self.seen("version"), 15, "the game page never reported its version")
-        self.assertEqual(self.seen("version"), [VERSION])
+        self.assertEqual(self.seen("version"), [EXPECTED_VERSION])
         return window
 
     def close_with_yes_and_expect_one_copy(self):
@@ -104,7 +96,7 @@ class InstalledCopy(gw.GameRun):
               file=sys.stderr)
         time.sleep(1.0)  # a second copy, if one were coming
         copies = self.restarted_copies()
-        self.assertEqual(len(copies), 1, f"{len(copies)} copies started: {[gw.describe(p) for p in copies]}")
+        self.assertEqual(len(copies), 1, f"{len(copies)} copies started: {[describe(p) for p in copies]}")
         return copies[0]
 
 
@@ -122,7 +114,7 @@ class UpgradedExecutable(InstalledCopy):
 
         self.press("refresh")
         self.wait_for(lambda: len(self.seen("version")) == 2, 15, "the reloaded page did not report")
-        self.assertEqual(self.seen("version")[-1], VERSION, "getAppVersion() after the upgrade")
+        self.assertEqual(self.seen("version")[-1], EXPECTED_VERSION, "getAppVersion() after the upgrade")
 
         self.press("close")
         copy = self.close_with_yes_and_expect_one_copy()
@@ -226,7 +218,7 @@ class PageHandler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
 
 
-class TwoCopies(unittest.TestCase):
+class TwoCopies(ScriptCase):
     name = "two-copies"
 
     @classmethod
@@ -246,15 +238,10 @@ class TwoCopies(unittest.TestCase):
         shutil.rmtree(cls.home, ignore_errors=True)
 
     def start(self, page, copy):
-        env = dict(os.environ, HOME=self.home, XDG_DATA_HOME=os.path.join(self.home, "data"),
-                   XDG_CACHE_HOME=os.path.join(self.home, "cache"),
-                   XDG_CONFIG_HOME=os.path.join(self.home, "config"),
-                   no_proxy="*", NO_PROXY="*", G_DEBUG="fatal-criticals")
-        for proxy in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
-            env.pop(proxy, None)
+        env = client_env(self.home)
         address = f"http://127.0.0.1:{self.server.server_address[1]}/{page}?copy={copy}"
-        log = open(os.path.join(lt.ARGS.out, f"client-{self.name}-{page}-{copy}.log"), "wb")
-        client = subprocess.Popen([os.path.abspath(lt.ARGS.client), "-url", address], env=env, stdout=log,
+        log = open(os.path.join(self.args.out, f"client-{self.name}-{page}-{copy}.log"), "wb")
+        client = subprocess.Popen([os.path.abspath(self.args.client), "-url", address], env=env, stdout=log,
                                   stderr=subprocess.STDOUT, cwd=self.home)
         self.clients.append((client, log))
         return client
@@ -270,9 +257,9 @@ class TwoCopies(unittest.TestCase):
         """The player's way out: the launcher's close, then Yes."""
         deadline = time.monotonic() + 20
         while client.poll() is None and time.monotonic() < deadline:
-            windows = lt.client_windows(client.pid)
+            windows = client_windows(client.pid)
             # The launcher's overlay is owned by its splash but is no box.
-            boxes = [w for w in windows if transient_for(w) in windows and geometry(w)[2:] != lt.SPLASH_SIZE]
+            boxes = [w for w in windows if transient_for(w) in windows and geometry(w)[2:] != SPLASH_SIZE]
             main = [w for w in windows if transient_for(w) is None]
             if boxes:
                 run("xdotool", "windowactivate", "--sync", boxes[0], check=False)
@@ -343,15 +330,5 @@ def environ(pid):
         return b""
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--frame-art", required=True, help="res/png/164.png")
-    parser.add_argument("--out", required=True, help="folder for screenshots, client logs and request logs")
-    args, rest = parser.parse_known_args()
-    gw.FRAME_ART = gw.FrameArt(args.frame_art)
-    bf.run_cases(args.client, args.out, rest)
-
-
 if __name__ == "__main__":
-    main()
+    run_cases_with_stand_in("client", "out")

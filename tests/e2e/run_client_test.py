@@ -14,48 +14,35 @@ stand-in's port is then always free); pointer and keys come from xdotool on
 the script's display.
 """
 
-import argparse
 import os
 import pathlib
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
-import unittest
 import urllib.request
 
-HERE = pathlib.Path(__file__).resolve().parent
-ROOT = HERE.parents[1]
-sys.path.insert(0, str(HERE))
-sys.path.insert(0, str(ROOT / "tools" / "sandbox"))
+from e2e_support import (BASE, BROWSER, SCREEN, SPLASH_AT, SPLASH_SIZE, ScriptCase, Screenshot, arguments,
+                         client_copies, client_windows, geometry, move_pointer, poll, private_loopback, run,
+                         run_cases, transient_for, window_name)
 
-import pages_platform  # noqa: E402
-import private_net  # noqa: E402
-from e2e_support import SCREEN, Screenshot, geometry, move_pointer, poll, run, transient_for, window_name  # noqa: E402
+import pages_platform  # noqa: E402  (tools/sandbox, put on the path by e2e_support)
 
-PORT = 47800
-SPLASH_AT, SPLASH_SIZE = (118, 19), (1357, 852)
-BROWSER_AT = (SPLASH_AT[0] + 423, SPLASH_AT[1] + 284)
-ARGS = None
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+BROWSER_AT = (SPLASH_AT[0] + BROWSER[0], SPLASH_AT[1] + BROWSER[1])
 
 
-def parent_of(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        return int(f.read().rsplit(")", 1)[1].split()[1])
-
-
-class RunClientScript(unittest.TestCase):
+class RunClientScript(ScriptCase):
     def setUp(self):
         self.home = tempfile.mkdtemp(prefix="kqv-e2e-run-client-")
         self.log_file = os.path.join(self.home, "sandbox.log")
-        self.client = os.path.realpath(ARGS.client)
+        self.client = os.path.realpath(self.args.client)
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         env.update(HOME=self.home, XDG_DATA_HOME=os.path.join(self.home, "data"),
                    XDG_CACHE_HOME=os.path.join(self.home, "cache"), XDG_CONFIG_HOME=os.path.join(self.home, "config"),
                    KQV_CLIENT=self.client, KQV_SANDBOX_LOG=self.log_file, no_proxy="*", NO_PROXY="*")
-        self.out = open(os.path.join(ARGS.out, "run-client.out"), "w+b")
+        self.out = open(os.path.join(self.args.out, "run-client.out"), "w+b")
         self.script = subprocess.Popen([str(ROOT / "tools" / "run-client.sh")], env=env, stdout=self.out,
                                        stderr=subprocess.STDOUT, start_new_session=True)
         self.display = self.wait_for(self.announced_display, 30, "the script announced no virtual display")
@@ -92,42 +79,22 @@ class RunClientScript(unittest.TestCase):
 
     def copies(self):
         """Running copies of the client of this run (not their short-lived forks)."""
-        home = f"HOME={self.home}".encode()
-        found = {}
-        for entry in os.listdir("/proc"):
-            if not entry.isdigit():
-                continue
-            try:
-                if os.readlink(f"/proc/{entry}/exe") != self.client:
-                    continue
-                with open(f"/proc/{entry}/environ", "rb") as f:
-                    if home not in f.read().split(b"\0"):
-                        continue
-                with open(f"/proc/{entry}/stat") as f:
-                    if f.read().rsplit(")", 1)[1].split()[0] == "Z":
-                        continue
-                found[int(entry)] = parent_of(int(entry))
-            except (OSError, IndexError, ValueError):
-                continue
-        return sorted(pid for pid, parent in found.items() if parent not in found)
-
-    def windows(self, pid):
-        return run("xdotool", "search", "--onlyvisible", "--pid", str(pid), check=False).split()
+        return client_copies(self.client, self.home, zombies=False)
 
     def launcher(self, pid):
-        sized = [w for w in self.windows(pid) if geometry(w)[2:] == SPLASH_SIZE]
+        sized = [w for w in client_windows(pid) if geometry(w)[2:] == SPLASH_SIZE]
         return next((w for w in sized if transient_for(w) is None), None)
 
     def stand_in_answers(self):
         try:
-            with urllib.request.urlopen(f"http://127.0.0.1:{PORT}/mini/login.html", timeout=5) as answer:
+            with urllib.request.urlopen(f"{BASE}/mini/login.html", timeout=5) as answer:
                 return answer.status == 200
         except OSError:
             return False
 
     def login_page_shown(self):
         x, y = BROWSER_AT
-        shot = Screenshot(os.path.join(ARGS.out, "run-client-login.png"))
+        shot = Screenshot(os.path.join(self.args.out, "run-client-login.png"))
         return all(shot.pixel(x + dx, y + dy) == pages_platform.BACKGROUND for dx, dy in ((4, 4), (880, 470)))
 
     def click_field(self, name):
@@ -136,7 +103,7 @@ class RunClientScript(unittest.TestCase):
         run("xdotool", "click", "1")
 
     def answer_box(self, pid, title, key):
-        box = self.wait_for(lambda: [w for w in self.windows(pid) if window_name(w) == title], 10,
+        box = self.wait_for(lambda: [w for w in client_windows(pid) if window_name(w) == title], 10,
                             f"no box \"{title}\"")[0]
         run("xdotool", "windowactivate", "--sync", box, check=False)
         run("xdotool", "key", key)
@@ -152,7 +119,7 @@ class RunClientScript(unittest.TestCase):
         run("xdotool", "key", "Return")
 
         def game_window():
-            return [w for w in self.windows(first)
+            return [w for w in client_windows(first)
                     if "MAXIMIZED_VERT" in run("xprop", "-id", w, "_NET_WM_STATE", check=False)]
 
         self.wait_for(game_window, 30, "no game window after the login")
@@ -173,7 +140,7 @@ class RunClientScript(unittest.TestCase):
         run("xdotool", "key", "alt+F4")
         deadline = time.monotonic() + 20
         while self.copies() and time.monotonic() < deadline:  # its confirmation: 是
-            boxes = [w for w in self.windows(copy) if transient_for(w) in self.windows(copy)]
+            boxes = [w for w in client_windows(copy) if transient_for(w) in client_windows(copy)]
             if boxes:
                 run("xdotool", "windowactivate", "--sync", boxes[0], check=False)
                 run("xdotool", "key", "y", check=False)
@@ -187,17 +154,7 @@ class RunClientScript(unittest.TestCase):
         self.assertTrue(paths, "the request log holds no login")
 
 
-def main():
-    global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--out", required=True)
-    ARGS, rest = parser.parse_known_args()
-    private_net.private_loopback(PORT)
-    os.makedirs(ARGS.out, exist_ok=True)
-    program = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, exit=False)
-    sys.exit(0 if program.result.wasSuccessful() else 1)
-
-
 if __name__ == "__main__":
-    main()
+    args, rest = arguments("client", "out")
+    private_loopback()
+    run_cases(args, rest, failfast=False)

@@ -7,43 +7,31 @@ judges them by their geometry and by screenshots of the root window, driven
 by real pointer and keyboard events from xdotool.
 """
 
-import argparse
 import json
 import os
 import subprocess
-import sys
 import tempfile
 import time
-import unittest
 
-from e2e_support import SCREEN, Screenshot, geometry, run, stop, transient_for
+from e2e_support import (BROWSER, LAUNCHER_BUTTONS, SPLASH_AT, SPLASH_SIZE, ScriptCase, Screenshot, arguments,
+                         client_windows, close_to, geometry, poll, require_display, run, run_cases, splash_art, stop,
+                         wait_for_launcher)
 
-SPLASH_SIZE = (1357, 852)
-SPLASH_AT = (118, 19)  # (W - w - 326) / 2, (H - h - 190) / 2 on this screen
 ROOT_COLOUR = (58, 123, 213)  # anything the picture never shows at its margins
 TOLERANCE = 2
 # What the overlay covers on the splash, (x, y, w, h): its picture buttons and
 # the browser's panel.
-OVERLAY_PARTS = [(566, 244, 118, 35), (733, 244, 118, 35), (890, 244, 118, 35), (1059, 244, 118, 35),
-                 (SPLASH_SIZE[0] - 62, 251, 23, 23), (423, 284, 896, 487)]
-
-ARGS = None
+OVERLAY_PARTS = LAUNCHER_BUTTONS + [BROWSER]
 
 
-def close_to(actual, expected):
-    return all(abs(a - e) <= TOLERANCE for a, e in zip(actual, expected))
-
-
-class SplashWindow(unittest.TestCase):
+class SplashWindow(ScriptCase):
     """One client run, checked step by step in the order a player meets it."""
 
     @classmethod
     def glow(cls):
         """The art's pixels of partial alpha outside the overlay's parts, as
         (x, y, alpha, straight colour), every 37th."""
-        raw = subprocess.run(["convert", ARGS.art, "-depth", "8", "rgba:-"], check=True,
-                             capture_output=True).stdout
-        assert len(raw) == SPLASH_SIZE[0] * SPLASH_SIZE[1] * 4, "the art is not the splash picture"
+        raw = splash_art(cls.args.art).raw
         found = []
         for at in range(0, len(raw), 4):
             alpha = raw[at + 3]
@@ -57,26 +45,26 @@ class SplashWindow(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        with open(ARGS.probes, encoding="utf-8") as f:
+        with open(cls.args.probes, encoding="utf-8") as f:
             probes = json.load(f)
         cls.opaque = [(p["x"], p["y"], (p["r"], p["g"], p["b"])) for p in probes["opaque"]]
         cls.transparent = [(p["x"], p["y"]) for p in probes["transparent"]]
         assert cls.opaque and cls.transparent, "the probe file names no pixels"
 
         # A known background, so that transparent pixels can be told apart.
-        swatch = os.path.join(ARGS.out, "root-colour.png")
+        swatch = os.path.join(cls.args.out, "root-colour.png")
         run("convert", "-size", "8x8", "xc:#%02x%02x%02x" % ROOT_COLOUR, swatch)
         run("display", "-window", "root", swatch, check=False)
-        before = Screenshot(os.path.join(ARGS.out, "splash-before.png"))
+        before = Screenshot(os.path.join(cls.args.out, "splash-before.png"))
         assert before.pixel(960, 540) == ROOT_COLOUR, "the root background could not be set"
 
         cls.home = tempfile.mkdtemp(prefix="kqv-e2e-")
         env = dict(os.environ, XDG_DATA_HOME=os.path.join(cls.home, "data"),
                    XDG_CACHE_HOME=os.path.join(cls.home, "cache"), HOME=cls.home, G_DEBUG="fatal-criticals")
-        cls.log = open(os.path.join(ARGS.out, "client.log"), "wb")
-        cls.client = subprocess.Popen([ARGS.client], env=env, stdout=cls.log, stderr=subprocess.STDOUT,
+        cls.log = open(os.path.join(cls.args.out, "client.log"), "wb")
+        cls.client = subprocess.Popen([cls.args.client], env=env, stdout=cls.log, stderr=subprocess.STDOUT,
                                       cwd=cls.home)
-        cls.splash, cls.overlay = cls.find_windows()
+        cls.splash, cls.overlay = wait_for_launcher(cls.client, together=True)
 
     @classmethod
     def tearDownClass(cls):
@@ -84,34 +72,12 @@ class SplashWindow(unittest.TestCase):
         cls.log.close()
         subprocess.run(["rm", "-rf", cls.home], check=False)
 
-    @classmethod
-    def find_windows(cls):
-        """The splash (its own window) and the overlay (transient for it)."""
-        deadline = time.monotonic() + 20
-        while time.monotonic() < deadline:
-            if cls.client.poll() is not None:
-                raise AssertionError(f"the client ended with {cls.client.returncode} before showing its windows")
-            ids = run("xdotool", "search", "--onlyvisible", "--pid", str(cls.client.pid), check=False).split()
-            sized = [w for w in ids if geometry(w)[2:] == SPLASH_SIZE]
-            splash = [w for w in sized if transient_for(w) is None]
-            if len(splash) == 1:
-                overlay = [w for w in sized if transient_for(w) == splash[0]]
-                if len(overlay) == 1 and geometry(overlay[0]) == geometry(splash[0]):
-                    return splash[0], overlay[0]
-            time.sleep(0.2)
-        raise AssertionError("no splash window with its overlay appeared")
-
     def wait_for(self, condition, seconds=5):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            if condition():
-                return True
-            time.sleep(0.1)
-        return condition()
+        return poll(condition, seconds)
 
     def check_picture(self, shot, left, top):
         for x, y, colour in self.opaque:
-            self.assertTrue(close_to(shot.pixel(left + x, top + y), colour),
+            self.assertTrue(close_to(shot.pixel(left + x, top + y), colour, TOLERANCE),
                             f"art pixel ({x}, {y}) shows {shot.pixel(left + x, top + y)}, not {colour} ({shot.path})")
         for x, y in self.transparent:
             self.assertEqual(shot.pixel(left + x, top + y), ROOT_COLOUR,
@@ -123,9 +89,9 @@ class SplashWindow(unittest.TestCase):
         # The picture needs a moment to reach the screen after mapping.
         shot = None
         for _ in range(20):
-            shot = Screenshot(os.path.join(ARGS.out, "splash.png"))
+            shot = Screenshot(os.path.join(self.args.out, "splash.png"))
             x, y, colour = self.opaque[0]
-            if close_to(shot.pixel(SPLASH_AT[0] + x, SPLASH_AT[1] + y), colour):
+            if close_to(shot.pixel(SPLASH_AT[0] + x, SPLASH_AT[1] + y), colour, TOLERANCE):
                 break
             time.sleep(0.2)
         self.check_picture(shot, *SPLASH_AT)
@@ -136,7 +102,7 @@ class SplashWindow(unittest.TestCase):
         outside it the desktop."""
         glow = self.glow()
         self.assertGreater(len(glow), 100, "the art has no soft edge to look at")
-        shot = Screenshot(os.path.join(ARGS.out, "splash-glow.png"))
+        shot = Screenshot(os.path.join(self.args.out, "splash-glow.png"))
         wrong = []
         for x, y, alpha, colour in glow:
             actual = shot.pixel(SPLASH_AT[0] + x, SPLASH_AT[1] + y)
@@ -166,7 +132,7 @@ class SplashWindow(unittest.TestCase):
                         f"overlay at {geometry(self.overlay)}, splash at {moved}")
         shot = None
         for _ in range(10):
-            shot = Screenshot(os.path.join(ARGS.out, "splash-moved.png"))
+            shot = Screenshot(os.path.join(self.args.out, "splash-moved.png"))
             try:
                 self.check_picture(shot, moved[0], moved[1])
                 break
@@ -183,7 +149,7 @@ class SplashWindow(unittest.TestCase):
             run("xdotool", "key", key)
         time.sleep(1.0)
         self.assertIsNone(self.client.poll(), "a key press ended the launcher")
-        visible = run("xdotool", "search", "--onlyvisible", "--pid", str(self.client.pid), check=False).split()
+        visible = client_windows(self.client.pid)
         self.assertIn(self.splash, visible)
         self.assertIn(self.overlay, visible)
         self.assertEqual(geometry(self.splash), where)
@@ -200,19 +166,7 @@ class SplashWindow(unittest.TestCase):
         self.assertEqual(code, 0)
 
 
-def main():
-    global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--probes", required=True)
-    parser.add_argument("--art", required=True, help="the splash picture (res/png/143.png)")
-    parser.add_argument("--out", required=True, help="folder for the screenshots and the client's log")
-    ARGS, rest = parser.parse_known_args()
-    os.makedirs(ARGS.out, exist_ok=True)
-    if "DISPLAY" not in os.environ:
-        sys.exit("no DISPLAY: run this inside tools/xsession.sh run")
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True)
-
-
 if __name__ == "__main__":
-    main()
+    args, rest = arguments("client", "probes", "art", "out")
+    require_display()
+    run_cases(args, rest)

@@ -3,7 +3,23 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include "platform/gtk/GtkWindowPeer.h"
+
 namespace kqvtest {
+
+GtkWidget* WidgetOf(ui::Window& window) { return static_cast<ui::gtk::GtkWindowPeer&>(window.Peer()).Widget(); }
+
+bool ShownAt(ui::Window& window, ui::Rect rect) {
+  return PumpUntil([&] {
+    GtkWidget* widget = WidgetOf(window);
+    GdkWindow* gdk = widget ? gtk_widget_get_window(widget) : nullptr;
+    if (!gdk || !gdk_window_is_viewable(gdk)) return false;
+    int x = 0, y = 0;
+    gdk_window_get_origin(gdk, &x, &y);
+    return x == rect.left && y == rect.top && gdk_window_get_width(gdk) == rect.Width() &&
+           gdk_window_get_height(gdk) == rect.Height();
+  });
+}
 
 std::array<int, 3> ScreenPixel(int x, int y) {
   GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1);

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <glib.h>
+#include <gtk/gtk.h>
 
 #include <array>
 #include <chrono>
 #include <functional>
 #include <string>
+
+#include "ui/Window.h"
 
 namespace kqvtest {
 
@@ -25,6 +28,13 @@ inline bool PumpUntil(const std::function<bool()>& done, std::chrono::millisecon
 inline void PumpFor(std::chrono::milliseconds time) {
   PumpUntil([] { return false; }, time);
 }
+
+// The GTK widget behind a window of the system.
+GtkWidget* WidgetOf(ui::Window& window);
+
+// Runs the events until the real window is mapped at `rect` on the screen,
+// as the window manager placed it; answers whether it is.
+bool ShownAt(ui::Window& window, ui::Rect rect);
 
 // The private home of this test run (data and cache directories inside).
 const std::string& TestHome();

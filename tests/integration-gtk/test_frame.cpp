@@ -96,19 +96,6 @@ class Framed : public ui::Dialog {
   std::vector<std::string> log;
 };
 
-bool Settled(ui::Window& window) {
-  GtkWidget* widget = static_cast<ui::gtk::GtkWindowPeer&>(window.Peer()).Widget();
-  const ui::Rect rect = window.GetWindowRect();
-  return PumpUntil([&] {
-    GdkWindow* gdk = widget ? gtk_widget_get_window(widget) : nullptr;
-    if (!gdk || !gdk_window_is_viewable(gdk)) return false;
-    int x = 0, y = 0;
-    gdk_window_get_origin(gdk, &x, &y);
-    return x == rect.left && y == rect.top && gdk_window_get_width(gdk) == rect.Width() &&
-           gdk_window_get_height(gdk) == rect.Height();
-  });
-}
-
 class FrameTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -121,7 +108,7 @@ class FrameTest : public testing::Test {
     ASSERT_TRUE(window.Create(nullptr));
     window.MoveWindow(rect);
     window.ShowWindow(ui::ShowCommand::Show);
-    ASSERT_TRUE(Settled(window));
+    ASSERT_TRUE(ShownAt(window, window.GetWindowRect()));
   }
   void TearDown() override { window.DestroyWindow(); }
   Framed window;
@@ -199,7 +186,7 @@ TEST(FrameHitTest, DefaultHitTestFollowsTheTemplatesStyle) {
     ASSERT_TRUE(window.Create(nullptr));
     window.MoveWindow(ui::Rect::FromXYWH(300, 200, 400, 300));
     window.ShowWindow(ui::ShowCommand::Show);
-    ASSERT_TRUE(Settled(window));
+    ASSERT_TRUE(ShownAt(window, window.GetWindowRect()));
     for (const Case& c : cases) {
       SCOPED_TRACE("template " + std::to_string(templateId) + " at " + std::to_string(c.x) + "," + std::to_string(c.y));
       window.lastMoveHit.reset();
@@ -414,7 +401,7 @@ class SystemMenuTest : public testing::Test {
     if (maximise) {
       EXPECT_TRUE(PumpUntil([&] { return frame.GetWindowRect().left == 0 && frame.GetWindowRect().Width() > 1000; }));
     }
-    EXPECT_TRUE(Settled(frame));
+    EXPECT_TRUE(ShownAt(frame, frame.GetWindowRect()));
     PumpFor(std::chrono::milliseconds(100));
     const ui::Rect rect = frame.GetWindowRect();
     const ui::Point icon = frame.Variant().iconOrigin;

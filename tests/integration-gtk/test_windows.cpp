@@ -79,8 +79,6 @@ class Recording : public ui::Dialog {
   std::optional<ui::Hit> hitAnswer;
 };
 
-GtkWidget* WidgetOf(ui::Window& window) { return static_cast<ui::gtk::GtkWindowPeer&>(window.Peer()).Widget(); }
-
 std::vector<std::string> Only(const std::vector<std::string>& log, const std::string& prefix) {
   std::vector<std::string> kept;
   for (const auto& entry : log) {
@@ -90,19 +88,6 @@ std::vector<std::string> Only(const std::vector<std::string>& log, const std::st
 }
 
 
-
-// Pumps until the real window is mapped and its position settled.
-bool ShownAt(ui::Window& window, ui::Rect rect) {
-  return PumpUntil([&] {
-    GtkWidget* widget = WidgetOf(window);
-    GdkWindow* gdk = widget ? gtk_widget_get_window(widget) : nullptr;
-    if (!gdk || !gdk_window_is_viewable(gdk)) return false;
-    int x = 0, y = 0;
-    gdk_window_get_origin(gdk, &x, &y);
-    return x == rect.left && y == rect.top && gdk_window_get_width(gdk) == rect.Width() &&
-           gdk_window_get_height(gdk) == rect.Height();
-  });
-}
 
 TEST(GtkWindowTest, CreationSendsTheWindowsMessagesInOrderAndTheTemplateDecidesVisibility) {
   struct Case {
