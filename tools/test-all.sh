@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 
 tools/configure.sh linux
+cmake --build --preset linux --target format-check
 cmake --build --preset linux
 ctest --preset linux
 
