@@ -11,7 +11,6 @@ namespace {
 
 using std::chrono::milliseconds;
 using ui::gtk::SoupHttpGet;
-using ui::gtk::HttpLimits;
 
 class SoupHttpTest : public ::testing::Test {
  protected:

@@ -22,7 +22,6 @@
 namespace {
 
 using std::chrono::milliseconds;
-using ui::win32::HttpLimits;
 using ui::win32::WinInetHttpGet;
 using ui::win32::WinInetHttpWorkers;
 using wine_tests::FaultBody;
