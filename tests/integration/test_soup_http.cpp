@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "LoopbackServer.h"
 #include "Sandbox.h"
 #include "platform/gtk/SoupHttp.h"
 
@@ -124,7 +125,7 @@ TEST_F(SoupHttpTest, WithoutReadingTheBodyStillSendsTheRequest) {
 }
 
 TEST_F(SoupHttpTest, UnreachableOrUnusableAddressesGiveEmptyText) {
-  const std::string refused = "http://127.0.0.1:" + std::to_string(itest::RefusingPort()) + "/x";
+  const std::string refused = "http://127.0.0.1:" + std::to_string(kqvtest::RefusedPort()) + "/x";
   for (const std::string& address : {refused, std::string("not an address"), std::string("127.0.0.1/no-scheme"),
                                      "ftp://127.0.0.1:" + std::to_string(sandbox.Port()) + "/x",
                                      std::string("file:///etc/hostname"), std::string("")}) {
@@ -169,7 +170,7 @@ TEST_F(SoupHttpTest, StalledServersAreCutOffAtTheBounds) {
   }
   // A connection that is never accepted is ended by the connection bound,
   // well before the whole-request bound.
-  itest::UnansweredListener listener;
+  kqvtest::SilentPort listener;
   limits.totalTimeout = milliseconds(5000);
   std::string answer = "unset";
   const double seconds = Timed(

@@ -12,11 +12,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <atomic>
 #include <thread>
 #include <vector>
 
 #include "FaultServer.h"
+#include "LoopbackServer.h"
 #include "platform/win32/WinInetHttp.h"
 
 namespace {
@@ -26,39 +26,7 @@ using ui::win32::WinInetHttpGet;
 using ui::win32::WinInetHttpWorkers;
 using wine_tests::FaultBody;
 using wine_tests::FaultServer;
-
-// A loopback listener whose accept queue is full, so that a new connection
-// is never answered.
-struct FullListener {
-  SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  std::vector<SOCKET> fillers;
-
-  FullListener() {
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener, 0);
-    int length = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    for (int i = 0; i < 8; ++i) {
-      SOCKET c = socket(AF_INET, SOCK_STREAM, 0);
-      u_long nonBlocking = 1;
-      ioctlsocket(c, FIONBIO, &nonBlocking);
-      connect(c, reinterpret_cast<sockaddr*>(&address), sizeof address);
-      fillers.push_back(c);
-    }
-    Sleep(200);
-  }
-  ~FullListener() {
-    for (SOCKET c : fillers) closesocket(c);
-    closesocket(listener);
-  }
-  FullListener(const FullListener&) = delete;
-  FullListener& operator=(const FullListener&) = delete;
-
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x"; }
-};
+using wine_tests::SilentPort;
 
 int SandboxPort() {
   static const int port = [] {
@@ -180,16 +148,7 @@ TEST_F(WinInetHttpTest, WithoutReadingTheBodyStillSendsTheRequest) {
 }
 
 TEST_F(WinInetHttpTest, UnreachableOrUnusableAddressesGiveEmptyText) {
-  // A port that was just free: nothing listens there.
-  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  int length = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
-  closesocket(s);
-  const std::string refused = "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/x";
+  const std::string refused = "http://127.0.0.1:" + std::to_string(wine_tests::RefusedPort()) + "/x";
   for (const std::string& address : {refused, std::string("not an address"), std::string("")}) {
     EXPECT_EQ(WinInetHttpGet(address, true, "KQVClient"), "") << address;
     EXPECT_EQ(WinInetHttpGet(address, false, "KQVClient"), "") << address;
@@ -223,12 +182,11 @@ TEST_F(WinInetHttpTest, StalledServersAreCutOffAtTheBounds) {
     EXPECT_LT(seconds, 1.2 + 1.5) << query;
   }
 
-  // A listener whose accept queue is full never answers a new connection.
-  // Wine ignores WinINet's connection time-out; the whole-request bound
-  // still ends the wait.
-  const FullListener full;
+  // A port that never answers a new connection. Wine ignores WinINet's
+  // connection time-out; the whole-request bound still ends the wait.
+  const SilentPort silent;
   std::string answer = "unset";
-  const std::string address = full.Url();
+  const std::string address = silent.Url("/x");
   const double seconds = Timed([&] { return WinInetHttpGet(address, true, "KQVClient", limits); }, answer);
   EXPECT_EQ(answer, "");
   EXPECT_LT(seconds, 1.2 + 1.5);
@@ -337,8 +295,8 @@ TEST(WinInetFaultTest, AConnectionKeptFromAnEarlierRequestIsDroppedToo) {
 // once. When the connects end (here: the listener starts taking connections
 // and closes them), the threads go and requests are made again.
 TEST(WinInetFaultTest, RequestThreadsStuckInAConnectStayFew) {
-  const FullListener full;
-  const std::string address = full.Url();
+  SilentPort silent;
+  const std::string address = silent.Url("/x");
   HttpLimits limits;
   limits.connectTimeout = milliseconds(500);
   limits.totalTimeout = milliseconds(300);
@@ -358,19 +316,8 @@ TEST(WinInetFaultTest, RequestThreadsStuckInAConnectStayFew) {
     EXPECT_EQ(WinInetHttpWorkers(), std::min(i + 1, allowed));
   }
 
-  std::atomic<bool> stop{false};
-  std::thread taker([&] {
-    while (!stop) {
-      fd_set readable;
-      FD_ZERO(&readable);
-      FD_SET(full.listener, &readable);
-      timeval wait{0, 50 * 1000};
-      if (select(0, &readable, nullptr, nullptr, &wait) > 0) closesocket(accept(full.listener, nullptr, nullptr));
-    }
-  });
+  silent.CloseEachConnection();
   EXPECT_TRUE(WorkersDropTo(0, milliseconds(15000))) << WinInetHttpWorkers() << " request threads remain";
-  stop = true;
-  taker.join();
 
   FaultServer server(FaultBody::Whole);
   EXPECT_EQ(WinInetHttpGet(server.Url(), true, "KQVClient", limits), "line oneline twoend");
