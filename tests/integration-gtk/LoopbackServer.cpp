@@ -1,6 +1,7 @@
 #include "LoopbackServer.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,21 +12,77 @@
 
 namespace kqvtest {
 
-LoopbackServer::LoopbackServer(int port) {
-  m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (m_listener < 0) throw std::runtime_error("socket");
+namespace {
+
+sockaddr_in Loopback(int port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(static_cast<uint16_t>(port));
+  return address;
+}
+
+int PortOf(int socket) {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+  return ntohs(address.sin_port);
+}
+
+}  // namespace
+
+int ListenOnLoopback(int port, int backlog, int* bound) {
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listener < 0) throw std::runtime_error("socket");
+  // A given port may be one a closed server of the test held a moment ago.
   const int reuse = 1;
-  setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-  if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(m_listener, 64) != 0) {
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+  const sockaddr_in address = Loopback(port);
+  if (bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener, backlog) != 0) {
+    close(listener);
     throw std::runtime_error("bind/listen");
   }
-  socklen_t length = sizeof address;
-  getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-  m_port = ntohs(address.sin_port);
+  *bound = PortOf(listener);
+  return listener;
+}
+
+int RefusedPort() {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const sockaddr_in address = Loopback(0);
+  bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const int port = PortOf(s);
+  close(s);  // bound but never listening, then released: nothing answers there
+  return port;
+}
+
+SilentPort::SilentPort() {
+  m_listener = ListenOnLoopback(0, 0, &m_port);
+  // Never accepted: these fill the queue, after which the kernel drops new
+  // connection requests instead of answering them.
+  const sockaddr_in address = Loopback(m_port);
+  for (int i = 0; i < 8; ++i) {
+    const int c = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    fcntl(c, F_SETFL, O_NONBLOCK);
+    connect(c, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    m_fillers.push_back(c);
+  }
+  // The queue is full once the first of them is connected.
+  pollfd connected{m_fillers.front(), POLLOUT, 0};
+  poll(&connected, 1, 2000);
+}
+
+SilentPort::~SilentPort() {
+  for (int c : m_fillers) close(c);
+  close(m_listener);
+}
+
+std::string SilentPort::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+LoopbackServer::LoopbackServer(int port) {
+  m_listener = ListenOnLoopback(port, 64, &m_port);
   m_thread = std::thread([this] { Serve(); });
 }
 

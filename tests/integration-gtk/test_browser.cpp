@@ -3,11 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <dirent.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -311,28 +308,6 @@ TEST_F(BrowserTest, CancelPreventsTheRequest) {
     EXPECT_FALSE(recorder.Saw("navigated", server.Url(c.blocked)));
   }
 }
-
-// A port that takes connections and never answers them.
-class SilentPort {
- public:
-  SilentPort() {
-    m_socket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(m_socket, 8);
-    socklen_t length = sizeof address;
-    getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.sin_port);
-  }
-  ~SilentPort() { close(m_socket); }
-  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
-
- private:
-  int m_socket;
-  int m_port = 0;
-};
 
 TEST_F(BrowserTest, StopEndsTheLoadingPage) {
   // A page whose picture never arrives keeps loading until stopped.
@@ -1083,19 +1058,6 @@ namespace {
 
 using ui::gtk::ErrorPageReason;
 using ui::gtk::PageFault;
-
-// A loopback port nobody listens on: connections are refused at once.
-int RefusedPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 std::string UrlOnPort(int port, const std::string& path) {
   return "http://127.0.0.1:" + std::to_string(port) + path;

@@ -1,7 +1,6 @@
 #include "Sandbox.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -140,44 +139,6 @@ std::string RawGet(const std::string& url) {
     throw std::runtime_error("sandbox hook failed: " + url);
   }
   return answer.substr(body + 4);
-}
-
-int RefusingPort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t length = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
-  close(s);  // bound but never listening, then released: nothing answers there
-  return ntohs(a.sin_port);
-}
-
-UnansweredListener::UnansweredListener() {
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  listen(listener_, 0);
-  socklen_t length = sizeof a;
-  getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length);
-  port_ = ntohs(a.sin_port);
-  // Never accepted: these fill the queue, after which the kernel drops new
-  // connection requests instead of answering them.
-  for (int i = 0; i < 8; ++i) {
-    const int c = socket(AF_INET, SOCK_STREAM, 0);
-    fcntl(c, F_SETFL, O_NONBLOCK);
-    connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    fillers_.push_back(c);
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-}
-
-UnansweredListener::~UnansweredListener() {
-  for (int c : fillers_) close(c);
-  close(listener_);
 }
 
 }  // namespace itest

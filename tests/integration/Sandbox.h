@@ -37,21 +37,4 @@ class Sandbox {
 // Raw GET, without the client's transport: the body exactly as sent.
 std::string RawGet(const std::string& url);
 
-// A loopback port where nothing listens: connecting is refused at once.
-int RefusingPort();
-
-// A loopback listener whose accept queue is full: a new connection attempt is
-// never answered, so only the client's connection bound ends it.
-class UnansweredListener {
- public:
-  UnansweredListener();
-  ~UnansweredListener();
-  int Port() const { return port_; }
-
- private:
-  int listener_ = -1;
-  std::vector<int> fillers_;
-  int port_ = 0;
-};
-
 }  // namespace itest

@@ -2,16 +2,18 @@
 
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <vector>
 
+#include "HttpCases.h"
+#include "LoopbackServer.h"
 #include "Sandbox.h"
 #include "platform/gtk/SoupHttp.h"
 
 namespace {
 
-using std::chrono::milliseconds;
 using ui::gtk::SoupHttpGet;
-using ui::gtk::HttpLimits;
 
 class SoupHttpTest : public ::testing::Test {
  protected:
@@ -33,25 +35,7 @@ class SoupHttpTest : public ::testing::Test {
 };
 
 TEST_F(SoupHttpTest, ReturnsTheBodyWithoutLineBreaksWhateverTheStatus) {
-  const struct {
-    const char* query;
-    std::string body;
-  } cases[] = {
-      {"/test/echo?body=ok%0D%0A", "ok"},
-      {"/test/echo?body=a%0D%0Ab", "ab"},
-      {"/test/echo?body=a%0Db", "ab"},
-      {"/test/echo?body=a%0Ab", "ab"},
-      {"/test/echo?body=%0D%0A%0A%0D", ""},
-      {"/test/echo?body=%0D%0Aa%0D%0D%0A%0Ab%0A", "ab"},
-      {"/test/echo?body=%09x%00y%20%E4%B8%AD%FF", std::string("\tx\0y \xE4\xB8\xAD\xFF", 9)},  // other bytes untouched
-      {"/test/echo?body=", ""},
-      {"/test/echo?status=404&body=not%20here%0D%0A", "not here"},
-      {"/test/echo?status=500&body=%7B%22err%22%7D", "{\"err\"}"},
-      {"/no/such/page", "<h1>404 Not Found</h1>"},
-      {"/test/redirect?to=/test/echo%3Fbody%3Dmoved", "moved"},
-      {"/test/echo?body=a b", "a b"},  // a space is sent escaped and arrives as one
-  };
-  for (const auto& c : cases) EXPECT_EQ(Get(c.query), c.body) << c.query;
+  for (const auto& c : http_cases::kBodies) EXPECT_EQ(Get(c.query), c.text) << c.query;
 }
 
 TEST_F(SoupHttpTest, SendsTheAddressAndUserAgentAsGiven) {
@@ -109,69 +93,54 @@ TEST_F(SoupHttpTest, FollowsAtMostTenRedirectsAndOnlyToHttp) {
 }
 
 TEST_F(SoupHttpTest, WithoutReadingTheBodyStillSendsTheRequest) {
-  EXPECT_EQ(Get("/test/echo?body=unread&n=1", false), "");
-  EXPECT_EQ(Get("/test/echo?status=404&body=x&n=2", false), "");
-  // The answer's headers are awaited, its body is not: a body that never
-  // arrives does not hold the caller.
-  std::string answer;
-  const double seconds = Timed([&] { return Get("/test/stall?phase=body&seconds=10&n=3", false); }, answer);
-  EXPECT_EQ(answer, "");
-  EXPECT_LT(seconds, 3.0);
+  for (const auto& c : http_cases::kUnread) {
+    // The answer's headers are awaited, its body is not: a body that never
+    // arrives does not hold the caller.
+    std::string answer = "unset";
+    const double seconds = Timed([&] { return Get(c.query, false); }, answer);
+    EXPECT_EQ(answer, "") << c.query;
+    if (c.bodyNeverEnds) {
+      EXPECT_LT(seconds, http_cases::kUnreadSeconds) << c.query;
+    }
+  }
   const auto log = sandbox.Log();
-  ASSERT_EQ(log.size(), 3u);
-  EXPECT_EQ(log[0]["params"]["n"], "1");
-  EXPECT_EQ(log[1]["params"]["n"], "2");
-  EXPECT_EQ(log[2]["params"]["n"], "3");
+  ASSERT_EQ(log.size(), std::size(http_cases::kUnread));
+  for (std::size_t i = 0; i < log.size(); ++i) EXPECT_EQ(log[i]["params"]["n"], http_cases::kUnread[i].n);
 }
 
 TEST_F(SoupHttpTest, UnreachableOrUnusableAddressesGiveEmptyText) {
-  const std::string refused = "http://127.0.0.1:" + std::to_string(itest::RefusingPort()) + "/x";
-  for (const std::string& address : {refused, std::string("not an address"), std::string("127.0.0.1/no-scheme"),
-                                     "ftp://127.0.0.1:" + std::to_string(sandbox.Port()) + "/x",
-                                     std::string("file:///etc/hostname"), std::string("")}) {
+  std::vector<std::string> addresses = http_cases::UnusableAddresses(sandbox.Port());
+  addresses.push_back("http://127.0.0.1:" + std::to_string(kqvtest::RefusedPort()) + "/x");
+  for (const std::string& address : addresses) {
     EXPECT_EQ(SoupHttpGet(address, true, "kqv_client"), "") << address;
     EXPECT_EQ(SoupHttpGet(address, false, "kqv_client"), "") << address;
   }
 }
 
 TEST_F(SoupHttpTest, BodiesOverTheCapCountAsAFailedRead) {
-  const std::size_t cap = HttpLimits{}.maxBodyBytes;
-  const std::string atCap = std::to_string(cap), overCap = std::to_string(cap + 1);
-  for (const char* length : {"1", "0"}) {  // with a Content-Length, and ended by closing
-    EXPECT_EQ(Get("/test/big?length=" + std::string(length) + "&bytes=" + atCap), std::string(cap, 'x')) << length;
-    EXPECT_EQ(Get("/test/big?length=" + std::string(length) + "&bytes=" + overCap), "") << length;
+  for (const auto& c : http_cases::CapCases()) {
+    HttpLimits limits;
+    if (c.cap) limits.maxBodyBytes = *c.cap;
+    EXPECT_EQ(Get(c.query, true, limits), c.text) << c.query;
   }
-  HttpLimits small;
-  small.maxBodyBytes = 10;
-  EXPECT_EQ(Get("/test/echo?body=%0D%0A12345678", true, small), "12345678");  // line breaks count
-  EXPECT_EQ(Get("/test/echo?body=%0D%0A123456789", true, small), "");
 }
 
 // Each stall would hold the caller for 10 s or more; the bounds end it.
 TEST_F(SoupHttpTest, StalledServersAreCutOffAtTheBounds) {
   HttpLimits limits;
-  limits.connectTimeout = milliseconds(600);
-  limits.totalTimeout = milliseconds(1200);
-  const struct {
-    const char* what;
-    std::string address;
-    double bound;
-  } cases[] = {
-      {"no status line", sandbox.Base() + "/test/stall?phase=head&seconds=10", 1.2},
-      {"body stops half way", sandbox.Base() + "/test/stall?phase=body&seconds=10", 1.2},
-      {"body trickles on", sandbox.Base() + "/test/trickle?seconds=10", 1.2},
-  };
-  for (const auto& c : cases) {
+  limits.connectTimeout = http_cases::kStallConnectTimeout;
+  limits.totalTimeout = http_cases::kStallTotalTimeout;
+  for (const auto& c : http_cases::kStalls) {
     std::string answer = "unset";
-    const double seconds = Timed([&] { return SoupHttpGet(c.address, true, "kqv_client", limits); }, answer);
+    const double seconds = Timed([&] { return Get(c.query, true, limits); }, answer);
     EXPECT_EQ(answer, "") << c.what;
-    EXPECT_GE(seconds, c.bound * 0.9) << c.what;
-    EXPECT_LT(seconds, c.bound + 1.5) << c.what;
+    EXPECT_GE(seconds, http_cases::kStallSeconds * 0.9) << c.what;
+    EXPECT_LT(seconds, http_cases::kStallSeconds + http_cases::kStallLateSeconds) << c.what;
   }
   // A connection that is never accepted is ended by the connection bound,
   // well before the whole-request bound.
-  itest::UnansweredListener listener;
-  limits.totalTimeout = milliseconds(5000);
+  kqvtest::SilentPort listener;
+  limits.totalTimeout = std::chrono::milliseconds(5000);
   std::string answer = "unset";
   const double seconds = Timed(
       [&] { return SoupHttpGet("http://127.0.0.1:" + std::to_string(listener.Port()) + "/x", true, "a", limits); },

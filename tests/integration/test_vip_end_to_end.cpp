@@ -27,7 +27,7 @@ class SoupPlatform : public fake::FakePlatform {
       return ui::gtk::SoupHttpGet(address, readBody, agent, limits);
     };
   }
-  ui::gtk::HttpLimits limits;
+  HttpLimits limits;
 };
 
 class VipEndToEndTest : public ::testing::Test {

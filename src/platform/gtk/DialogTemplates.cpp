@@ -2,31 +2,9 @@
 
 namespace ui::gtk {
 
-namespace {
-
-// The ids are the resource numbers the system's windows ask for.
-const DialogTemplate kTemplates[] = {
-    // The launcher's picture: a popup that is its own task-bar entry.
-    {.id = 102, .visible = true, .appWindow = true, .pointSize = 9, .dialogUnits = {319, 200}},
-    // The chat window.
-    {.id = 105, .caption = true, .title = "对话框", .dialogUnits = {320, 200}},
-    // The launcher's controls overlay.
-    {.id = 130, .dialogUnits = {416, 252}, .buttons = {1, 2, 3, 4, 5}},
-    // The game window.
-    {.id = 134,
-     .caption = true,
-     .sizingBorder = true,
-     .minimizeBox = true,
-     .maximizeBox = true,
-     .appWindow = true,
-     .dialogUnits = {836, 428}},
-};
-
-}  // namespace
-
 const DialogTemplate* FindDialogTemplate(int id) {
-  for (const DialogTemplate& dialog : kTemplates) {
-    if (dialog.id == id) return &dialog;
+  for (std::size_t i = 0; i < kDialogTemplateCount; ++i) {
+    if (kDialogTemplates[i].id == id) return &kDialogTemplates[i];
   }
   return nullptr;
 }

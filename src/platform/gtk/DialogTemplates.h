@@ -1,13 +1,15 @@
 #pragma once
 
+#include <cstddef>
+#include <iterator>
 #include <vector>
 
 #include "ui/Geometry.h"
 
 namespace ui::gtk {
 
-// What a dialog template says about its window. The Windows build reads the
-// same facts from its resource script.
+// What a dialog template says about its window, read at build time from the
+// resource script the Windows build compiles (tools/art/dialog_templates.py).
 struct DialogTemplate {
   int id = 0;
   bool visible = false;      // shown once initialised
@@ -21,6 +23,10 @@ struct DialogTemplate {
   Size dialogUnits{};        // nominal size
   std::vector<int> buttons{};  // ids of the push buttons it declares
 };
+
+// Every template of the resource script (generated).
+extern const DialogTemplate kDialogTemplates[];
+extern const std::size_t kDialogTemplateCount;
 
 // The template with this id, or null.
 const DialogTemplate* FindDialogTemplate(int id);

@@ -2,6 +2,7 @@
 
 #include <libsoup/soup.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
@@ -23,8 +24,7 @@ struct Transfer {
   GInputStream* stream = nullptr;
   GSource* connectTimer = nullptr;
   int redirects = 0;
-  std::size_t received = 0;  // raw body bytes, line breaks included
-  std::string body;
+  HttpBodyText body{0};  // the last hop's; redirect bodies are never read
   bool done = false;
   bool ok = false;
   char buffer[16 * 1024];
@@ -62,11 +62,7 @@ void OnRead(GObject* source, GAsyncResult* result, gpointer data) {
   const gssize n = g_input_stream_read_finish(G_INPUT_STREAM(source), result, nullptr);
   if (n < 0) return Finish(t, false);
   if (n == 0) return Finish(t, true);
-  t.received += static_cast<std::size_t>(n);
-  if (t.received > t.limits->maxBodyBytes) return Finish(t, false);
-  for (gssize i = 0; i < n; ++i) {
-    if (t.buffer[i] != '\r' && t.buffer[i] != '\n') t.body.push_back(t.buffer[i]);
-  }
+  if (!t.body.Append(t.buffer, static_cast<std::size_t>(n))) return Finish(t, false);
   g_input_stream_read_async(t.stream, t.buffer, sizeof t.buffer, G_PRIORITY_DEFAULT, t.cancellable, OnRead, &t);
 }
 
@@ -102,7 +98,7 @@ void OnSent(GObject* source, GAsyncResult* result, gpointer data) {
   if (!t.readBody) return Finish(t, true);
   SoupMessageHeaders* headers = soup_message_get_response_headers(t.message);
   if (soup_message_headers_get_encoding(headers) == SOUP_ENCODING_CONTENT_LENGTH &&
-      static_cast<std::size_t>(soup_message_headers_get_content_length(headers)) > t.limits->maxBodyBytes) {
+      t.body.OverCap(static_cast<std::uint64_t>(soup_message_headers_get_content_length(headers)))) {
     return Finish(t, false);  // refused before a byte of it is read
   }
   g_input_stream_read_async(t.stream, t.buffer, sizeof t.buffer, G_PRIORITY_DEFAULT, t.cancellable, OnRead, &t);
@@ -202,6 +198,7 @@ std::string SoupHttpGet(const std::string& url, bool readBody, const std::string
   t.session = session;
   t.cancellable = g_cancellable_new();
   t.limits = &limits;
+  t.body = HttpBodyText(limits.maxBodyBytes);
   t.readBody = readBody;
   t.userAgent = userAgent;
   t.target = target;
@@ -229,7 +226,7 @@ std::string SoupHttpGet(const std::string& url, bool readBody, const std::string
   g_main_context_pop_thread_default(context);
   g_main_context_unref(context);
   if (!readBody || !t.ok) return {};
-  return std::move(t.body);
+  return t.body.Take();
 }
 
 }  // namespace ui::gtk

@@ -1,23 +1,16 @@
 #pragma once
 
-#include <chrono>
-#include <cstddef>
 #include <string>
 
-namespace ui::gtk {
+#include "core/HttpLimits.h"
 
-// Bounds of one request. The defaults are what the client uses; tests pass
-// smaller ones so that a stalled server costs them a second, not half a minute.
-struct HttpLimits {
-  std::chrono::milliseconds connectTimeout{10'000};  // TCP (and TLS) connection set-up
-  std::chrono::milliseconds totalTimeout{30'000};    // the whole request, body included
-  std::size_t maxBodyBytes = 1024 * 1024;            // larger bodies count as a failed read
-};
+namespace ui::gtk {
 
 // Blocking GET with libsoup, the HTTP library WebKitGTK already brings.
 // Proxies come from the usual environment variables (http_proxy,
 // https_proxy/HTTPS_PROXY, all_proxy/ALL_PROXY, no_proxy/NO_PROXY) and from
 // nowhere else. Redirects are followed, at most 10, to http and https only.
+// Bounds and body text as core/HttpLimits.h says.
 // readBody true: the body with every CR and LF byte removed, whatever the
 // status; empty on any failure (no connection, timeout, body over the cap).
 // readBody false: the request is sent and its response headers awaited, the

@@ -172,10 +172,10 @@ void Run(Exchange& x, const std::string& url, bool readBody, const std::string& 
       HttpSendRequestA(h.request, nullptr, 0, nullptr, 0)) {
     complete = true;
     if (readBody) {
+      HttpBodyText text(limits.maxBodyBytes);
       const std::optional<std::uint64_t> announced = AnnouncedLength(h.request);
-      if (announced && *announced > limits.maxBodyBytes) complete = false;
+      if (announced && text.OverCap(*announced)) complete = false;
       char buffer[16 * 1024];
-      std::uint64_t received = 0;
       while (complete) {
         DWORD got = 0;
         if (x.Abandoned() || !InternetReadFile(h.request, buffer, sizeof buffer, &got)) {
@@ -185,18 +185,15 @@ void Run(Exchange& x, const std::string& url, bool readBody, const std::string& 
         if (got == 0) {
           ended = true;
           // WinINet ends a body normally when the server closes early.
-          if (announced && received != *announced) complete = false;
+          if (announced && text.Received() != *announced) complete = false;
           break;
         }
-        received += got;
-        if (received > limits.maxBodyBytes) {
+        if (!text.Append(buffer, got)) {
           complete = false;
           break;
         }
-        for (DWORD i = 0; i < got; ++i) {
-          if (buffer[i] != '\r' && buffer[i] != '\n') body.push_back(buffer[i]);
-        }
       }
+      body = text.Take();
     }
   }
   if (!ended) DropConnection(x);

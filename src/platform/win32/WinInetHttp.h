@@ -1,23 +1,15 @@
 #pragma once
 
-#include <chrono>
-#include <cstddef>
 #include <string>
 
-namespace ui::win32 {
+#include "core/HttpLimits.h"
 
-// Bounds of one request. The defaults are what the client uses; tests pass
-// smaller ones so that a stalled server costs them a second, not half a minute.
-struct HttpLimits {
-  std::chrono::milliseconds connectTimeout{10'000};  // connection set-up
-  std::chrono::milliseconds totalTimeout{30'000};    // the whole request, body included
-  std::size_t maxBodyBytes = 1024 * 1024;            // larger bodies count as a failed read
-};
+namespace ui::win32 {
 
 // Blocking GET with WinINet: a session with the system's preconfigured proxy
 // settings and userAgent, an http or https address opened with
 // INTERNET_FLAG_TRANSFER_ASCII and context 1, the body read with
-// InternetReadFile.
+// InternetReadFile. Bounds and body text as core/HttpLimits.h says.
 // readBody true: the body with every CR and LF byte removed, whatever the
 // status; empty on any failure (no connection, timeout, a body shorter than
 // its Content-Length, a body over the cap or announced as over it).

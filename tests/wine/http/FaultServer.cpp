@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "LoopbackServer.h"
+
 namespace wine_tests {
 
 namespace {
@@ -168,15 +170,7 @@ FaultServer::FaultServer(FaultBody body) : FaultServer(std::vector<FaultBody>{bo
 FaultServer::FaultServer(std::vector<FaultBody> bodies) : m_state(std::make_unique<State>()) {
   State& s = *m_state;
   s.bodies = std::move(bodies);
-  s.listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s.listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  int length = sizeof address;
-  getsockname(s.listener, reinterpret_cast<sockaddr*>(&address), &length);
-  s.port = ntohs(address.sin_port);
-  listen(s.listener, 8);
+  s.listener = ListenOnLoopback(8, &s.port);
   s.thread = std::thread([&s] { s.Serve(); });
 }
 
