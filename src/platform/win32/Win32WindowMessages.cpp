@@ -48,6 +48,7 @@ LRESULT Win32WindowPeer::Route(UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT Win32WindowPeer::Handle(Current& current) {
   const WPARAM wParam = current.wParam;
   const LPARAM lParam = current.lParam;
+  const Point point = PointOf(lParam);
   switch (current.message) {
     case WM_NCCREATE:
       return Answer(m_window.OnNcCreate());
@@ -56,7 +57,7 @@ LRESULT Win32WindowPeer::Handle(Current& current) {
     case WM_INITDIALOG:
       return HandleInitDialog(current);
     case WM_MOVE:
-      m_window.OnMove(PointOf(lParam).x, PointOf(lParam).y);
+      m_window.OnMove(point.x, point.y);
       return current.DefaultAnswer();
     case WM_SIZE:
       m_window.OnSize(static_cast<SizeType>(wParam), LOWORD(lParam), HIWORD(lParam));
@@ -66,16 +67,16 @@ LRESULT Win32WindowPeer::Handle(Current& current) {
     case WM_NCCALCSIZE:
       return HandleNcCalcSize(current);
     case WM_NCLBUTTONDOWN:
-      m_window.OnNcLButtonDown(HitOf(wParam), PointOf(lParam));
+      m_window.OnNcLButtonDown(HitOf(wParam), point);
       return current.DefaultAnswer();
     case WM_NCLBUTTONUP:
-      m_window.OnNcLButtonUp(HitOf(wParam), PointOf(lParam));
+      m_window.OnNcLButtonUp(HitOf(wParam), point);
       return current.DefaultAnswer();
     case WM_NCLBUTTONDBLCLK:
-      m_window.OnNcLButtonDblClk(HitOf(wParam), PointOf(lParam));
+      m_window.OnNcLButtonDblClk(HitOf(wParam), point);
       return current.DefaultAnswer();
     case WM_NCMOUSEMOVE:
-      m_window.OnNcMouseMove(HitOf(wParam), PointOf(lParam));
+      m_window.OnNcMouseMove(HitOf(wParam), point);
       return current.DefaultAnswer();
     case WM_NCMOUSELEAVE:
       m_window.OnNcMouseLeave();
