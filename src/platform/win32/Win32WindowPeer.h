@@ -13,6 +13,13 @@ namespace ui::win32 {
 // procedure of the dialog class is replaced as the window is created (before
 // WM_NCCREATE), so every message reaches the Window's handlers, and Default()
 // hands the current message to the dialog class's own procedure.
+//
+// One class, one file per mechanism: Win32WindowPeer.cpp (creation, the modal
+// loop, showing and placement), Win32WindowMessages.cpp (the window procedure
+// and the message table), Win32WindowInput.cpp (the pump's key filters, hit
+// testing, commands, the system menu), Win32WindowLook.cpp (painting, title,
+// icons, layered and shaped windows), Win32WindowControls.cpp (the browser
+// and picture buttons) and Win32WindowMessageBox.cpp.
 class Win32WindowPeer : public WindowPeer {
  public:
   explicit Win32WindowPeer(Window& window);
@@ -86,20 +93,40 @@ class Win32WindowPeer : public WindowPeer {
     std::function<LRESULT(LRESULT)> adjustDefault;
     bool defaulted = false;
     LRESULT defaultResult = 0;
+    // The answer of a handler that returns nothing: whatever the default said.
+    LRESULT DefaultAnswer() const { return defaulted ? defaultResult : 0; }
   };
   class PaintCanvas;
 
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  void NoteShown();
+  // Win32WindowPeer.cpp
   static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
   void Attach(HWND hwnd);
-  LRESULT Route(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT CaptionHit(LRESULT hit, Point screen) const;
-  LRESULT Handle(Current& current);
-  LRESULT CallPrevious(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT WithoutCaptionRedraw(UINT message, WPARAM wParam, LPARAM lParam);
-  bool DrawPictureButton(const DRAWITEMSTRUCT& item);
+  LRESULT Detach(HWND hwnd, WPARAM wParam, LPARAM lParam);  // at WM_NCDESTROY
+  void NoteShown();
+  LRESULT HandleWindowPosChanged(const Current& current);
   void ReleaseResources();
+  // Win32WindowMessages.cpp: the table of messages, and one function for
+  // each message whose parameters are converted to the portable types.
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Route(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(Current& current);
+  LRESULT HandleInitDialog(const Current& current);
+  LRESULT HandleNcCalcSize(Current& current);
+  LRESULT HandleGetMinMaxInfo(Current& current);
+  LRESULT HandleCommand(const Current& current);
+  LRESULT HandleQueryDragIcon(const Current& current);
+  LRESULT CallPrevious(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT CallPrevious(const Current& current);
+  // Win32WindowInput.cpp
+  LRESULT HandleNcHitTest(Current& current);
+  LRESULT CaptionHit(LRESULT hit, Point screen) const;
+  // Win32WindowLook.cpp
+  LRESULT HandlePaint(const Current& current);
+  LRESULT HandleControlColor(const Current& current);
+  LRESULT WithoutCaptionRedraw(UINT message, WPARAM wParam, LPARAM lParam);
+  // Win32WindowControls.cpp
+  LRESULT HandleDrawItem(const Current& current);
+  bool DrawPictureButton(const DRAWITEMSTRUCT& item);
 
   Window& m_window;
   HWND m_hwnd = nullptr;
