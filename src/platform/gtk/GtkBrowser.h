@@ -136,7 +136,7 @@ class GtkBrowser : public Browser {
   bool m_inspect = false;                   // the inspection switch, as it was when the browser was made
   Rect m_rect;
   bool m_loading = false;
-  std::string m_requested;  // the address the current load asked for, redirects followed
+  std::string m_requested;   // the address the current load asked for, redirects followed
   bool m_committed = false;  // the current load has a document
   bool m_hasDocument = false;
   // The page's commit, until its document has been parsed, and the frames'

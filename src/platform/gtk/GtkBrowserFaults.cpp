@@ -34,8 +34,7 @@ void GtkBrowser::ShowFault(PageFault fault, const std::string& address, bool qui
   const std::string html = ErrorPageHtml(fault, address);
   // In place of the page, under its address, so the host and the history see
   // the address that failed.
-  webkit_web_view_load_alternate_html(m_view, html.c_str(), address.empty() ? "about:blank" : address.c_str(),
-                                      nullptr);
+  webkit_web_view_load_alternate_html(m_view, html.c_str(), address.empty() ? "about:blank" : address.c_str(), nullptr);
 }
 
 void GtkBrowser::OnRetry(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self) {
@@ -46,8 +45,7 @@ void GtkBrowser::OnRetry(WebKitUserContentManager*, WebKitJavascriptResult*, gpo
   browser->Navigate(std::string(browser->m_faultAddress));
 }
 
-void GtkBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
-                                        gpointer self) {
+void GtkBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason, gpointer self) {
   auto* browser = static_cast<GtkBrowser*>(self);
   if (!browser->RaiseNavigated()) return;
   browser->m_loading = false;

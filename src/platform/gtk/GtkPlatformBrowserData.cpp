@@ -23,7 +23,8 @@ WebKitWebsiteDataManager* GtkPlatform::WebsiteData() {
     m_profile = TakeDataProfile(g_get_user_data_dir(), g_get_user_cache_dir(), "kqvclient", kProfileWait);
     const char* data = m_profile.data.c_str();
     const char* cache = m_profile.cache.c_str();
-    m_websiteData = webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, nullptr);
+    m_websiteData =
+        webkit_website_data_manager_new("base-data-directory", data, "base-cache-directory", cache, nullptr);
     g_mkdir_with_parents(data, 0700);
     gchar* cookies = g_build_filename(data, "cookies.sqlite", nullptr);
     WebKitCookieManager* cookieManager = webkit_website_data_manager_get_cookie_manager(m_websiteData);

@@ -68,8 +68,7 @@ GdkPixbuf* PixbufFromBytes(const std::vector<std::uint8_t>& bytes, const char* t
     return nullptr;
   }
   PixbufLoaderGuard guard{loader};
-  if (!gdk_pixbuf_loader_write(loader, data.data(), data.size(), &error) ||
-      !gdk_pixbuf_loader_close(loader, &error)) {
+  if (!gdk_pixbuf_loader_write(loader, data.data(), data.size(), &error) || !gdk_pixbuf_loader_close(loader, &error)) {
     g_clear_error(&error);
     return nullptr;
   }
@@ -111,7 +110,9 @@ std::optional<PixelImage> GtkPlatform::DecodePng(const std::vector<std::uint8_t>
 std::unique_ptr<Picture> GtkPlatform::LoadPicture(ResourceType type, int id) {
   GdkPixbuf* pixbuf = nullptr;
   if (auto bytes = FindResource(type, id)) {
-    pixbuf = PixbufFromBytes(*bytes, type == ResourceType::Bitmap ? "bmp" : type == ResourceType::Png ? "png" : nullptr);
+    pixbuf = PixbufFromBytes(*bytes, type == ResourceType::Bitmap ? "bmp"
+                                     : type == ResourceType::Png  ? "png"
+                                                                  : nullptr);
   }
   auto picture = std::make_unique<CairoPicture>(pixbuf);
   if (pixbuf) g_object_unref(pixbuf);
