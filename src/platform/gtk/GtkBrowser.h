@@ -24,6 +24,9 @@ class GtkWindowPeer;
 // AfterStartUp); until then a placeholder takes its place in the window and
 // a real load waits. A browser's first navigation, when it is to the blank
 // page, needs no engine at all: its events come from here.
+//
+// One mechanism a file: GtkBrowser.cpp (life and navigation), Events,
+// Faults, Host, External, Menu and Popups (GtkBrowser<name>.cpp).
 class GtkBrowser : public Browser {
  public:
   GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, BrowserEvents& events);
@@ -62,25 +65,22 @@ class GtkBrowser : public Browser {
   std::string CallExternal(const std::string& name, const std::vector<std::string>& args);
 
  private:
+  // The browser's life (GtkBrowser.cpp).
   void StartEngine();
   void LoadPending();
   static gboolean CompleteBlank(gpointer self);
   void CancelBlank();
+  static void OnHolderDestroyed(GtkWidget*, gpointer self);
+
+  // Navigation events (GtkBrowserEvents.cpp).
+  // The scripts of our own that report frames' commits and completions and
+  // the page's parsed title, and their message handlers.
+  void InjectEventScripts();
   static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                  gpointer self);
   static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
-  static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error, gpointer self);
-  static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer self);
-  static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self);
-  static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
-  static gboolean OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecision* decision,
-                                      WebKitPolicyDecisionType type, gpointer self);
-  static void OnPopupClose(WebKitWebView* popup, gpointer self);
-  static gboolean OnPopupScriptDialog(WebKitWebView* popup, WebKitScriptDialog* dialog, gpointer);
-  // Offers a new window's address to the host; what it lets through opens in
-  // the system's browser. The host may end the browser from here.
-  static void OfferNewWindow(GtkBrowser* browser, const std::string& address);
-  void ForgetPopup(WebKitWebView* popup);
+  void LoadCommitted(const std::string& url);
+  void LoadFinished(const std::string& url);
   static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
   static void OnFrameCommitted(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
   static void OnPageParsed(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
@@ -95,13 +95,32 @@ class GtkBrowser : public Browser {
   // there or before.
   bool RaiseNavigated();
   void RaiseFrameEvent(FrameEvent event);
+
+  // Our own page for failed loads, and ended web processes (GtkBrowserFaults.cpp).
+  static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error, gpointer self);
+  static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self);
   static void OnRetry(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
-  static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
-  static void OnHolderDestroyed(GtkWidget*, gpointer self);
-  void ReleaseUIHandler();
   // Shows our own page for `address`. A quiet page stands in for a page the
   // host has already seen complete, so the host hears nothing of it.
   void ShowFault(PageFault fault, const std::string& address, bool quiet);
+
+  // The host's UI handler (GtkBrowserHost.cpp).
+  void ReleaseUIHandler();
+
+  // Context menu and inspector (GtkBrowserMenu.cpp).
+  static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer self);
+  static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+
+  // New windows (GtkBrowserPopups.cpp).
+  static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
+  static gboolean OnPopupDecidePolicy(WebKitWebView* popup, WebKitPolicyDecision* decision,
+                                      WebKitPolicyDecisionType type, gpointer self);
+  static void OnPopupClose(WebKitWebView* popup, gpointer self);
+  static gboolean OnPopupScriptDialog(WebKitWebView* popup, WebKitScriptDialog* dialog, gpointer);
+  // Offers a new window's address to the host; what it lets through opens in
+  // the system's browser. The host may end the browser from here.
+  static void OfferNewWindow(GtkBrowser* browser, const std::string& address);
+  void ForgetPopup(WebKitWebView* popup);
 
   GtkWindowPeer& m_parent;
   BrowserEvents& m_events;
@@ -117,7 +136,7 @@ class GtkBrowser : public Browser {
   bool m_inspect = false;                   // the inspection switch, as it was when the browser was made
   Rect m_rect;
   bool m_loading = false;
-  std::string m_requested;  // the address the current load asked for, redirects followed
+  std::string m_requested;   // the address the current load asked for, redirects followed
   bool m_committed = false;  // the current load has a document
   bool m_hasDocument = false;
   // The page's commit, until its document has been parsed, and the frames'

@@ -19,6 +19,9 @@ class PngDecodedAhead;
 
 // The Linux platform: GTK 3 windows, WebKitGTK pages, gdk-pixbuf pictures.
 // Lives for the whole run; the GTK main context is the GUI thread.
+//
+// One mechanism a file: GtkPlatform.cpp (the object, screen, quit and modal
+// loops), Services, Images, StartUp and BrowserData (GtkPlatform<name>.cpp).
 class GtkPlatform : public Platform {
  public:
   // args: argv[1..] as the process received them.
