@@ -1,11 +1,9 @@
 #include "launcher/CControllersDlg.h"
 
-#include "app/CKQVClientApp.h"
-#include "app/ResourceIds.h"
+#include "core/ResourceIds.h"
 #include "core/PlatformConfig.h"
 #include "core/StartUrl.h"
-#include "gamewnd/CDocHostUIHandlerImpl.h"
-#include "launcher/CKQVClientDlg.h"
+#include "launcher/CDocHostUIHandlerImpl.h"
 #include "launcher/FirstOpenReport.h"
 #include "launcher/GameClientLaunch.h"
 #include "launcher/GameEntryRules.h"
@@ -44,7 +42,8 @@ ui::Rect BrowserPlacement(const std::string& platform) {
 
 }  // namespace
 
-CControllersDlg::CControllersDlg() : ui::Dialog(res::kOverlayDialog), m_hIcon(res::kAppIcon) {}
+CControllersDlg::CControllersDlg(GameUrlSink handOff)
+    : ui::Dialog(res::kOverlayDialog), m_hIcon(res::kAppIcon), m_handOff(std::move(handOff)) {}
 
 bool CControllersDlg::OnInitDialog() {
   ui::Dialog::OnInitDialog();
@@ -163,7 +162,6 @@ void CControllersDlg::OnBeforeNavigate2(const std::string& url, bool& cancel) {
     return;
   }
   if (url.empty()) return;
-  App().GameUrl = url;
   // The last matching address before the launcher closes is the one kept.
-  if (g_pSplashDlg) g_pSplashDlg->EndDialog(ui::kIdOk);
+  if (m_handOff) m_handOff(url);
 }

@@ -1,6 +1,6 @@
 #include "launcher/CKQVClientDlg.h"
 
-#include "app/ResourceIds.h"
+#include "core/ResourceIds.h"
 #include "launcher/CControllersDlg.h"
 #include "launcher/IconicPaint.h"
 #include "launcher/SplashLayout.h"
@@ -8,13 +8,14 @@
 
 bool g_bOverlayCreated = false;
 
-CKQVClientDlg::CKQVClientDlg() : ui::Dialog(res::kSplashDialog), m_hIcon(res::kAppIcon) {}
+CKQVClientDlg::CKQVClientDlg(GameUrlSink keepGameUrl)
+    : ui::Dialog(res::kSplashDialog), m_hIcon(res::kAppIcon), m_keepGameUrl(std::move(keepGameUrl)) {}
 
 CKQVClientDlg::~CKQVClientDlg() = default;
 
 int CKQVClientDlg::OnCreate() {
   if (!g_bOverlayCreated) {
-    m_pOverlay = std::make_unique<CControllersDlg>();
+    m_pOverlay = std::make_unique<CControllersDlg>([this](const std::string& url) { HandOffGame(url); });
     m_pOverlay->Create(this);
     g_bOverlayCreated = true;
   }
@@ -46,6 +47,12 @@ void CKQVClientDlg::ApplyLayeredImage() {
   if (m_image.Empty()) return;
   PremultiplyAlpha(m_image);
   Peer().UpdateLayered(m_image);
+}
+
+void CKQVClientDlg::HandOffGame(const std::string& url) {
+  if (!m_keepGameUrl) return;
+  m_keepGameUrl(url);
+  EndDialog(ui::kIdOk);
 }
 
 void CKQVClientDlg::OnMove(int, int) {

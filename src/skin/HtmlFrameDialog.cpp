@@ -1,4 +1,4 @@
-#include "gamewnd/HtmlFrameDialog.h"
+#include "skin/HtmlFrameDialog.h"
 
 namespace {
 constexpr int kBrowserControlId = 102;

@@ -28,8 +28,8 @@
 #include <utility>
 #include <vector>
 
-#include "vip/JsonInternal.h"
-#include "vip/JsonValue.h"
+#include "json/JsonInternal.h"
+#include "json/JsonValue.h"
 
 namespace {
 
