@@ -1,6 +1,7 @@
 #include "gamewnd/ChtmlbrowserDlg.h"
 
 #include "core/ResourceIds.h"
+#include "core/CloseQuestion.h"
 #include "core/ExecutableName.h"
 #include "core/PlatformConfig.h"
 #include "gamewnd/BrowserCache.h"
@@ -78,7 +79,7 @@ void ChtmlbrowserDlg::OnClose() {
   // the window going: those ask nothing and start nothing.
   if (m_closing != Closing::No) return;
   m_closing = Closing::Asking;
-  if (MessageBox("正在游戏中，确定退出《Qelunar》？", "关闭提示", ui::kMbYesNo) != ui::kIdYes) {
+  if (MessageBox(kCloseQuestionText, kCloseQuestionCaption, ui::kMbYesNo) != ui::kIdYes) {
     m_closing = Closing::No;
     return;
   }

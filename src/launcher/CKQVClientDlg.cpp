@@ -2,6 +2,7 @@
 
 #include "core/ResourceIds.h"
 #include "launcher/CControllersDlg.h"
+#include "launcher/DragAnywhere.h"
 #include "launcher/IconicPaint.h"
 #include "launcher/SplashLayout.h"
 #include "ui/Platform.h"
@@ -64,10 +65,7 @@ void CKQVClientDlg::OnMove(int, int) {
   Default();
 }
 
-ui::Hit CKQVClientDlg::OnNcHitTest(ui::Point) {
-  const auto hit = static_cast<ui::Hit>(Default());
-  return hit == ui::Hit::Client ? ui::Hit::Caption : hit;
-}
+ui::Hit CKQVClientDlg::OnNcHitTest(ui::Point) { return ClientAsCaption(static_cast<ui::Hit>(Default())); }
 
 bool CKQVClientDlg::PreTranslateMessage(const ui::Message& message) {
   // Return would end the launcher as if a login had been detected, Escape as
