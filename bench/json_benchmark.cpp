@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "vip/JsonValue.h"
+#include "json/JsonValue.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // libFuzzer target for the JSON reader. Every input is read with
 // ParseJson, whose result is then walked through the accessors; inputs up to
 // kCompareLimit bytes are also read by the literal transcription of the rules
-// (tests/unit/vip/test_json_literal.cpp) and every entry point must agree with
+// (tests/unit/json/test_json_literal.cpp) and every entry point must agree with
 // it field for field. Any difference aborts, so the fuzzer reports it.
 
 #include <cstddef>
@@ -13,7 +13,7 @@
 #include <string_view>
 
 #define KQV_JSON_LITERAL_NO_TESTS
-#include "../../tests/unit/vip/test_json_literal.cpp"
+#include "../../tests/unit/json/test_json_literal.cpp"
 
 namespace {
 

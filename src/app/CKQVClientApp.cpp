@@ -33,14 +33,14 @@ bool CKQVClientApp::InitInstance() {
   if (m_dwRestartManagerSupportFlags & 1) ui::GetPlatform().RegisterForRestart();
 
   if (!g_pSplashDlg) {
-    m_splash = std::make_unique<CKQVClientDlg>();
+    m_splash = std::make_unique<CKQVClientDlg>([this](const std::string& url) { GameUrl = url; });
     g_pSplashDlg = m_splash.get();
   }
   if (g_pSplashDlg->DoModal() != ui::kIdOk) return false;
   if (g_pSplashDlg->IsWindow()) g_pSplashDlg->DestroyWindow();
   g_pSplashDlg = nullptr;
 
-  m_game = std::make_unique<ChtmlbrowserDlg>();
+  m_game = std::make_unique<ChtmlbrowserDlg>(GameUrl);
   m_game->DoModal();
   return false;
 }

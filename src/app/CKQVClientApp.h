@@ -19,7 +19,7 @@ class CKQVClientApp {
   // The executable's file name without its extension.
   std::string ExeName() const;
 
-  // The game page address chosen by the launcher.
+  // The game page address chosen by the launcher, handed to the game window.
   std::string GameUrl;
   // Restart support only (no recovery, no autosave); platforms without a
   // restart manager ignore it.

@@ -1,7 +1,8 @@
 #include "gamewnd/ChtmlbrowserDlg.h"
 
-#include "app/CKQVClientApp.h"
-#include "app/ResourceIds.h"
+#include "core/ResourceIds.h"
+#include "core/CloseQuestion.h"
+#include "core/ExecutableName.h"
 #include "core/PlatformConfig.h"
 #include "gamewnd/BrowserCache.h"
 #include "gamewnd/FileVersionString.h"
@@ -16,13 +17,16 @@ enum CaptionButton { kHome = 10, kCharge = 11, kRefresh = 12, kClean = 13, kVip 
 
 }  // namespace
 
-ChtmlbrowserDlg::ChtmlbrowserDlg() : HtmlFrameDialog(res::kGameDialog, GameFrame()), m_hIcon(res::kAppIcon) {}
+ChtmlbrowserDlg::ChtmlbrowserDlg(std::string gameUrl)
+    : HtmlFrameDialog(res::kGameDialog, GameFrame()), m_hIcon(res::kAppIcon), m_strGameUrl(std::move(gameUrl)) {}
 
 ChtmlbrowserDlg::~ChtmlbrowserDlg() = default;
 
 ChatDlg* ChtmlbrowserDlg::AdoptChat(std::unique_ptr<ChatDlg> chat) {
   m_chat = std::move(chat);
-  return m_chat.get();
+  m_pChatDlg = m_chat.get();
+  m_bChatCreated = m_pChatDlg != nullptr;
+  return m_pChatDlg;
 }
 
 std::map<std::string, ui::ExternalMethod> ChtmlbrowserDlg::ExternalMethods() {
@@ -34,7 +38,7 @@ bool ChtmlbrowserDlg::OnInitDialog() {
   CreateBrowser();
   SetIcon(m_hIcon, true);
   SetIcon(m_hIcon, false);
-  NavigateGame(App().GameUrl);
+  NavigateGame(m_strGameUrl);
   ShowWindow(ui::ShowCommand::Maximize);
   return true;
 }
@@ -56,7 +60,7 @@ void ChtmlbrowserDlg::OnCaptionButton(int id) {
       ui::GetPlatform().OpenInSystemBrowser(PlatformConfig::Instance().Get("charge"));
       break;
     case kRefresh:
-      NavigateGame(App().GameUrl);
+      NavigateGame(m_strGameUrl);
       break;
     case kClean:
       if (MessageBox("确定清理浏览器缓存？", "清理提示", ui::kMbYesNo) == ui::kIdYes) CleanBrowserCache(*this);
@@ -75,7 +79,7 @@ void ChtmlbrowserDlg::OnClose() {
   // the window going: those ask nothing and start nothing.
   if (m_closing != Closing::No) return;
   m_closing = Closing::Asking;
-  if (MessageBox("正在游戏中，确定退出《Qelunar》？", "关闭提示", ui::kMbYesNo) != ui::kIdYes) {
+  if (MessageBox(kCloseQuestionText, kCloseQuestionCaption, ui::kMbYesNo) != ui::kIdYes) {
     m_closing = Closing::No;
     return;
   }
@@ -86,7 +90,7 @@ void ChtmlbrowserDlg::OnClose() {
 
 void ChtmlbrowserDlg::RestartSelf() {
   ui::Platform& platform = ui::GetPlatform();
-  const std::string path = PlatformConfig::Instance().ModuleDir() + platform.PathSeparator() + App().ExeName() +
+  const std::string path = PlatformConfig::Instance().ModuleDir() + platform.PathSeparator() + ExecutableBaseName() +
                            platform.ExecutableSuffix();
   platform.StartProcess(path, "");  // a failed start is not reported
 }
@@ -96,5 +100,12 @@ void ChtmlbrowserDlg::ShowVipButton(std::string name) {
   CDUIButton& vip = Button(kVip);
   vip.m_bVisible = true;
   vip.m_strText = ui::IsolatePageText(name);
+  PaintFrame();
+}
+
+void ChtmlbrowserDlg::LightVipButton() {
+  CDUIButton& vip = Button(kVip);
+  vip.m_bVisible = true;
+  vip.m_bAttention = true;
   PaintFrame();
 }

@@ -1,11 +1,12 @@
 #include "launcher/CControllersDlg.h"
 
-#include "app/CKQVClientApp.h"
-#include "app/ResourceIds.h"
+#include "core/ResourceIds.h"
+#include "core/CloseQuestion.h"
+#include "core/PageKeys.h"
 #include "core/PlatformConfig.h"
 #include "core/StartUrl.h"
-#include "gamewnd/CDocHostUIHandlerImpl.h"
-#include "launcher/CKQVClientDlg.h"
+#include "launcher/CDocHostUIHandlerImpl.h"
+#include "launcher/DragAnywhere.h"
 #include "launcher/FirstOpenReport.h"
 #include "launcher/GameClientLaunch.h"
 #include "launcher/GameEntryRules.h"
@@ -44,7 +45,8 @@ ui::Rect BrowserPlacement(const std::string& platform) {
 
 }  // namespace
 
-CControllersDlg::CControllersDlg() : ui::Dialog(res::kOverlayDialog), m_hIcon(res::kAppIcon) {}
+CControllersDlg::CControllersDlg(GameUrlSink handOff)
+    : ui::Dialog(res::kOverlayDialog), m_hIcon(res::kAppIcon), m_handOff(std::move(handOff)) {}
 
 bool CControllersDlg::OnInitDialog() {
   ui::Dialog::OnInitDialog();
@@ -99,15 +101,12 @@ bool CControllersDlg::OnCommand(int id) {
 }
 
 void CControllersDlg::CloseWithConfirmation() {
-  if (MessageBox("正在游戏中，确定退出《Qelunar》？", "关闭提示", ui::kMbYesNo) == ui::kIdYes) {
+  if (MessageBox(kCloseQuestionText, kCloseQuestionCaption, ui::kMbYesNo) == ui::kIdYes) {
     ui::GetPlatform().PostQuit(0);
   }
 }
 
-ui::Hit CControllersDlg::OnNcHitTest(ui::Point) {
-  const auto hit = static_cast<ui::Hit>(Default());
-  return hit == ui::Hit::Client ? ui::Hit::Caption : hit;
-}
+ui::Hit CControllersDlg::OnNcHitTest(ui::Point) { return ClientAsCaption(static_cast<ui::Hit>(Default())); }
 
 void CControllersDlg::OnPaint(ui::Canvas& canvas) { PaintIconOrDefault(*this, canvas, m_hIcon); }
 
@@ -117,12 +116,9 @@ int CControllersDlg::OnQueryDragIcon() { return m_hIcon; }
 void CControllersDlg::OnClose() { EndDialog(ui::kIdCancel); }
 
 bool CControllersDlg::PreTranslateMessage(const ui::Message& message) {
-  // Straight to the page, so the dialog manager never turns them into OK or
-  // cancel (ids 1 and 2 are the close and forum buttons here).
-  if (message.kind == ui::Message::Kind::KeyDown && (message.key == ui::kVkReturn || message.key == ui::kVkEscape)) {
-    Peer().DispatchToTarget(message);
-    return true;
-  }
+  // Ids 1 and 2, OK and cancel to the dialog manager, are the close and forum
+  // buttons here.
+  if (SendDialogKeysToPage(Peer(), message)) return true;
   return ui::Dialog::PreTranslateMessage(message);
 }
 
@@ -163,7 +159,6 @@ void CControllersDlg::OnBeforeNavigate2(const std::string& url, bool& cancel) {
     return;
   }
   if (url.empty()) return;
-  App().GameUrl = url;
   // The last matching address before the launcher closes is the one kept.
-  if (g_pSplashDlg) g_pSplashDlg->EndDialog(ui::kIdOk);
+  if (m_handOff) m_handOff(url);
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
-#include "gamewnd/CExplorer1.h"
+#include "launcher/CExplorer1.h"
 #include "ui/Window.h"
 
 class CDocHostUIHandlerImpl;
+
+// Takes the game address the launcher hands on to the game window.
+using GameUrlSink = std::function<void(const std::string& url)>;
 
 // The colour-keyed window that lies exactly on the splash picture and carries
 // the launcher's buttons and its embedded browser with the login page.
@@ -22,7 +26,8 @@ class CControllersDlg : public ui::Dialog, public ui::BrowserEvents {
   static constexpr int kServiceButtonId = 5;
   static constexpr int kBrowserControlId = 1001;
 
-  CControllersDlg();
+  // handOff: given each matching game address meant for the game window.
+  explicit CControllersDlg(GameUrlSink handOff = {});
 
   bool OnInitDialog() override;
   void OnMove(int x, int y) override;
@@ -51,6 +56,7 @@ class CControllersDlg : public ui::Dialog, public ui::BrowserEvents {
   void CloseWithConfirmation();
 
   int m_hIcon;
+  GameUrlSink m_handOff;
 };
 
 // The host handler installed on the launcher browser's first document.

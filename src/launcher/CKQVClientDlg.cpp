@@ -1,20 +1,22 @@
 #include "launcher/CKQVClientDlg.h"
 
-#include "app/ResourceIds.h"
+#include "core/ResourceIds.h"
 #include "launcher/CControllersDlg.h"
+#include "launcher/DragAnywhere.h"
 #include "launcher/IconicPaint.h"
 #include "launcher/SplashLayout.h"
 #include "ui/Platform.h"
 
 bool g_bOverlayCreated = false;
 
-CKQVClientDlg::CKQVClientDlg() : ui::Dialog(res::kSplashDialog), m_hIcon(res::kAppIcon) {}
+CKQVClientDlg::CKQVClientDlg(GameUrlSink keepGameUrl)
+    : ui::Dialog(res::kSplashDialog), m_hIcon(res::kAppIcon), m_keepGameUrl(std::move(keepGameUrl)) {}
 
 CKQVClientDlg::~CKQVClientDlg() = default;
 
 int CKQVClientDlg::OnCreate() {
   if (!g_bOverlayCreated) {
-    m_pOverlay = std::make_unique<CControllersDlg>();
+    m_pOverlay = std::make_unique<CControllersDlg>([this](const std::string& url) { HandOffGame(url); });
     m_pOverlay->Create(this);
     g_bOverlayCreated = true;
   }
@@ -48,6 +50,12 @@ void CKQVClientDlg::ApplyLayeredImage() {
   Peer().UpdateLayered(m_image);
 }
 
+void CKQVClientDlg::HandOffGame(const std::string& url) {
+  if (!m_keepGameUrl) return;
+  m_keepGameUrl(url);
+  EndDialog(ui::kIdOk);
+}
+
 void CKQVClientDlg::OnMove(int, int) {
   // A second launcher in the same process has no overlay to carry.
   if (m_pOverlay) {
@@ -57,10 +65,7 @@ void CKQVClientDlg::OnMove(int, int) {
   Default();
 }
 
-ui::Hit CKQVClientDlg::OnNcHitTest(ui::Point) {
-  const auto hit = static_cast<ui::Hit>(Default());
-  return hit == ui::Hit::Client ? ui::Hit::Caption : hit;
-}
+ui::Hit CKQVClientDlg::OnNcHitTest(ui::Point) { return ClientAsCaption(static_cast<ui::Hit>(Default())); }
 
 bool CKQVClientDlg::PreTranslateMessage(const ui::Message& message) {
   // Return would end the launcher as if a login had been detected, Escape as

@@ -2,16 +2,17 @@
 
 #include <memory>
 
+#include "launcher/CControllersDlg.h"
 #include "ui/PixelImage.h"
 #include "ui/Window.h"
-
-class CControllersDlg;
 
 // The launcher: a borderless picture with per-pixel transparency that carries
 // the controls overlay and can be dragged from any visible point.
 class CKQVClientDlg : public ui::Dialog {
  public:
-  CKQVClientDlg();
+  // keepGameUrl: takes the game address the login found; the launcher then
+  // ends with OK. Without it a found address ends nothing.
+  explicit CKQVClientDlg(GameUrlSink keepGameUrl = {});
   ~CKQVClientDlg() override;
 
   CControllersDlg* Overlay() const { return m_pOverlay.get(); }
@@ -27,8 +28,10 @@ class CKQVClientDlg : public ui::Dialog {
 
  private:
   void ApplyLayeredImage();
+  void HandOffGame(const std::string& url);
 
   int m_hIcon;
+  GameUrlSink m_keepGameUrl;
   ui::PixelImage m_image;
   std::unique_ptr<CControllersDlg> m_pOverlay;
 };

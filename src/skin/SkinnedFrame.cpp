@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "gamewnd/ImageStore.h"
+#include "skin/ImageStore.h"
 #include "ui/PageText.h"
 #include "ui/Platform.h"
 

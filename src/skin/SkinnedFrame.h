@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "gamewnd/CDUIButton.h"
+#include "skin/CDUIButton.h"
 #include "skin/FrameVariant.h"
 #include "ui/Window.h"
 

@@ -1,14 +1,8 @@
 #include "vip/ChatDlg.h"
 
-#include "app/ResourceIds.h"
-#include "gamewnd/ChtmlbrowserDlg.h"
+#include "core/ResourceIds.h"
 #include "ui/PageText.h"
-
-namespace {
-
-constexpr int kVipButton = 14;
-
-}  // namespace
+#include "vip/VipChatHost.h"
 
 ChatDlg::ChatDlg() : HtmlFrameDialog(res::kChatDialog, ChatFrame()), m_hIcon(res::kAppIcon) {}
 
@@ -48,9 +42,5 @@ void ChatDlg::getGsName(const std::string& name) {
 }
 
 void ChatDlg::getNewMsg(const std::string& /*text*/) {
-  if (!m_pGameDlg) return;
-  CDUIButton& vip = m_pGameDlg->Button(kVipButton);
-  vip.m_bVisible = true;
-  vip.m_bAttention = true;
-  m_pGameDlg->PaintFrame();
+  if (m_pGameDlg) m_pGameDlg->LightVipButton();
 }

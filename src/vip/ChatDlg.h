@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "gamewnd/HtmlFrameDialog.h"
+#include "skin/HtmlFrameDialog.h"
 
-class ChtmlbrowserDlg;
+class VipChatHost;
 
 // The VIP service chat beside the game: the contact's chat page under the
 // chat variant of the skinned frame. Owned by the game window, hidden until
@@ -25,7 +25,7 @@ class ChatDlg : public HtmlFrameDialog {
   // A new message: the game window's VIP button shows and lights up.
   void getNewMsg(const std::string& text);
 
-  ChtmlbrowserDlg* m_pGameDlg = nullptr;  // not owned
+  VipChatHost* m_pGameDlg = nullptr;  // the game window, not owned
 
  protected:
   std::map<std::string, ui::ExternalMethod> ExternalMethods() override;

@@ -1,7 +1,7 @@
 #include "vip/VipChat.h"
 
-#include "gamewnd/ChtmlbrowserDlg.h"
 #include "vip/ChatDlg.h"
+#include "vip/VipChatHost.h"
 #include "vip/VipServiceInfo.h"
 
 namespace {
@@ -22,7 +22,7 @@ std::string ServerIdOf(const std::string& gameUrl) {
   return part.substr(part.find('=') + 1);
 }
 
-void StartVipChat(const std::string& gameUrl, ChtmlbrowserDlg& gameDlg) {
+void StartVipChat(const std::string& gameUrl, VipChatHost& gameDlg) {
   const std::string serverId = ServerIdOf(gameUrl);
   if (serverId.size() < 2 || serverId.find('S') == std::string::npos) return;
   VipServiceInfo& info = VipServiceInfo::Instance();
@@ -30,13 +30,11 @@ void StartVipChat(const std::string& gameUrl, ChtmlbrowserDlg& gameDlg) {
   // A failed query leaves an existing chat window as it was.
   if (info.m_nErrno != 0 || info.m_strGsUrl.empty()) return;
 
-  if (!gameDlg.m_bChatCreated) {
-    gameDlg.m_bChatCreated = true;
-    gameDlg.m_pChatDlg = gameDlg.AdoptChat(std::make_unique<ChatDlg>());
-    gameDlg.m_pChatDlg->Create(&gameDlg);  // owned by the game window, modeless and hidden
-  }
-  ChatDlg& chat = *gameDlg.m_pChatDlg;
-  const ui::Rect game = gameDlg.GetWindowRect();
+  ui::Window& owner = gameDlg.ChatOwner();
+  // Owned by the game window, modeless and hidden.
+  if (!gameDlg.Chat()) gameDlg.AdoptChat(std::make_unique<ChatDlg>())->Create(&owner);
+  ChatDlg& chat = *gameDlg.Chat();
+  const ui::Rect game = owner.GetWindowRect();
   const ui::Rect client{game.right - kChatWidth, game.top + kChatTop, game.right, game.top + kChatBottom};
   chat.Navigate(info.m_strGsUrl);
   chat.MoveWindow(chat.AdjustWindowRect(client), true);

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "vip/JsonValue.h"
+#include "json/JsonValue.h"
 #include "vip/VipServiceInfo.h"
 
 namespace {

@@ -22,7 +22,7 @@
 
 #include "GtkTestSupport.h"
 #include "LoopbackServer.h"
-#include "gamewnd/CDocHostUIHandlerImpl.h"
+#include "launcher/CDocHostUIHandlerImpl.h"
 #include "platform/gtk/BrowserErrorPage.h"
 #include "platform/gtk/GtkBrowser.h"
 #include "platform/gtk/WebProcessGuard.h"

@@ -287,7 +287,7 @@ TEST(GameWindow, RunsMaximisedUnderItsFrameAndItsCaptionButtonsAct) {
   const Pixels picture = FramePicture();
   ASSERT_GT(picture.width, 0);
 
-  ChtmlbrowserDlg dialog;
+  ChtmlbrowserDlg dialog(app.GameUrl);
   auto hwnd = [&] { return Handle(dialog); };
   auto buttonCentre = [&](int id) {
     return [&, id] {

@@ -86,7 +86,7 @@ TEST(LauncherOverlay, BrowserHandsOffTheGameEntryAndLetsOtherPagesLoad) {
     g_drive = &drive;
     // Each launcher of this process makes its own overlay.
     g_bOverlayCreated = false;
-    CKQVClientDlg splash;
+    CKQVClientDlg splash([&app](const std::string& url) { app.GameUrl = url; });
     g_pSplashDlg = &splash;
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, &OnTick);
     const int result = splash.DoModal();

@@ -2,7 +2,7 @@
 
 #include "FakePlatform.h"
 #include "app/CKQVClientApp.h"
-#include "app/ResourceIds.h"
+#include "core/ResourceIds.h"
 #include "launcher/CKQVClientDlg.h"
 
 namespace {

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "FakePlatform.h"
-#include "app/CKQVClientApp.h"
-#include "app/ResourceIds.h"
+#include "core/ResourceIds.h"
 #include "core/PlatformConfig.h"
 #include "gamewnd/ChtmlbrowserDlg.h"
 #include "gamewnd/FileVersionString.h"
@@ -22,6 +21,7 @@ constexpr char kGameUrl[] = "http://game.example/login.php?a=1&server_id=S12";
 // The game window with the VIP chat start recorded instead of run.
 class GameWindow : public ChtmlbrowserDlg {
  public:
+  using ChtmlbrowserDlg::ChtmlbrowserDlg;
   std::vector<std::string> chatStarts;
 
  protected:
@@ -36,7 +36,6 @@ class GameWindowTest : public testing::Test {
     config.Set("platform", "baidu");
     config.Set("home", "http://home.example/");
     config.Set("charge", "http://pay.example/charge");
-    app.GameUrl = kGameUrl;
   }
   ~GameWindowTest() override { PlatformConfig::Instance().LoadDefaults(); }
 
@@ -51,8 +50,7 @@ class GameWindowTest : public testing::Test {
   void Release(int x, int y) { PeerOf(window).SendNcButtonUp({x, y}); }
 
   fake::FakePlatform platform;
-  CKQVClientApp app;
-  GameWindow window;
+  GameWindow window{kGameUrl};
 };
 
 // Caption buttons at 1000 wide: 10 at x 735, 11 at 780, 13 at 825, 12 at 870,
@@ -98,8 +96,7 @@ TEST_F(GameWindowTest, TheGameAddressStartsTheVipChatOnlyOnPlatform360) {
   const Case cases[] = {{"360", kGameUrl, 1, 1}, {"3600", kGameUrl, 1, 0}, {"baidu", kGameUrl, 1, 0}, {"360", "", 0, 0}};
   for (const Case& c : cases) {
     PlatformConfig::Instance().Set("platform", c.platform);
-    app.GameUrl = c.address;
-    GameWindow game;
+    GameWindow game{c.address};
     PeerOf(game).rect = ui::Rect::FromXYWH(0, 0, 1000, 700);
     ASSERT_TRUE(game.Create(nullptr));
     EXPECT_EQ(PeerOf(game).browsers.at(0)->navigations.size(), c.navigations) << c.platform << c.address;
@@ -132,7 +129,7 @@ TEST_F(GameWindowTest, TheCaptionButtonsOpenThePagesReloadAndClean) {
     fake::FakePlatform local;
     local.onMessageBox = [&c](const std::string&, const std::string&, unsigned) { return c.answer; };
     local.cacheCleaningSucceeds = c.cleaningSucceeds;
-    GameWindow game;
+    GameWindow game{kGameUrl};
     PeerOf(game).rect = ui::Rect::FromXYWH(0, 0, 1000, 700);
     ASSERT_TRUE(game.Create(nullptr));
     PeerOf(game).SendSize(ui::SizeType::Restored);
@@ -155,7 +152,6 @@ TEST_F(GameWindowTest, TheVipButtonShowsAHiddenChatWindowOnly) {
   Release(650, kY);  // no chat window yet: nothing
   ChatDlg* chat = window.AdoptChat(std::make_unique<ChatDlg>());
   ASSERT_TRUE(chat->Create(&window));
-  window.m_pChatDlg = chat;
   PeerOf(*chat).log.clear();
   Release(650, kY);
   EXPECT_TRUE(chat->IsWindowVisible());
@@ -244,7 +240,7 @@ TEST_F(GameWindowTest, EveryCloseRequestAsksAndYesStartsAFreshCopy) {
       local.processStartSucceeds = false;  // a failed start changes nothing
       local.onMessageBox = [&c](const std::string&, const std::string&, unsigned) { return c.answer; };
       PlatformConfig::Instance().LoadDefaults();
-      GameWindow game;
+      GameWindow game{kGameUrl};
       PeerOf(game).rect = ui::Rect::FromXYWH(0, 0, 1000, 700);
       PeerOf(game).modal = true;
       ASSERT_TRUE(game.Create(nullptr));
@@ -292,7 +288,7 @@ TEST_F(GameWindowTest, CloseRequestsMeanwhileAskNothingMoreAndStartNoSecondCopy)
       local.separator = '/';
       local.executableSuffix = "";
       PlatformConfig::Instance().LoadDefaults();
-      GameWindow game;
+      GameWindow game{kGameUrl};
       PeerOf(game).rect = ui::Rect::FromXYWH(0, 0, 1000, 700);
       PeerOf(game).modal = true;
       ASSERT_TRUE(game.Create(nullptr));
@@ -313,7 +309,7 @@ TEST_F(GameWindowTest, CloseRequestsMeanwhileAskNothingMoreAndStartNoSecondCopy)
   // A No leaves the window as it was: the next close asks again.
   fake::FakePlatform local;
   PlatformConfig::Instance().LoadDefaults();
-  GameWindow game;
+  GameWindow game{kGameUrl};
   PeerOf(game).modal = true;
   ASSERT_TRUE(game.Create(nullptr));
   local.onMessageBox = [](const std::string&, const std::string&, unsigned) { return ui::kIdNo; };

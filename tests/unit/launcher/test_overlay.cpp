@@ -2,9 +2,9 @@
 
 #include "FakePlatform.h"
 #include "app/CKQVClientApp.h"
-#include "app/ResourceIds.h"
+#include "core/ResourceIds.h"
 #include "core/PlatformConfig.h"
-#include "gamewnd/CDocHostUIHandlerImpl.h"
+#include "launcher/CDocHostUIHandlerImpl.h"
 #include "launcher/CControllersDlg.h"
 #include "launcher/CKQVClientDlg.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
-#include "app/ResourceIds.h"
+#include "core/ResourceIds.h"
 #include "launcher/CControllersDlg.h"
 #include "launcher/CKQVClientDlg.h"
 #include "launcher/SplashLayout.h"

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "FakePlatform.h"
-#include "app/CKQVClientApp.h"
 #include "core/PlatformConfig.h"
 #include "gamewnd/ChtmlbrowserDlg.h"
 #include "vip/ChatDlg.h"
@@ -39,7 +38,6 @@ class ChatWindowTest : public testing::Test {
   ~ChatWindowTest() override { PlatformConfig::Instance().LoadDefaults(); }
 
   fake::FakePlatform platform;
-  CKQVClientApp app;
   ChtmlbrowserDlg game;
   std::string reply = Reply("0", "http://vip.example/chat?id=9");
   std::vector<std::string> queries;

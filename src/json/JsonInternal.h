@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "vip/JsonValue.h"
+#include "json/JsonValue.h"
 
 namespace json_internal {
 

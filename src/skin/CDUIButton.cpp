@@ -1,4 +1,4 @@
-#include "gamewnd/CDUIButton.h"
+#include "skin/CDUIButton.h"
 
 #include <cstdint>
 #include <string>

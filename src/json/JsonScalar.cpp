@@ -19,7 +19,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "vip/JsonInternal.h"
+#include "json/JsonInternal.h"
 
 namespace json_internal {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "FakePlatform.h"
 #include "RecordingCanvas.h"
-#include "gamewnd/CDUIButton.h"
+#include "skin/CDUIButton.h"
 #include "ui/PageText.h"
 
 namespace {

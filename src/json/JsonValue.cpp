@@ -1,4 +1,4 @@
-#include "vip/JsonValue.h"
+#include "json/JsonValue.h"
 
 #include <climits>
 #include <stdexcept>

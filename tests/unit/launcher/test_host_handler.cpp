@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "gamewnd/CDocHostUIHandlerImpl.h"
+#include "launcher/CDocHostUIHandlerImpl.h"
 
 namespace {
 

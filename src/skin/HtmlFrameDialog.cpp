@@ -1,4 +1,6 @@
-#include "gamewnd/HtmlFrameDialog.h"
+#include "skin/HtmlFrameDialog.h"
+
+#include "core/PageKeys.h"
 
 namespace {
 constexpr int kBrowserControlId = 102;
@@ -39,10 +41,6 @@ void HtmlFrameDialog::OnSizeClient(ui::SizeType type, int cx, int cy) {
 }
 
 bool HtmlFrameDialog::PreTranslateMessage(const ui::Message& message) {
-  // Straight to the page, so that the dialog manager never sees them.
-  if (message.kind == ui::Message::Kind::KeyDown && (message.key == ui::kVkReturn || message.key == ui::kVkEscape)) {
-    Peer().DispatchToTarget(message);
-    return true;
-  }
+  if (SendDialogKeysToPage(Peer(), message)) return true;
   return SkinnedFrame::PreTranslateMessage(message);
 }

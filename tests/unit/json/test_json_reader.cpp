@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "vip/JsonValue.h"
+#include "json/JsonValue.h"
 
 // The literal transcription of the rules, without its tests: every table text
 // must also read the same under it.

@@ -1,4 +1,4 @@
-#include "gamewnd/CDocHostUIHandlerImpl.h"
+#include "launcher/CDocHostUIHandlerImpl.h"
 
 ui::HResult CDocHostUIHandlerImpl::QueryInterface(const ui::Guid& riid, void** ppv) {
   if (!ppv) return ui::kEPointer;

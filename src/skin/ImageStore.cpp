@@ -1,4 +1,4 @@
-#include "gamewnd/ImageStore.h"
+#include "skin/ImageStore.h"
 
 #include "ui/Platform.h"
 

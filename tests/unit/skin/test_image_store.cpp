@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "FakePlatform.h"
-#include "gamewnd/ImageStore.h"
+#include "skin/ImageStore.h"
 
 namespace {
 

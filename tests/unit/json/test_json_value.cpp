@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "vip/JsonValue.h"
+#include "json/JsonValue.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "gamewnd/CExplorer1.h"
+#include "launcher/CExplorer1.h"
 
 bool CExplorer1::Create(ui::Window& parent, const ui::Rect& rect, int nID, ui::BrowserEvents& events) {
   m_browser = parent.Peer().CreateBrowser(nID, rect, events);

@@ -5,7 +5,7 @@
 // an unterminated nested bracket is an error, a cut-short \u escape follows
 // the window rule, and the scan fails past kJsonMaxDepth open brackets.
 //
-// The real reader (src/vip/Json*.cpp) must give exactly the same results. The
+// The real reader (src/json/Json*.cpp) must give exactly the same results. The
 // tests below compare the two on generated texts; the fuzz target
 // bench/fuzz/fuzz_parse_json.cpp includes this file with
 // KQV_JSON_LITERAL_NO_TESTS defined and compares them on what it finds.
@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "vip/JsonValue.h"
+#include "json/JsonValue.h"
 
 namespace literal {
 

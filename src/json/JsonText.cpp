@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "vip/JsonInternal.h"
-#include "vip/JsonValue.h"
+#include "json/JsonInternal.h"
+#include "json/JsonValue.h"
 
 using json_internal::IsSpace;
 

@@ -28,8 +28,8 @@
 #include <utility>
 #include <vector>
 
-#include "vip/JsonInternal.h"
-#include "vip/JsonValue.h"
+#include "json/JsonInternal.h"
+#include "json/JsonValue.h"
 
 namespace {
 
@@ -58,13 +58,13 @@ inline unsigned char ClassOf(char c) { return kClasses.of[static_cast<unsigned c
 // stack holds one marker per open container; its size is the nesting depth.
 class MarkerScope {
  public:
-  MarkerScope(JsonBracketStack& stack, int marker) : stack_(stack) { stack_.push_back(marker); }
-  ~MarkerScope() { stack_.pop_back(); }
+  MarkerScope(JsonBracketStack& stack, int marker) : m_stack(stack) { m_stack.push_back(marker); }
+  ~MarkerScope() { m_stack.pop_back(); }
   MarkerScope(const MarkerScope&) = delete;
   MarkerScope& operator=(const MarkerScope&) = delete;
 
  private:
-  JsonBracketStack& stack_;
+  JsonBracketStack& m_stack;
 };
 
 // Positions are Index-sized: 32 bits for texts under 4 GiB, to halve the
@@ -72,27 +72,27 @@ class MarkerScope {
 template <class Index>
 class Reader {
  public:
-  Reader(std::string_view text, JsonBracketStack& stack) : t_(text.data()), n_(text.size()), stack_(stack) {
+  Reader(std::string_view text, JsonBracketStack& stack) : m_text(text.data()), m_size(text.size()), m_stack(stack) {
     FindPartners();
   }
 
-  std::size_t size() const { return n_; }
+  std::size_t size() const { return m_size; }
 
   // ParseValue on [pos, end), where end is already trimmed (no white space
   // before it). rest is where the rest of the text starts; end when nothing
   // is left.
   JsonValue ValueAt(std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
     error = false;
-    while (pos < end && IsSpace(static_cast<unsigned char>(t_[pos]))) ++pos;
+    while (pos < end && IsSpace(static_cast<unsigned char>(m_text[pos]))) ++pos;
     rest = end;
     if (pos >= end) return JsonValue();
-    const char first = t_[pos];
+    const char first = m_text[pos];
     if (first == '[' || first == '{') {
       const Opener* opener = OpenerAt(pos);
       // A failed scan (mismatch, end of text first) or one that goes deeper
       // than the bound is an error; so is a partner beyond this text's end.
       if (opener == nullptr || opener->partner == kNoPartner || opener->partner >= end ||
-          stack_.size() + opener->height > kJsonMaxDepth) {
+          m_stack.size() + opener->height > kJsonMaxDepth) {
         error = true;
         return JsonValue();
       }
@@ -108,7 +108,7 @@ class Reader {
   // ParseObject on the object text [first, last): the content is what lies
   // between its first and last characters.
   JsonValue ObjectAt(std::size_t first, std::size_t last) {
-    MarkerScope marker(stack_, kJsonObjectMarker);
+    MarkerScope marker(m_stack, kJsonObjectMarker);
     JsonObject members;
     if (last - first <= 2) return JsonValue(std::move(members));  // "{}": empty content
     std::size_t pos = first + 1;
@@ -119,16 +119,16 @@ class Reader {
       if (open == kNone) return JsonValue();
       const std::size_t close = UnescapedQuote(open + 1, end);
       if (close == kNone) return JsonValue();
-      const void* colon = std::memchr(t_ + close, ':', end - close);
+      const void* colon = std::memchr(m_text + close, ':', end - close);
       if (colon == nullptr) return JsonValue();
       if (close == open + 1) return JsonValue();  // empty key
-      const std::size_t valuePos = static_cast<std::size_t>(static_cast<const char*>(colon) - t_) + 1;
+      const std::size_t valuePos = static_cast<std::size_t>(static_cast<const char*>(colon) - m_text) + 1;
       bool error = false;
       JsonValue value = ValueAt(valuePos, end, pos, error);
       if (error) return JsonValue();
       // A repeated key ends with its last value, as a fresh copy of it: an
       // assignment would keep fields of the earlier value's other kind.
-      std::string key(t_ + open + 1, close - open - 1);
+      std::string key(m_text + open + 1, close - open - 1);
       auto [slot, inserted] = members.try_emplace(std::move(key), std::move(value));
       if (!inserted) {
         std::string again = slot->first;
@@ -144,18 +144,18 @@ class Reader {
   // ends with ']'. Elements gather on a scratch stack shared by all arrays of
   // the parse, so each array is allocated once, at its final size.
   JsonValue ArrayAt(std::size_t first, std::size_t last) {
-    MarkerScope marker(stack_, kJsonArrayMarker);
-    const std::size_t base = scratch_.size();
+    MarkerScope marker(m_stack, kJsonArrayMarker);
+    const std::size_t base = m_scratch.size();
     std::size_t pos = first + 1;
     // Trailing white space of the content only ever ends up in an element
     // that trims to nothing, so the content can end where it is trimmed.
     const std::size_t end = TrimmedEnd(pos, last - 1);
     while (pos < end) {
       std::size_t stop = pos;
-      while (stop < end && ClassOf(t_[stop]) < kOpen) ++stop;  // up to [ { ] or ,
+      while (stop < end && ClassOf(m_text[stop]) < kOpen) ++stop;  // up to [ { ] or ,
       bool error = false;
       JsonValue value;
-      if (stop < end && ClassOf(t_[stop]) == kOpen) {
+      if (stop < end && ClassOf(m_text[stop]) == kOpen) {
         // A nested value: ParseValue of the whole content from pos.
         value = ValueAt(pos, end, pos, error);
       } else {
@@ -169,10 +169,10 @@ class Reader {
         DropScratchFrom(base);
         return JsonValue();
       }
-      if (value.mValueType != JsonValue::NullVal) scratch_.push_back(std::move(value));
+      if (value.mValueType != JsonValue::NullVal) m_scratch.push_back(std::move(value));
     }
-    JsonArray elements(std::make_move_iterator(scratch_.begin() + static_cast<std::ptrdiff_t>(base)),
-                       std::make_move_iterator(scratch_.end()));
+    JsonArray elements(std::make_move_iterator(m_scratch.begin() + static_cast<std::ptrdiff_t>(base)),
+                       std::make_move_iterator(m_scratch.end()));
     DropScratchFrom(base);
     return JsonValue(std::move(elements));
   }
@@ -194,24 +194,24 @@ class Reader {
   // it; a close bracket of the wrong kind fails every scan still open in its
   // class; the end of the text fails the rest.
   void FindPartners() {
-    std::vector<Index> open[2];  // indices into openers_, per class
+    std::vector<Index> open[2];  // indices into m_openers, per class
     unsigned parity = 0;
-    for (std::size_t pos = 0; pos < n_; ++pos) {
-      const unsigned char kind = ClassOf(t_[pos]);
+    for (std::size_t pos = 0; pos < m_size; ++pos) {
+      const unsigned char kind = ClassOf(m_text[pos]);
       if (kind == kPlain || kind == kComma) continue;
       if (kind == kQuote) {
-        if (pos == 0 || t_[pos - 1] != '\\') parity ^= 1u;
+        if (pos == 0 || m_text[pos - 1] != '\\') parity ^= 1u;
         continue;
       }
       std::vector<Index>& scans = open[parity];
       if (kind == kOpen) {
-        scans.push_back(static_cast<Index>(openers_.size()));
-        openers_.push_back(Opener{static_cast<Index>(pos), kNoPartner, 1});
+        scans.push_back(static_cast<Index>(m_openers.size()));
+        m_openers.push_back(Opener{static_cast<Index>(pos), kNoPartner, 1});
         continue;
       }
       if (scans.empty()) continue;  // no scan of this class is open here
-      Opener& top = openers_[scans.back()];
-      if ((t_[top.pos] == '[') != (t_[pos] == ']')) {
+      Opener& top = m_openers[scans.back()];
+      if ((m_text[top.pos] == '[') != (m_text[pos] == ']')) {
         scans.clear();  // mismatch: all of them answer -1
         continue;
       }
@@ -219,7 +219,7 @@ class Reader {
       const std::uint32_t height = top.height;
       scans.pop_back();
       if (!scans.empty()) {
-        Opener& parent = openers_[scans.back()];
+        Opener& parent = m_openers[scans.back()];
         const std::uint32_t nested = height < kHeightCap ? height + 1 : kHeightCap;
         if (nested > parent.height) parent.height = nested;
       }
@@ -228,17 +228,17 @@ class Reader {
 
   // The parse asks about openers in increasing position order.
   const Opener* OpenerAt(std::size_t pos) {
-    while (cursor_ < openers_.size() && openers_[cursor_].pos < pos) ++cursor_;
-    if (cursor_ == openers_.size() || openers_[cursor_].pos != pos) return nullptr;  // cannot happen
-    return &openers_[cursor_];
+    while (m_cursor < m_openers.size() && m_openers[m_cursor].pos < pos) ++m_cursor;
+    if (m_cursor == m_openers.size() || m_openers[m_cursor].pos != pos) return nullptr;  // cannot happen
+    return &m_openers[m_cursor];
   }
 
   void DropScratchFrom(std::size_t base) {
-    scratch_.erase(scratch_.begin() + static_cast<std::ptrdiff_t>(base), scratch_.end());
+    m_scratch.erase(m_scratch.begin() + static_cast<std::ptrdiff_t>(base), m_scratch.end());
   }
 
   std::size_t TrimmedEnd(std::size_t pos, std::size_t end) const {
-    while (end > pos && IsSpace(static_cast<unsigned char>(t_[end - 1]))) --end;
+    while (end > pos && IsSpace(static_cast<unsigned char>(m_text[end - 1]))) --end;
     return end;
   }
 
@@ -246,9 +246,9 @@ class Reader {
   // backslash escapes the next character; two in a row cancel out).
   std::size_t UnescapedQuote(std::size_t pos, std::size_t end) const {
     for (; pos < end; ++pos) {
-      if (t_[pos] == '\\')
+      if (m_text[pos] == '\\')
         ++pos;
-      else if (t_[pos] == '"')
+      else if (m_text[pos] == '"')
         return pos;
     }
     return kNone;
@@ -259,7 +259,7 @@ class Reader {
     bool escaped = false;
     std::size_t close = pos + 1;
     for (; close < end; ++close) {
-      const char c = t_[close];
+      const char c = m_text[close];
       if (c == '\\') {
         escaped = true;
         ++close;
@@ -272,10 +272,10 @@ class Reader {
       return JsonValue();
     }
     rest = close + 1;
-    if (escaped) return JsonValue(json_internal::Unescape(t_ + pos + 1, t_ + close));
+    if (escaped) return JsonValue(json_internal::Unescape(m_text + pos + 1, m_text + close));
     std::size_t first = pos + 1;
-    while (first < close && IsSpace(static_cast<unsigned char>(t_[first]))) ++first;
-    return JsonValue(std::string(t_ + first, TrimmedEnd(first, close) - first));
+    while (first < close && IsSpace(static_cast<unsigned char>(m_text[first]))) ++first;
+    return JsonValue(std::string(m_text + first, TrimmedEnd(first, close) - first));
   }
 
   // A scalar: the token scan up to ',' or the end, then the conversion. Any
@@ -292,7 +292,7 @@ class Reader {
     std::size_t tokenEnd = pos;
     std::size_t at = pos;
     for (; at < end; ++at) {
-      const char c = t_[at];
+      const char c = m_text[at];
       if (c == ',') break;
       if (c == '.') {
         if (!digit) return Fail(error);
@@ -319,12 +319,12 @@ class Reader {
     JsonValue value;
     bool converted = false;
     if (!spaceInside) {
-      converted = json_internal::ConvertScalar(std::string_view(t_ + pos, tokenEnd - pos), dot, exponent, value);
+      converted = json_internal::ConvertScalar(std::string_view(m_text + pos, tokenEnd - pos), dot, exponent, value);
     } else {
       std::string token;
       token.reserve(tokenLength);
       for (std::size_t i = pos; i < tokenEnd; ++i)
-        if (!IsSpace(static_cast<unsigned char>(t_[i]))) token.push_back(t_[i]);
+        if (!IsSpace(static_cast<unsigned char>(m_text[i]))) token.push_back(m_text[i]);
       converted = json_internal::ConvertScalar(token, dot, exponent, value);
     }
     if (!converted) return Fail(error);
@@ -345,12 +345,12 @@ class Reader {
     return false;
   }
 
-  const char* t_;
-  std::size_t n_;
-  JsonBracketStack& stack_;
-  std::vector<Opener> openers_;  // every '[' and '{', in text order
-  std::size_t cursor_ = 0;
-  std::vector<JsonValue> scratch_;  // elements of the arrays being read
+  const char* m_text;
+  std::size_t m_size;
+  JsonBracketStack& m_stack;
+  std::vector<Opener> m_openers;  // every '[' and '{', in text order
+  std::size_t m_cursor = 0;
+  std::vector<JsonValue> m_scratch;  // elements of the arrays being read
 };
 
 // Runs f on a reader of text, with the narrowest position type that fits.
