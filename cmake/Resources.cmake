@@ -57,7 +57,7 @@ else()
   add_library(kqv_resources STATIC
     "${KQV_EMBEDDED_SOURCE}"
     "${KQV_SOURCE_ROOT}/src/platform/gtk/EmbeddedResources.cpp")
-  target_include_directories(kqv_resources PUBLIC "${KQV_SOURCE_ROOT}/src")
+  target_include_directories(kqv_resources PUBLIC "${KQV_PLATFORM_ROOT}" "${CMAKE_BINARY_DIR}/layers/ui")
   set_target_properties(kqv_resources PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
   function(kqv_add_resources target)
@@ -73,6 +73,6 @@ else()
       # A static library's users link what it needs.
       set_property(TARGET ${target} APPEND PROPERTY INTERFACE_LINK_LIBRARIES "$<LINK_ONLY:kqv_resources>")
     endif()
-    target_include_directories(${target} PRIVATE "${KQV_SOURCE_ROOT}/src")
+    target_include_directories(${target} PRIVATE "${KQV_PLATFORM_ROOT}")
   endfunction()
 endif()
