@@ -56,9 +56,9 @@ int Measure(bool onDemand) {
   ui::BrowserEvents events;
   auto browser = host.Peer().CreateBrowser(102, {0, 0, 1280, 720}, events);
   WebKitWebView* view = dynamic_cast<ui::gtk::GtkBrowser&>(*browser).View();
-  webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view),
-                                                   onDemand ? WEBKIT_HARDWARE_ACCELERATION_POLICY_ON_DEMAND
-                                                            : WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  webkit_settings_set_hardware_acceleration_policy(
+      webkit_web_view_get_settings(view),
+      onDemand ? WEBKIT_HARDWARE_ACCELERATION_POLICY_ON_DEMAND : WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   browser->Navigate(kPage);
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(40);
   std::string title;

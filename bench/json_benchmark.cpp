@@ -103,8 +103,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
       if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-        seconds_[run.run_name.function_name + "/" + run.run_name.args].push_back(
-            run.cpu_accumulated_time / static_cast<double>(run.iterations));
+        seconds_[run.run_name.function_name + "/" + run.run_name.args].push_back(run.cpu_accumulated_time /
+                                                                                 static_cast<double>(run.iterations));
     ConsoleReporter::ReportRuns(runs);
   }
 
@@ -114,8 +114,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const double mine = Median("BM_ParseJson", i, 1);
       const double theirs = Median("BM_Nlohmann", i, 1);
       if (mine > 0 && theirs > 0)
-        std::printf("  %-6s %.2f  (%.1f us vs %.1f us, %zu bytes)\n", kNames[i], mine / theirs, mine * 1e6, theirs * 1e6,
-                    Document(i).size());
+        std::printf("  %-6s %.2f  (%.1f us vs %.1f us, %zu bytes)\n", kNames[i], mine / theirs, mine * 1e6,
+                    theirs * 1e6, Document(i).size());
     }
     std::printf("1MB time / 100KB time (size ratio %.2f; target <= 12 for reading):\n",
                 static_cast<double>(Document(2).size()) / static_cast<double>(Document(1).size()));

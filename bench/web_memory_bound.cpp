@@ -104,8 +104,8 @@ Result Run(Host& host, int mibPerSecond) {
   auto browser = host.Peer().CreateBrowser(1001, {0, 0, 800, 600}, events);
   WebKitWebView* view = dynamic_cast<ui::gtk::GtkBrowser&>(*browser).View();
   Result result;
-  g_signal_connect(view, "web-process-terminated", G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason,
-                                                                  gpointer data) {
+  g_signal_connect(view, "web-process-terminated",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
                      auto* r = static_cast<Result*>(data);
                      r->stopped = true;
                      r->reason = reason;
@@ -169,12 +169,12 @@ int main(int argc, char** argv) {
     const Result r = Run(host, rate);
     // The bound plus two seconds of the growth measured in the same run.
     const double target = kBoundMiB + r.growth * 2.0;
-    const bool met = r.stopped && r.reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT && r.growth > 0 &&
-                     r.peakMiB <= target;
+    const bool met =
+        r.stopped && r.reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT && r.growth > 0 && r.peakMiB <= target;
     std::printf("%10d %10.0f %10.1f %10.0f %10.0f  %s%s\n", rate, r.growth, r.seconds, r.peakMiB, target,
-                !r.stopped                                          ? "not stopped"
+                !r.stopped                                             ? "not stopped"
                 : r.reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "memory limit"
-                                                                     : "other",
+                                                                       : "other",
                 met ? "" : "  MISSED");
     std::fflush(stdout);
     missed += met ? 0 : 1;

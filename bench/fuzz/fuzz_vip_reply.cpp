@@ -13,8 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   VipServiceInfo info;
   info.ReadVipServiceReply(std::string(reinterpret_cast<const char*>(data), size));
-  const std::string* texts[] = {&info.m_strServerName, &info.m_strLogoutUrl, &info.m_strGsUrl,
-                                &info.m_strUserName};
+  const std::string* texts[] = {&info.m_strServerName, &info.m_strLogoutUrl, &info.m_strGsUrl, &info.m_strUserName};
   for (const std::string* text : texts) {
     if (info.m_nErrno != 0 && !text->empty()) std::abort();
     if (text->find('\0') != std::string::npos) std::abort();

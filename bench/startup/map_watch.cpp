@@ -10,8 +10,8 @@
 // is the moment counted: with a reparenting window manager that is when the
 // manager maps the client window into its frame, the same step for every
 // program measured.
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <unistd.h>
@@ -80,8 +80,7 @@ int main() {
       XEvent event;
       XNextEvent(display, &event);
       const long long at = NowNs();
-      if (event.type == CreateNotify && event.xcreatewindow.parent == root &&
-          !event.xcreatewindow.override_redirect) {
+      if (event.type == CreateNotify && event.xcreatewindow.parent == root && !event.xcreatewindow.override_redirect) {
         const Window window = event.xcreatewindow.window;
         watched.insert(window);
         XSelectInput(display, window, StructureNotifyMask);
@@ -91,8 +90,8 @@ int main() {
             reported.insert(window).second) {
           Report(display, window, at);
         }
-      } else if (event.type == MapNotify && event.xmap.event == event.xmap.window &&
-                 watched.count(event.xmap.window) && reported.insert(event.xmap.window).second) {
+      } else if (event.type == MapNotify && event.xmap.event == event.xmap.window && watched.count(event.xmap.window) &&
+                 reported.insert(event.xmap.window).second) {
         Report(display, event.xmap.window, at);
       } else if (event.type == DestroyNotify && event.xdestroywindow.event == event.xdestroywindow.window) {
         watched.erase(event.xdestroywindow.window);

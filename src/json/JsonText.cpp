@@ -112,14 +112,30 @@ std::string Unescape(const char* first, const char* last) {
       continue;
     }
     switch (p[1]) {
-      case '"': out.push_back('"'); break;
-      case '/': out.push_back('/'); break;
-      case '\\': out.push_back('\\'); break;
-      case 'b': out.push_back('\x08'); break;
-      case 'f': out.push_back('\x0C'); break;
-      case 'n': out.push_back('\x0A'); break;
-      case 'r': out.push_back('\x0D'); break;
-      case 't': out.push_back('\x09'); break;
+      case '"':
+        out.push_back('"');
+        break;
+      case '/':
+        out.push_back('/');
+        break;
+      case '\\':
+        out.push_back('\\');
+        break;
+      case 'b':
+        out.push_back('\x08');
+        break;
+      case 'f':
+        out.push_back('\x0C');
+        break;
+      case 'n':
+        out.push_back('\x0A');
+        break;
+      case 'r':
+        out.push_back('\x0D');
+        break;
+      case 't':
+        out.push_back('\x09');
+        break;
       case 'u': {
         // The window is the 4th and 5th characters after the backslash, cut
         // short by the end of the body; the escape takes six characters or,
@@ -130,7 +146,8 @@ std::string Unescape(const char* first, const char* last) {
         p = left > 6 ? p + 6 : last;
         continue;
       }
-      default: break;  // an unknown escape: both characters are dropped
+      default:
+        break;  // an unknown escape: both characters are dropped
     }
     p += 2;
   }

@@ -20,8 +20,8 @@ void CDUIButton::Draw(ui::Canvas& canvas) const {
   ui::Rect layout = m_rect;
   if (m_pImage && m_nCells > 0) {
     const int cellWidth = static_cast<int>(static_cast<unsigned>(m_pImage->Width()) / m_nCells);
-    const ui::Rect source = ui::Rect::FromXYWH(cellWidth * static_cast<int>(CellIndex()), 0, cellWidth,
-                                               m_pImage->Height());
+    const ui::Rect source =
+        ui::Rect::FromXYWH(cellWidth * static_cast<int>(CellIndex()), 0, cellWidth, m_pImage->Height());
     canvas.DrawPicture(*m_pImage, m_rect, source);
   }
   if (m_pIcon) {

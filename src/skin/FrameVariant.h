@@ -34,7 +34,7 @@ struct FrameVariant {
   int borderWidth;
   int extraBottomInset;  // client rows above the bottom band showing the body
   int backgroundPng;
-  ui::Color bodyColor;  // the picture's body, below the caption
+  ui::Color bodyColor;                   // the picture's body, below the caption
   std::vector<int> captionButtonImages;  // bitmap numbers
   int textStrip;                         // bitmap of the labelled buttons' strip
   int vipIconPng;
@@ -44,7 +44,7 @@ struct FrameVariant {
   ui::Point titleOrigin;
   int titleWeight;  // 0: the platform's regular weight
   int buttonTop, buttonBottom;
-  bool captionDoubleClicks;  // false: double-clicks are ignored entirely
+  bool captionDoubleClicks;                 // false: double-clicks are ignored entirely
   std::vector<CaptionButtonEntry> buttons;  // in creation order
 };
 

@@ -24,5 +24,5 @@ class ImageStore {
 
  private:
   std::map<std::string, std::unique_ptr<ui::Picture>> m_images;  // key: the number in decimal
-  std::vector<std::unique_ptr<ui::Picture>> m_decoded;             // PNGs, kept for their users
+  std::vector<std::unique_ptr<ui::Picture>> m_decoded;           // PNGs, kept for their users
 };

@@ -61,7 +61,7 @@ class SkinnedFrame : public ui::Dialog {
   int m_nHoverId = -1;
   bool m_bTracking = false;
   std::vector<ui::Picture*> m_captionButtonImages;  // not owned
-  ui::Rect m_rcIcon;  // window coordinates; also the system menu's hot spot
+  ui::Rect m_rcIcon;                                // window coordinates; also the system menu's hot spot
 
  private:
   void CreateCaptionButtons();

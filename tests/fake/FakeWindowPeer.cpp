@@ -185,11 +185,20 @@ void FakeWindowPeer::SendSysCommand(ui::SysCommand command) {
   DefaultScope scope(*this, [this, command]() -> std::intptr_t {
     log.push_back("default syscommand");
     switch (command) {
-      case ui::SysCommand::Minimize: Show(ui::ShowCommand::Minimize); break;
-      case ui::SysCommand::Maximize: Show(ui::ShowCommand::Maximize); break;
-      case ui::SysCommand::Restore: Show(ui::ShowCommand::Restore); break;
-      case ui::SysCommand::Close: SendClose(); break;
-      default: break;
+      case ui::SysCommand::Minimize:
+        Show(ui::ShowCommand::Minimize);
+        break;
+      case ui::SysCommand::Maximize:
+        Show(ui::ShowCommand::Maximize);
+        break;
+      case ui::SysCommand::Restore:
+        Show(ui::ShowCommand::Restore);
+        break;
+      case ui::SysCommand::Close:
+        SendClose();
+        break;
+      default:
+        break;
     }
     return 0;
   });

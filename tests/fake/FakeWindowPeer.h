@@ -131,8 +131,8 @@ class FakeWindowPeer : public ui::WindowPeer {
   bool trackLeaveAnswer = true;
   bool hasSystemMenu = true;
   ui::Rect ncClipBox;               // handed to the non-client painter
-  RecordingCanvas ncCanvas;          // what the last non-client paint drew
-  std::vector<int> postedCommands;   // not yet delivered
+  RecordingCanvas ncCanvas;         // what the last non-client paint drew
+  std::vector<int> postedCommands;  // not yet delivered
   std::map<int, PictureButton> controls;
   std::vector<FakeBrowser*> browsers;
   std::vector<std::string> log;  // operations and messages in order

@@ -42,12 +42,15 @@ void Xdotool(const std::string& arguments) {
     bool done = false;
     int status = -1;
   } wait;
-  g_child_watch_add(pid, [](GPid child, gint code, gpointer data) {
-    auto* w = static_cast<Wait*>(data);
-    w->status = code;
-    w->done = true;
-    g_spawn_close_pid(child);
-  }, &wait);
+  g_child_watch_add(
+      pid,
+      [](GPid child, gint code, gpointer data) {
+        auto* w = static_cast<Wait*>(data);
+        w->status = code;
+        w->done = true;
+        g_spawn_close_pid(child);
+      },
+      &wait);
   ASSERT_TRUE(PumpUntil([&] { return wait.done; }));
   EXPECT_EQ(wait.status, 0) << arguments;
 }

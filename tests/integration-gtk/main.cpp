@@ -19,7 +19,7 @@ std::string OpenedPagesFile() { return g_home + "/opened-pages.txt"; }
 
 namespace {
 const char* const kOtherHandledTypes[] = {
-    "x-scheme-handler/kqvprobe", "x-scheme-handler/ftp",  "x-scheme-handler/smb",
+    "x-scheme-handler/kqvprobe", "x-scheme-handler/ftp",        "x-scheme-handler/smb",
     "x-scheme-handler/data",     "x-scheme-handler/javascript", "text/plain",
 };
 std::string OtherHandledTypes() {
@@ -40,8 +40,11 @@ void InstallSystemBrowser() {
   g_mkdir_with_parents(config.c_str(), 0700);
   const std::string desktop =
       "[Desktop Entry]\nType=Application\nName=Test browser\n"
-      "Exec=/bin/sh -c 'echo \"$1\" >> " + OpenedPagesFile() + "' sh %u\n"
-      "MimeType=x-scheme-handler/http;x-scheme-handler/https;" + OtherHandledTypes() + "\n";
+      "Exec=/bin/sh -c 'echo \"$1\" >> " +
+      OpenedPagesFile() +
+      "' sh %u\n"
+      "MimeType=x-scheme-handler/http;x-scheme-handler/https;" +
+      OtherHandledTypes() + "\n";
   g_file_set_contents((applications + "/kqv-test-browser.desktop").c_str(), desktop.c_str(), -1, nullptr);
   std::string defaults =
       "[Default Applications]\nx-scheme-handler/http=kqv-test-browser.desktop\n"

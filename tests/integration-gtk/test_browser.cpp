@@ -193,7 +193,8 @@ TEST_F(BrowserTest, EveryFrameIsOfferedAndCompletesThePageLast) {
   ASSERT_TRUE(Load(page));
   PumpFor(std::chrono::milliseconds(200));  // nothing more may come
 
-  EXPECT_THAT(recorder.Urls("before"), UnorderedElementsAre(page, server.Url("/frame.html"), server.Url("/frame2.html")));
+  EXPECT_THAT(recorder.Urls("before"),
+              UnorderedElementsAre(page, server.Url("/frame.html"), server.Url("/frame2.html")));
   EXPECT_THAT(recorder.Urls("navigated"), ElementsAre(page));
   EXPECT_THAT(recorder.Urls("complete"),
               UnorderedElementsAre(page, server.Url("/frame.html"), server.Url("/frame2.html")));
@@ -274,9 +275,9 @@ TEST_F(BrowserTest, RedirectTargetIsOfferedBeforeItIsRequested) {
 TEST_F(BrowserTest, CancelPreventsTheRequest) {
   struct Case {
     const char* name;
-    std::string start;     // navigated to
-    std::string blocked;   // cancelled, never requested
-    std::string completes; // the top document that still completes, or empty
+    std::string start;      // navigated to
+    std::string blocked;    // cancelled, never requested
+    std::string completes;  // the top document that still completes, or empty
   };
   server.Route("/with-frame.html", {.body = Page("<iframe src='/blocked-frame.html'></iframe>")});
   server.Route("/blocked-frame.html", {.body = Page("frame")});
@@ -724,7 +725,8 @@ TEST_F(HostChoicesTest, ScrollBarsFollowTheChoiceOnThePageOnEveryLoad) {
 
 TEST_F(HostChoicesTest, CleaningTheCacheRefetchesResourcesAndKeepsCookies) {
   Install(Reporting(false));
-  server.Route("/cached.js", {.contentType = "application/javascript", .body = "window.fromCache = 1;",
+  server.Route("/cached.js", {.contentType = "application/javascript",
+                              .body = "window.fromCache = 1;",
                               .extraHeaders = "Cache-Control: max-age=3600\r\n"});
   server.Route("/cookie.html", {.body = Page("<script src='/cached.js'></script><script>"
                                              "document.cookie = 'kept=yes; max-age=3600; path=/';"
@@ -753,8 +755,8 @@ TEST_F(HostChoicesTest, CleaningTheCacheRefetchesResourcesAndKeepsCookies) {
 // keeps what holds the player's settings (cookies, local storage, IndexedDB).
 TEST_F(HostChoicesTest, CleaningTheCacheRemovesWorkersAndTheirCachesAndKeepsSettings) {
   Install(Reporting(false));
-  server.Route("/worker.js", {.contentType = "application/javascript",
-                              .body = "self.addEventListener('fetch', function () {});"});
+  server.Route("/worker.js",
+               {.contentType = "application/javascript", .body = "self.addEventListener('fetch', function () {});"});
   server.Route("/store.html",
                {.body = Page("<script>(async function () {"
                              " document.cookie = 'kept=yes; max-age=3600; path=/';"
@@ -801,13 +803,11 @@ TEST_F(HostChoicesTest, CleaningTheCacheRemovesWorkersAndTheirCachesAndKeepsSett
   EXPECT_EQ(check(), "caches 0, workers 0, local yes, indexed yes, cookie true");
 }
 
-
 }  // namespace
 }  // namespace kqvtest
 
 namespace kqvtest {
 namespace {
-
 
 std::vector<std::string> OpenedPages() {
   gchar* text = nullptr;
@@ -893,15 +893,13 @@ TEST_F(ShownBrowserTest, KeysReachThePageThroughTheFilterOrGoToTheDialogManager)
     std::vector<int> commands;
   };
   const Case cases[] = {
-      {true, "Return", {"Enter"}, {}},
-      {true, "Escape", {"Escape"}, {}},
-      {false, "Return", {}, {ui::kIdOk}},
-      {false, "Escape", {}, {ui::kIdCancel}},
-      {false, "b", {"b"}, {}},
+      {true, "Return", {"Enter"}, {}},        {true, "Escape", {"Escape"}, {}}, {false, "Return", {}, {ui::kIdOk}},
+      {false, "Escape", {}, {ui::kIdCancel}}, {false, "b", {"b"}, {}},
   };
-  ASSERT_TRUE(Load("/keys.html", "<input id='field' style='width:300px;height:200px'><script>"
-                                 "document.getElementById('field').addEventListener('keydown',"
-                                 " function (e) { window.external.report(e.key); });</script>"));
+  ASSERT_TRUE(Load("/keys.html",
+                   "<input id='field' style='width:300px;height:200px'><script>"
+                   "document.getElementById('field').addEventListener('keydown',"
+                   " function (e) { window.external.report(e.key); });</script>"));
   Xdotool("mousemove 300 300 click 1");
   PumpFor(std::chrono::milliseconds(300));
   for (const Case& c : cases) {
@@ -937,7 +935,6 @@ TEST_F(ShownBrowserTest, NewWindowsAreOfferedAndOpenInTheSystemBrowser) {
   EXPECT_FALSE(server.WasRequested("/popup.html"));
   EXPECT_FALSE(server.WasRequested("/popup-blocked.html"));
 }
-
 
 // The launcher's host handler, counting what the browser asks of it.
 class CountingHandler : public CDocHostUIHandlerImpl {
@@ -981,14 +978,15 @@ TEST_F(HandlerBrowserTest, TheDocumentsHandlerDecidesTheMenuTheScrollBarsAndTheE
   ASSERT_TRUE(browser->SetUIHandler(handler));
 
   server.Route("/host.html", {.body = Page("<div style='height:5000px;width:5000px'></div><script>"
-                                          "addEventListener('load', function () { location.href = '/result?' +"
-                                          " getComputedStyle(document.documentElement).overflow + ',' +"
-                                          " typeof window.external + ',' + Object.keys(window.external).length;"
-                                          " });</script>")});
+                                           "addEventListener('load', function () { location.href = '/result?' +"
+                                           " getComputedStyle(document.documentElement).overflow + ',' +"
+                                           " typeof window.external + ',' + Object.keys(window.external).length;"
+                                           " });</script>")});
   recorder.cancelIf = [](const std::string& url) { return url.find("/result?") != std::string::npos; };
   browser->Navigate(server.Url("/host.html"));
-  ASSERT_TRUE(PumpUntil([&] { return !recorder.Urls("before").empty() &&
-                                      recorder.Urls("before").back().find("/result?") != std::string::npos; }));
+  ASSERT_TRUE(PumpUntil([&] {
+    return !recorder.Urls("before").empty() && recorder.Urls("before").back().find("/result?") != std::string::npos;
+  }));
   EXPECT_EQ(recorder.Urls("before").back(), server.Url("/result?hidden,object,0"));
 
   // A right click asks the handler; its S_OK means no menu of the browser's.
@@ -1019,9 +1017,9 @@ TEST_F(ShownWindowTest, TheMenuChoiceHoldsInThePageAndInItsFrames) {
   LoopbackServer other;  // another origin
   other.Route("/frame.html", {.body = Page("<div style='height:1000px'>frame</div>")});
   server.Route("/plain.html", {.body = Page("<div style='height:1000px'>page</div>")});
-  server.Route("/framed.html", {.body = "<!DOCTYPE html><html><body style='margin:0'><iframe src='" +
-                                        other.Url("/frame.html") +
-                                        "' style='border:0;width:400px;height:300px'></iframe></body></html>"});
+  server.Route("/framed.html",
+               {.body = "<!DOCTYPE html><html><body style='margin:0'><iframe src='" + other.Url("/frame.html") +
+                        "' style='border:0;width:400px;height:300px'></iframe></body></html>"});
   browser->Navigate("about:blank");
   ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("complete", "about:blank"); }));
   for (const bool menu : {false, true}) {
@@ -1059,14 +1057,13 @@ namespace {
 using ui::gtk::ErrorPageReason;
 using ui::gtk::PageFault;
 
-std::string UrlOnPort(int port, const std::string& path) {
-  return "http://127.0.0.1:" + std::to_string(port) + path;
-}
+std::string UrlOnPort(int port, const std::string& path) { return "http://127.0.0.1:" + std::to_string(port) + path; }
 
 // What our error page says, or "" when another page shows.
 std::string ErrorPageReasonShown(ui::Browser& browser) {
-  return Evaluate(browser, "(function () { var b = document.getElementById('kqv-retry');"
-                           " return b ? document.getElementById('reason').textContent : ''; })()");
+  return Evaluate(browser,
+                  "(function () { var b = document.getElementById('kqv-retry');"
+                  " return b ? document.getElementById('reason').textContent : ''; })()");
 }
 
 bool ShowsErrorPage(ui::Browser& browser, PageFault fault) {
@@ -1100,12 +1097,12 @@ int KillWebProcesses() {
 }
 
 TEST(RestartWindowTest, AllowsThreeRestartsInAnyMinute) {
-  using ui::gtk::RestartWindow;
   using std::chrono::seconds;
+  using ui::gtk::RestartWindow;
   struct Case {
     const char* name;
-    std::vector<int> at;          // seconds of each restart asked for
-    std::vector<bool> allowed;    // the answers
+    std::vector<int> at;        // seconds of each restart asked for
+    std::vector<bool> allowed;  // the answers
   };
   const Case cases[] = {
       {"three at once, the fourth refused", {0, 1, 2, 3}, {true, true, true, false}},
@@ -1202,8 +1199,10 @@ TEST_F(BrowserTest, CancelledLoadsShowNoErrorPage) {
       PumpFor(std::chrono::milliseconds(200));
       browser->Stop();
     } else {
-      ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("before", server.Url("/blocked-page.html")) ||
-                                          recorder.Saw("before", server.Url("/blocked-target.html")); }));
+      ASSERT_TRUE(PumpUntil([&] {
+        return recorder.Saw("before", server.Url("/blocked-page.html")) ||
+               recorder.Saw("before", server.Url("/blocked-target.html"));
+      }));
     }
     PumpFor(std::chrono::milliseconds(700));
     EXPECT_TRUE(recorder.Urls("navigated").empty());
@@ -1352,11 +1351,12 @@ TEST_F(ShownBrowserTest, ScriptedAndTargetedNewWindowsFollowOneRule) {
     SCOPED_TRACE(c.name);
     const std::string target = server.Url(c.path);
     const std::string opener = c.opener;
-    const std::string body =
-        opener == "open"    ? button("window.open('" + target + "')")
-        : opener == "later" ? button("var w = window.open(); w.location.href = '" + target + "';")
-                            : "<a href='" + target + "' target='_blank' style='display:block;width:400px;height:300px'>"
-                              "open</a>";
+    const std::string body = opener == "open" ? button("window.open('" + target + "')")
+                             : opener == "later"
+                                 ? button("var w = window.open(); w.location.href = '" + target + "';")
+                                 : "<a href='" + target +
+                                       "' target='_blank' style='display:block;width:400px;height:300px'>"
+                                       "open</a>";
     ASSERT_TRUE(Load(std::string("/opener-") + (c.hostCancels ? "c" : "a") + c.opener + ".html", body));
     recorder.events.clear();
     recorder.cancelIf = [&](const std::string& url) { return c.hostCancels && url == target; };
@@ -1428,8 +1428,9 @@ TEST_F(ShownBrowserTest, OnlyWebAddressesOfNewWindowsReachTheSystemBrowser) {
   // One cell per case: a column per scheme, a row per way of opening.
   constexpr int kCellWidth = 50, kCellHeight = 100;
   const auto grid = [&](const std::string& origin) {
-    std::string cells = "<style>body{margin:0} .c{position:absolute;width:50px;height:100px;"
-                        "padding:0;margin:0;border:0;display:block}</style>";
+    std::string cells =
+        "<style>body{margin:0} .c{position:absolute;width:50px;height:100px;"
+        "padding:0;margin:0;border:0;display:block}</style>";
     for (std::size_t row = 0; row < openers.size(); ++row) {
       for (std::size_t column = 0; column < schemes.size(); ++column) {
         const std::string address = schemes[column].address(openers[row] + "-" + origin);
@@ -1440,8 +1441,8 @@ TEST_F(ShownBrowserTest, OnlyWebAddressesOfNewWindowsReachTheSystemBrowser) {
         } else if (openers[row] == "open") {
           cells += "<button class='c' " + place + " onclick=\"window.open('" + address + "')\">o</button>";
         } else {
-          cells += "<button class='c' " + place + " onclick=\"var w = window.open(); w.location.href = '" +
-                   address + "';\">l</button>";
+          cells += "<button class='c' " + place + " onclick=\"var w = window.open(); w.location.href = '" + address +
+                   "';\">l</button>";
         }
       }
     }
@@ -1495,8 +1496,11 @@ TEST_F(ShownBrowserTest, DialogsOfHiddenWindowsAreAnsweredAtOnce) {
   const std::string dialogs =
       "var w = window.open(); w.alert('a'); var c = w.confirm('c'); var p = w.prompt('p', 'given');"
       " window.external.report('confirm ' + c + ', prompt ' + p);"
-      " w.location.href = '" + target + "';"
-      " var poll = setInterval(function () { if (w.closed) { clearInterval(poll); window.external.report('closed'); } },"
+      " w.location.href = '" +
+      target +
+      "';"
+      " var poll = setInterval(function () { if (w.closed) { clearInterval(poll); window.external.report('closed'); } "
+      "},"
       " 50);";
   const std::string button =
       "<button style='position:absolute;left:0;top:0;width:400px;height:300px' onclick=\"" + dialogs + "\">x</button>";

@@ -40,7 +40,9 @@ class Framed : public ui::Dialog {
   }
   void OnNcPaint() override {
     ++paints;
-    Peer().PaintNonClient([](ui::Canvas& canvas, const ui::Rect&) { canvas.FillRect({0, 0, 5000, 5000}, kFrameColour); });
+    Peer().PaintNonClient([](ui::Canvas& canvas, const ui::Rect&) {
+      canvas.FillRect({0, 0, 5000, 5000}, kFrameColour);
+    });
   }
   void OnMove(int x, int y) override { moves.push_back({x, y}); }
   void OnSize(ui::SizeType type, int cx, int cy) override {
@@ -54,7 +56,8 @@ class Framed : public ui::Dialog {
     const auto hit = static_cast<ui::Hit>(Default());
     const ui::Rect rect = GetWindowRect();
     // A drawn close button at the caption's right end.
-    if (ui::Rect{rect.right - 30, rect.top + 10, rect.right - 10, rect.top + 30}.Contains(screen)) return ui::Hit::Close;
+    if (ui::Rect{rect.right - 30, rect.top + 10, rect.right - 10, rect.top + 30}.Contains(screen))
+      return ui::Hit::Close;
     return hit;
   }
   void OnNcLButtonDown(ui::Hit hit, ui::Point) override {
@@ -132,8 +135,8 @@ TEST_F(FrameTest, ClientAreaIsWhatCalcSizeLeavesAndTheFrameIsDrawnAroundIt) {
     bool frame;
   };
   for (const Probe p : {Probe{200, 100, true}, Probe{599, 399, true}, Probe{200 + kLeft - 1, 250, true},
-                        Probe{400, 100 + kTop - 1, true}, Probe{400, 399 - kBottom + 1, true},
-                        Probe{400, 250, false}, Probe{200 + kLeft + 30, 100 + kTop, false}}) {
+                        Probe{400, 100 + kTop - 1, true}, Probe{400, 399 - kBottom + 1, true}, Probe{400, 250, false},
+                        Probe{200 + kLeft + 30, 100 + kTop, false}}) {
     SCOPED_TRACE(std::to_string(p.x) + "," + std::to_string(p.y));
     EXPECT_EQ(ScreenPixel(p.x, p.y) == green, p.frame);
   }
@@ -145,14 +148,14 @@ TEST_F(FrameTest, ClientAreaIsWhatCalcSizeLeavesAndTheFrameIsDrawnAroundIt) {
 TEST_F(FrameTest, DefaultHitTestGivesEdgesCaptionBorderAndClient) {
   Open(ui::Rect::FromXYWH(300, 200, 400, 300));
   struct Case {
-    int x, y;  // in the window
+    int x, y;                    // in the window
     std::optional<ui::Hit> hit;  // none: the client area
   };
   const Case cases[] = {
-      {1, 150, ui::Hit::Left},       {398, 150, ui::Hit::Right},      {200, 1, ui::Hit::Top},
-      {200, 298, ui::Hit::Bottom},   {1, 1, ui::Hit::TopLeft},        {10, 2, ui::Hit::TopLeft},
-      {398, 298, ui::Hit::BottomRight}, {200, 20, ui::Hit::Caption},  {200, 295, ui::Hit::Border},
-      {200, 150, std::nullopt},      {380, 20, ui::Hit::Close},
+      {1, 150, ui::Hit::Left},          {398, 150, ui::Hit::Right},  {200, 1, ui::Hit::Top},
+      {200, 298, ui::Hit::Bottom},      {1, 1, ui::Hit::TopLeft},    {10, 2, ui::Hit::TopLeft},
+      {398, 298, ui::Hit::BottomRight}, {200, 20, ui::Hit::Caption}, {200, 295, ui::Hit::Border},
+      {200, 150, std::nullopt},         {380, 20, ui::Hit::Close},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
@@ -302,8 +305,8 @@ TEST_F(FrameTest, CaptionDoubleClickMaximisesAndRestores) {
   ASSERT_TRUE(PumpUntil([&] { return window.IsZoomed(); }));
   const ui::Size screen = ui::GetPlatform().ScreenSize();
   ASSERT_TRUE(PumpUntil([&] { return window.GetWindowRect() == ui::Rect{0, 0, screen.cx, screen.cy}; }));
-  EXPECT_EQ(window.sizes.back(), "2 " + std::to_string(screen.cx - kLeft - kRight) + "x" +
-                                     std::to_string(screen.cy - kTop - kBottom));
+  EXPECT_EQ(window.sizes.back(),
+            "2 " + std::to_string(screen.cx - kLeft - kRight) + "x" + std::to_string(screen.cy - kTop - kBottom));
   // A click on the caption is no drag: both presses reach the window.
   EXPECT_THAT(window.log, ElementsAre("down 2", "up 2", "double 2", "syscommand 61488", "up 2"));
 

@@ -1,8 +1,8 @@
 // The GTK platform's services and conversions, checked against the system
 // they run on (files, processes, network interfaces, the resource table).
+#include <gdk/gdkkeysyms.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <gdk/gdkkeysyms.h>
 #include <jsc/jsc.h>
 #include <nlohmann/json.hpp>
 
@@ -12,11 +12,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <future>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <random>
 #include <set>
 #include <sstream>
@@ -145,8 +145,8 @@ TEST(GtkServicesTest, AdapterAddressesAreTheInterfacesHardwareAddresses) {
     if (entry.path().filename() == "lo") continue;
     if (ReadFile(entry.path() / "addr_len").rfind("6", 0) != 0) continue;
     unsigned b[6];
-    if (std::sscanf(ReadFile(entry.path() / "address").c_str(), "%x:%x:%x:%x:%x:%x", &b[0], &b[1], &b[2], &b[3],
-                    &b[4], &b[5]) != 6) {
+    if (std::sscanf(ReadFile(entry.path() / "address").c_str(), "%x:%x:%x:%x:%x:%x", &b[0], &b[1], &b[2], &b[3], &b[4],
+                    &b[5]) != 6) {
       continue;
     }
     ui::HardwareAddress address;
@@ -308,8 +308,16 @@ TEST(GtkServicesTest, VirtualKeysOfGdkKeys) {
 
 TEST(GtkServicesTest, JavaScriptLiteralsReadBackAsTheSameText) {
   JSCContext* context = jsc_context_new();
-  const std::string texts[] = {"", "1.0.0.1", "quote \" and \\ backslash", "line\nbreak\r\ttab", "</script><b>",
-                               "中文 VIP专员", "sep\xE2\x80\xA8" "ar\xE2\x80\xA9" "ators", std::string("nul\0byte", 8)};
+  const std::string texts[] = {"",
+                               "1.0.0.1",
+                               "quote \" and \\ backslash",
+                               "line\nbreak\r\ttab",
+                               "</script><b>",
+                               "中文 VIP专员",
+                               "sep\xE2\x80\xA8"
+                               "ar\xE2\x80\xA9"
+                               "ators",
+                               std::string("nul\0byte", 8)};
   for (const std::string& text : texts) {
     const std::string literal = ui::gtk::JsString(text);
     EXPECT_EQ(literal.find('\n'), std::string::npos);
@@ -348,12 +356,10 @@ TEST(GtkServicesTest, UnpremultipliedRowGivesTheStraightColours) {
     std::uint8_t b, g, r, a;  // premultiplied, as the picture holds them
     std::uint32_t straight;   // 0x00RRGGBB
   } cases[] = {
-      {0, 0, 255, 255, 0xFF0000},
-      {0, 128, 0, 128, 0x00FF00},   // half-transparent green is green, not dark green
-      {100, 50, 25, 200, 0x204080},  // rounded to nearest
-      {10, 10, 10, 10, 0xFFFFFF},
-      {0, 0, 0, 0, 0x000000},
-      {200, 0, 0, 100, 0x0000FF},   // never over 255, whatever the rounding left
+      {0, 0, 255, 255, 0xFF0000},   {0, 128, 0, 128, 0x00FF00},  // half-transparent green is green, not dark green
+      {100, 50, 25, 200, 0x204080},                              // rounded to nearest
+      {10, 10, 10, 10, 0xFFFFFF},   {0, 0, 0, 0, 0x000000},
+      {200, 0, 0, 100, 0x0000FF},  // never over 255, whatever the rounding left
   };
   for (const auto& c : cases) {
     const std::uint8_t in[4] = {c.b, c.g, c.r, c.a};
@@ -437,11 +443,14 @@ TEST(GtkServicesTest, CacheCleaningTakesNoInputUntilItEnds) {
   grabbed = nullptr;
   polls = 0;
   // Due at once: it runs before the engine's answer can come back.
-  const guint probe = g_timeout_add(0, [](gpointer) -> gboolean {
-    ++polls;
-    if (!grabbed) grabbed = gtk_grab_get_current();
-    return G_SOURCE_CONTINUE;
-  }, nullptr);
+  const guint probe = g_timeout_add(
+      0,
+      [](gpointer) -> gboolean {
+        ++polls;
+        if (!grabbed) grabbed = gtk_grab_get_current();
+        return G_SOURCE_CONTINUE;
+      },
+      nullptr);
   EXPECT_TRUE(ui::GetPlatform().CleanBrowserCache());
   g_source_remove(probe);
   ASSERT_GT(polls, 0);

@@ -44,9 +44,14 @@ Bytes Utf16(const std::u16string& text) {
 }
 
 // One node of a version block, laid out as Windows' resource compiler does.
-Bytes Node(const std::u16string& key, const Bytes& value, int valueLength, bool text, const std::vector<Bytes>& children = {}) {
-  Bytes node{0, 0, static_cast<std::uint8_t>(valueLength & 0xFF), static_cast<std::uint8_t>(valueLength >> 8),
-             static_cast<std::uint8_t>(text ? 1 : 0), 0};
+Bytes Node(const std::u16string& key, const Bytes& value, int valueLength, bool text,
+           const std::vector<Bytes>& children = {}) {
+  Bytes node{0,
+             0,
+             static_cast<std::uint8_t>(valueLength & 0xFF),
+             static_cast<std::uint8_t>(valueLength >> 8),
+             static_cast<std::uint8_t>(text ? 1 : 0),
+             0};
   const Bytes k = Utf16(key + u'\0');
   node.insert(node.end(), k.begin(), k.end());
   auto pad = [&node] { node.resize((node.size() + 3) & ~std::size_t{3}, 0); };
@@ -110,12 +115,13 @@ TEST(VersionDataTest, TheExecutableCarriesItsVersionDataAndItIsReadFromTheFile) 
 
 TEST(VersionDataTest, QueriesWalkTheBlockByPathWithoutRegardToCase) {
   const Bytes fixed(52, 0);
-  const Bytes block = Node(
-      u"VS_VERSION_INFO", fixed, 52, false,
-      {Node(u"StringFileInfo", {}, 0, true,
-            {Node(u"080404b0", {}, 0, true, {String(u"FileVersion", u"1.0.0.1"), String(u"Comments", u"版本")}),
-             Node(u"040904e4", {}, 0, true, {String(u"FileVersion", u"2.0")})}),
-       Node(u"VarFileInfo", {}, 0, true, {Node(u"Translation", {0x04, 0x08, 0xb0, 0x04, 0x09, 0x04, 0xe4, 0x04}, 8, false)})});
+  const Bytes block =
+      Node(u"VS_VERSION_INFO", fixed, 52, false,
+           {Node(u"StringFileInfo", {}, 0, true,
+                 {Node(u"080404b0", {}, 0, true, {String(u"FileVersion", u"1.0.0.1"), String(u"Comments", u"版本")}),
+                  Node(u"040904e4", {}, 0, true, {String(u"FileVersion", u"2.0")})}),
+            Node(u"VarFileInfo", {}, 0, true,
+                 {Node(u"Translation", {0x04, 0x08, 0xb0, 0x04, 0x09, 0x04, 0xe4, 0x04}, 8, false)})});
   const ui::gtk::VersionBlock data(block);
   struct Case {
     const char* path;

@@ -6,11 +6,10 @@
 
 #include <array>
 #include <cstdlib>
-#include <optional>
 #include <functional>
 #include <map>
-#include <utility>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -87,8 +86,6 @@ std::vector<std::string> Only(const std::vector<std::string>& log, const std::st
   return kept;
 }
 
-
-
 TEST(GtkWindowTest, CreationSendsTheWindowsMessagesInOrderAndTheTemplateDecidesVisibility) {
   struct Case {
     int templateId;
@@ -146,13 +143,15 @@ TEST(GtkWindowTest, ModalLoopEndsWithTheResultOrACloseRequest) {
     SCOPED_TRACE(c.name);
     Recording window(130);
     window.onInit = [&](Recording& w) {
-      g_idle_add_full(G_PRIORITY_DEFAULT, [](gpointer data) {
-        auto* pair = static_cast<std::pair<const Case*, Recording*>*>(data);
-        pair->first->during(*pair->second);
-        return G_SOURCE_REMOVE;
-      }, new std::pair<const Case*, Recording*>(&c, &w), [](gpointer data) {
-        delete static_cast<std::pair<const Case*, Recording*>*>(data);
-      });
+      g_idle_add_full(
+          G_PRIORITY_DEFAULT,
+          [](gpointer data) {
+            auto* pair = static_cast<std::pair<const Case*, Recording*>*>(data);
+            pair->first->during(*pair->second);
+            return G_SOURCE_REMOVE;
+          },
+          new std::pair<const Case*, Recording*>(&c, &w),
+          [](gpointer data) { delete static_cast<std::pair<const Case*, Recording*>*>(data); });
     };
     EXPECT_EQ(window.DoModal(), c.result);
     EXPECT_FALSE(window.IsWindow());
@@ -173,7 +172,12 @@ TEST(GtkWindowTest, QuitRequestEndsEveryModalLoopAndLaterOnesAtOnce) {
           [](gpointer data) {
             auto* pair = static_cast<std::pair<Recording*, int*>*>(data);
             pair->first->onInit = [](Recording&) {
-              g_idle_add([](gpointer) { ui::GetPlatform().PostQuit(0); return G_SOURCE_REMOVE; }, nullptr);
+              g_idle_add(
+                  [](gpointer) {
+                    ui::GetPlatform().PostQuit(0);
+                    return G_SOURCE_REMOVE;
+                  },
+                  nullptr);
             };
             *pair->second = pair->first->DoModal();
             return G_SOURCE_REMOVE;
@@ -262,7 +266,7 @@ TEST(GtkWindowTest, LayeredPictureShowsItsAlphaAndLetsTheScreenThroughWhereTrans
     bool shownWithoutCompositor;
   };
   const Band bands[] = {
-      {{255, 0, 0}, 255, true}, {{0, 255, 0}, 128, true}, {{40, 80, 200}, 200, true},
+      {{255, 0, 0}, 255, true},  {{0, 255, 0}, 128, true},    {{40, 80, 200}, 200, true},
       {{0, 0, 255}, 100, false}, {{255, 255, 255}, 0, false},
   };
   constexpr int kBand = 20, kHeight = 40;
@@ -302,9 +306,8 @@ TEST(GtkWindowTest, LayeredPictureShowsItsAlphaAndLetsTheScreenThroughWhereTrans
     for (int x = 400 + kBand * static_cast<int>(i); x < 400 + kBand * static_cast<int>(i + 1); ++x) {
       for (int y : {300, middle, 300 + kHeight - 1}) {
         const auto actual = ScreenPixel(x, y);
-        EXPECT_TRUE(Near(actual, expected, 2))
-            << "band " << i << " (alpha " << band.alpha << ") at " << x << "," << y << " shows " << Describe(actual)
-            << ", not " << Describe(expected);
+        EXPECT_TRUE(Near(actual, expected, 2)) << "band " << i << " (alpha " << band.alpha << ") at " << x << "," << y
+                                               << " shows " << Describe(actual) << ", not " << Describe(expected);
       }
     }
   }
@@ -341,8 +344,8 @@ TEST(GtkWindowTest, TheServerShowsTheWindowsBackgroundBeforeItsFirstDraw) {
   ui::PixelImage art{.width = kWidth, .height = kHeight, .bitsPerPixel = 32, .pitch = kWidth * 4, .pixels = {}};
   for (int i = 0; i < kWidth * kHeight; ++i) {
     // Opaque, premultiplied blue, green, red, alpha.
-    art.pixels.insert(art.pixels.end(), {std::uint8_t(artColour[2]), std::uint8_t(artColour[1]),
-                                         std::uint8_t(artColour[0]), 255});
+    art.pixels.insert(art.pixels.end(),
+                      {std::uint8_t(artColour[2]), std::uint8_t(artColour[1]), std::uint8_t(artColour[0]), 255});
   }
   struct Case {
     const char* name;
@@ -350,13 +353,23 @@ TEST(GtkWindowTest, TheServerShowsTheWindowsBackgroundBeforeItsFirstDraw) {
     std::array<int, 3> expected;
   };
   const Case cases[] = {
-      {"dark", [&](Recording& w) { w.Peer().SetBackgroundColor({26, 20, 18, 255}); }, body},
-      {"light", [&](Recording& w) { w.Peer().SetBackgroundColor({250, 250, 250, 255}); }, light},
+      {"dark",
+       [&](Recording& w) {
+         w.Peer().SetBackgroundColor({26, 20, 18, 255});
+       },
+       body},
+      {"light",
+       [&](Recording& w) {
+         w.Peer().SetBackgroundColor({250, 250, 250, 255});
+       },
+       light},
       // The splash: made at its template's size and grown by its picture.
-      {"layered", [&](Recording& w) {
+      {"layered",
+       [&](Recording& w) {
          w.Peer().AddLayeredStyle();
          w.Peer().UpdateLayered(art);
-       }, artColour},
+       },
+       artColour},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -372,10 +385,8 @@ TEST(GtkWindowTest, TheServerShowsTheWindowsBackgroundBeforeItsFirstDraw) {
     // Counted by the window's frame clock: a layered window's own draw
     // handler ends the signal, so a handler of the test's would never run.
     GdkFrameClock* clock = gdk_window_get_frame_clock(gtk_widget_get_window(WidgetOf(window)));
-    const gulong counter = g_signal_connect(clock, "after-paint", G_CALLBACK(+[](GdkFrameClock*, gpointer n) {
-                                              ++*static_cast<int*>(n);
-                                            }),
-                                            &draws);
+    const gulong counter = g_signal_connect(
+        clock, "after-paint", G_CALLBACK(+[](GdkFrameClock*, gpointer n) { ++*static_cast<int*>(n); }), &draws);
     // Only the window manager's doing: it maps the window.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (ScreenPixel(460, 330) == desktop && std::chrono::steady_clock::now() < deadline) g_usleep(5000);
@@ -415,8 +426,8 @@ TEST(GtkWindowTest, ColourKeyedWindowIsItsButtonsAndAButtonClickIsACommand) {
   auto pictureAt = [](int bitmap) {
     auto bytes = ui::GetPlatform().FindResource(ui::ResourceType::Bitmap, bitmap);
     GdkPixbuf* pixbuf = ui::gtk::PixbufFromBytes(*bytes, "bmp");
-    const guchar* p = gdk_pixbuf_read_pixels(pixbuf) + 11 * gdk_pixbuf_get_rowstride(pixbuf) +
-                      11 * gdk_pixbuf_get_n_channels(pixbuf);
+    const guchar* p =
+        gdk_pixbuf_read_pixels(pixbuf) + 11 * gdk_pixbuf_get_rowstride(pixbuf) + 11 * gdk_pixbuf_get_n_channels(pixbuf);
     std::array<int, 3> rgb{p[0], p[1], p[2]};
     g_object_unref(pixbuf);
     return rgb;
@@ -451,8 +462,9 @@ TEST(GtkWindowTest, CaptionDragMovesTheWindowAndReportsEachMove) {
   window.ShowWindow(ui::ShowCommand::Show);
   ASSERT_TRUE(ShownAt(window, window.GetWindowRect()));
   window.log.clear();
-  Xdotool("mousemove 350 250 mousedown 1 sleep 0.1 mousemove 370 260 sleep 0.05 mousemove 390 270 sleep 0.05 "
-          "mousemove 410 280");
+  Xdotool(
+      "mousemove 350 250 mousedown 1 sleep 0.1 mousemove 370 260 sleep 0.05 mousemove 390 270 sleep 0.05 "
+      "mousemove 410 280");
   // Still held: the window is already where the pointer took it, and it
   // said so at each step, not only at the drop.
   const ui::Rect moved = ui::Rect::FromXYWH(360, 230, 200, 120);
@@ -479,12 +491,10 @@ TEST(GtkWindowTest, OwnedWindowGoesWithItsOwner) {
   EXPECT_THAT(Only(owned.log, "close"), testing::IsEmpty());
 }
 
-
 // Runs an xdotool command a moment from now, while the caller is inside a
 // modal loop.
 void XdotoolLater(const std::string& arguments) {
-  gchar* argv[] = {g_strdup("/bin/sh"), g_strdup("-c"), g_strdup(("sleep 0.3; xdotool " + arguments).c_str()),
-                   nullptr};
+  gchar* argv[] = {g_strdup("/bin/sh"), g_strdup("-c"), g_strdup(("sleep 0.3; xdotool " + arguments).c_str()), nullptr};
   g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, nullptr);
   for (gchar* arg : argv) g_free(arg);
 }
@@ -493,7 +503,8 @@ GtkMessageDialog* OpenMessageBox() {
   GList* windows = gtk_window_list_toplevels();
   GtkMessageDialog* found = nullptr;
   for (GList* it = windows; it; it = it->next) {
-    if (GTK_IS_MESSAGE_DIALOG(it->data) && gtk_widget_get_visible(GTK_WIDGET(it->data))) found = GTK_MESSAGE_DIALOG(it->data);
+    if (GTK_IS_MESSAGE_DIALOG(it->data) && gtk_widget_get_visible(GTK_WIDGET(it->data)))
+      found = GTK_MESSAGE_DIALOG(it->data);
   }
   g_list_free(windows);
   return found;
@@ -549,42 +560,45 @@ TEST(GtkWindowTest, MessageBoxAnswersEveryCloseWithoutTakingItsOwnersInput) {
     seen.action = c.action;
     seen.owner = &owner;
     seen.ownerCorner = {310, 210};
-    g_timeout_add(100, [](gpointer data) -> gboolean {
-      auto* s = static_cast<Seen*>(data);
-      GtkMessageDialog* box = OpenMessageBox();
-      GdkWindow* gdk = box ? gtk_widget_get_window(GTK_WIDGET(box)) : nullptr;
-      if (!gdk || !gdk_window_is_viewable(gdk)) return G_SOURCE_CONTINUE;
-      // Placed by the window manager before it is looked at.
-      if (++s->polls < 4) return G_SOURCE_CONTINUE;
-      s->title = gtk_window_get_title(GTK_WINDOW(box));
-      gchar* message = nullptr;
-      g_object_get(box, "text", &message, "message-type", &s->type, nullptr);
-      s->text = message ? message : "";
-      g_free(message);
-      s->parent = gtk_window_get_transient_for(GTK_WINDOW(box));
-      for (int response : {GTK_RESPONSE_YES, GTK_RESPONSE_NO, GTK_RESPONSE_OK}) {
-        const std::string label = ButtonLabel(box, response);
-        if (!label.empty()) s->labels.push_back(label);
-      }
-      int x = 0, y = 0;
-      gdk_window_get_origin(gdk, &x, &y);
-      s->centre = {x + gdk_window_get_width(gdk) / 2, y + gdk_window_get_height(gdk) / 2};
-      // A press on the owner while the box is up reaches nothing of it.
-      s->ownerLogBefore = s->owner->log.size();
-      Xdotool("mousemove " + std::to_string(s->ownerCorner.x) + " " + std::to_string(s->ownerCorner.y) +
-              " click 1");
-      PumpFor(std::chrono::milliseconds(300));
-      s->ownerLogBefore = s->owner->log.size() - s->ownerLogBefore;
-      if (s->action.rfind("click ", 0) == 0) {
-        const ui::Point at = ButtonCentre(box, s->action == "click yes" ? GTK_RESPONSE_YES : GTK_RESPONSE_NO);
-        XdotoolLater("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1");
-      } else {
-        // The box has the focus once it is up; the keys go to it.
-        gtk_window_present(GTK_WINDOW(box));
-        XdotoolLater(s->action);
-      }
-      return G_SOURCE_REMOVE;
-    }, &seen);
+    g_timeout_add(
+        100,
+        [](gpointer data) -> gboolean {
+          auto* s = static_cast<Seen*>(data);
+          GtkMessageDialog* box = OpenMessageBox();
+          GdkWindow* gdk = box ? gtk_widget_get_window(GTK_WIDGET(box)) : nullptr;
+          if (!gdk || !gdk_window_is_viewable(gdk)) return G_SOURCE_CONTINUE;
+          // Placed by the window manager before it is looked at.
+          if (++s->polls < 4) return G_SOURCE_CONTINUE;
+          s->title = gtk_window_get_title(GTK_WINDOW(box));
+          gchar* message = nullptr;
+          g_object_get(box, "text", &message, "message-type", &s->type, nullptr);
+          s->text = message ? message : "";
+          g_free(message);
+          s->parent = gtk_window_get_transient_for(GTK_WINDOW(box));
+          for (int response : {GTK_RESPONSE_YES, GTK_RESPONSE_NO, GTK_RESPONSE_OK}) {
+            const std::string label = ButtonLabel(box, response);
+            if (!label.empty()) s->labels.push_back(label);
+          }
+          int x = 0, y = 0;
+          gdk_window_get_origin(gdk, &x, &y);
+          s->centre = {x + gdk_window_get_width(gdk) / 2, y + gdk_window_get_height(gdk) / 2};
+          // A press on the owner while the box is up reaches nothing of it.
+          s->ownerLogBefore = s->owner->log.size();
+          Xdotool("mousemove " + std::to_string(s->ownerCorner.x) + " " + std::to_string(s->ownerCorner.y) +
+                  " click 1");
+          PumpFor(std::chrono::milliseconds(300));
+          s->ownerLogBefore = s->owner->log.size() - s->ownerLogBefore;
+          if (s->action.rfind("click ", 0) == 0) {
+            const ui::Point at = ButtonCentre(box, s->action == "click yes" ? GTK_RESPONSE_YES : GTK_RESPONSE_NO);
+            XdotoolLater("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1");
+          } else {
+            // The box has the focus once it is up; the keys go to it.
+            gtk_window_present(GTK_WINDOW(box));
+            XdotoolLater(s->action);
+          }
+          return G_SOURCE_REMOVE;
+        },
+        &seen);
     EXPECT_EQ(owner.MessageBox("正在游戏中，确定退出？", "关闭提示", c.style), c.answer);
     EXPECT_EQ(seen.title, "关闭提示");
     EXPECT_EQ(seen.text, "正在游戏中，确定退出？");
@@ -659,8 +673,10 @@ std::pair<int, int> WidestInk(const TitleBar& bar) {
     }
     int end = x, gap = 0;
     for (int i = x; i < bar.width && gap <= 4; ++i) {
-      if (ink[i]) end = i + 1, gap = 0;
-      else ++gap;
+      if (ink[i])
+        end = i + 1, gap = 0;
+      else
+        ++gap;
     }
     if (end - x > widest.second - widest.first) widest = {x, end};
     x = end;
@@ -698,23 +714,26 @@ TEST(GtkWindowTest, AMessageBoxShowsItsWholeCaption) {
   owner.MoveWindow(ui::Rect::FromXYWH(300, 200, 640, 400), true);
   ASSERT_TRUE(ShownAt(owner, ui::Rect::FromXYWH(300, 200, 640, 400)));
   const auto watch = [](Seen& seen) {
-    g_timeout_add(100, [](gpointer data) -> gboolean {
-      auto* s = static_cast<Seen*>(data);
-      GtkMessageDialog* box = OpenMessageBox();
-      if (!box || !gtk_widget_get_mapped(GTK_WIDGET(box)) || !gtk_window_is_active(GTK_WINDOW(box))) {
-        return ++s->polls < 100 ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
-      }
-      const TitleBar bar = ReadTitleBar(GTK_WIDGET(box));
-      // The reference: wait for a caption of some width to be drawn.
-      // The box under test: wait for it to show that caption, or give up.
-      const bool done = s->wide.width == 0 ? WidestInk(bar).second - WidestInk(bar).first > 20
-                                            : ShowsPart(bar, s->wide, s->caption);
-      if (!done && ++s->polls < 50) return G_SOURCE_CONTINUE;
-      s->bar = bar;
-      s->shown = done;
-      gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
-      return G_SOURCE_REMOVE;
-    }, &seen);
+    g_timeout_add(
+        100,
+        [](gpointer data) -> gboolean {
+          auto* s = static_cast<Seen*>(data);
+          GtkMessageDialog* box = OpenMessageBox();
+          if (!box || !gtk_widget_get_mapped(GTK_WIDGET(box)) || !gtk_window_is_active(GTK_WINDOW(box))) {
+            return ++s->polls < 100 ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+          }
+          const TitleBar bar = ReadTitleBar(GTK_WIDGET(box));
+          // The reference: wait for a caption of some width to be drawn.
+          // The box under test: wait for it to show that caption, or give up.
+          const bool done = s->wide.width == 0 ? WidestInk(bar).second - WidestInk(bar).first > 20
+                                               : ShowsPart(bar, s->wide, s->caption);
+          if (!done && ++s->polls < 50) return G_SOURCE_CONTINUE;
+          s->bar = bar;
+          s->shown = done;
+          gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+          return G_SOURCE_REMOVE;
+        },
+        &seen);
   };
   const std::string caption = "KQVClient";
   Seen seen;
@@ -735,11 +754,14 @@ TEST(GtkWindowTest, AMessageBoxShowsItsWholeCaption) {
 TEST(GtkWindowTest, MessageBoxEndsWhenItsOwnerIsDestroyed) {
   Recording owner(102);
   ASSERT_TRUE(owner.Create(nullptr));
-  g_timeout_add(300, [](gpointer data) -> gboolean {
-    if (!OpenMessageBox()) return G_SOURCE_CONTINUE;
-    static_cast<Recording*>(data)->DestroyWindow();
-    return G_SOURCE_REMOVE;
-  }, &owner);
+  g_timeout_add(
+      300,
+      [](gpointer data) -> gboolean {
+        if (!OpenMessageBox()) return G_SOURCE_CONTINUE;
+        static_cast<Recording*>(data)->DestroyWindow();
+        return G_SOURCE_REMOVE;
+      },
+      &owner);
   EXPECT_EQ(owner.MessageBox("确定清理浏览器缓存？", "清理提示", ui::kMbYesNo), ui::kIdNo);
   EXPECT_FALSE(owner.IsWindow());
   EXPECT_EQ(OpenMessageBox(), nullptr);

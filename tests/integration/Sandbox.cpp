@@ -115,7 +115,8 @@ std::string RawGet(const std::string& url) {
   // the form http://127.0.0.1:<port>/<target> are used here.
   const std::string prefix = "http://127.0.0.1:";
   const auto slash = url.find('/', prefix.size());
-  if (url.rfind(prefix, 0) != 0 || slash == std::string::npos) throw std::runtime_error("not a loopback address: " + url);
+  if (url.rfind(prefix, 0) != 0 || slash == std::string::npos)
+    throw std::runtime_error("not a loopback address: " + url);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -130,8 +131,10 @@ std::string RawGet(const std::string& url) {
   ok = ok && send(s, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
   char buffer[4096];
   for (ssize_t n; ok && (n = recv(s, buffer, sizeof buffer, 0)) != 0;) {
-    if (n < 0) ok = false;
-    else answer.append(buffer, static_cast<std::size_t>(n));
+    if (n < 0)
+      ok = false;
+    else
+      answer.append(buffer, static_cast<std::size_t>(n));
   }
   close(s);
   const auto body = answer.find("\r\n\r\n");

@@ -74,10 +74,8 @@ TEST_F(SoupHttpTest, FollowsAtMostTenRedirectsAndOnlyToHttp) {
     std::string address;
     std::string body;
   } cases[] = {
-      {RedirectChain(1, "/test/echo?body=one"), "one"},
-      {RedirectChain(10, "/test/echo?body=ten"), "ten"},
-      {RedirectChain(11, "/test/echo?body=eleven"), ""},
-      {"/test/redirect?to=" + ftp, ""},
+      {RedirectChain(1, "/test/echo?body=one"), "one"},         {RedirectChain(10, "/test/echo?body=ten"), "ten"},
+      {RedirectChain(11, "/test/echo?body=eleven"), ""},        {"/test/redirect?to=" + ftp, ""},
       {"/test/redirect?to=file%3A%2F%2F%2Fetc%2Fhostname", ""},
   };
   for (const auto& c : cases) {

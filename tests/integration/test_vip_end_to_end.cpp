@@ -91,11 +91,9 @@ TEST_F(VipEndToEndTest, RepliesOfTheWrongShapeOrTooLateLeaveNoResult) {
     const char* mode;
     int errnoAfter;
   } cases[] = {
-      {"garbage", -1},
-      {"empty", -1},
-      {"whitespace", -1},  // blanks around the object: not read
-      {"stall", -1},       // cut off by the request bound
-      {"linebreaks", 0},   // line breaks vanish in transport: read
+      {"garbage", -1},   {"empty", -1}, {"whitespace", -1},  // blanks around the object: not read
+      {"stall", -1},                                         // cut off by the request bound
+      {"linebreaks", 0},                                     // line breaks vanish in transport: read
   };
   sandbox.SetMode("vip_stall", "10");
   for (const auto& c : cases) {

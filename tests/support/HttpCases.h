@@ -82,7 +82,7 @@ inline std::vector<CapCase> CapCases() {
 // each of them at the whole-request bound.
 inline constexpr std::chrono::milliseconds kStallConnectTimeout{600};
 inline constexpr std::chrono::milliseconds kStallTotalTimeout{1200};
-inline constexpr double kStallSeconds = 1.2;  // the whole-request bound
+inline constexpr double kStallSeconds = 1.2;      // the whole-request bound
 inline constexpr double kStallLateSeconds = 1.5;  // what the answer may come after it
 
 struct StallCase {
@@ -100,11 +100,8 @@ inline constexpr StallCase kStalls[] = {
 // test adds a refused loopback port): empty text, whether the body is wanted
 // or not. `port` is the stand-in's, for addresses of other schemes.
 inline std::vector<std::string> UnusableAddresses(int port) {
-  return {"not an address",
-          "127.0.0.1/no-scheme",
-          "ftp://127.0.0.1:" + std::to_string(port) + "/x",
-          "file:///etc/hostname",
-          ""};
+  return {"not an address", "127.0.0.1/no-scheme", "ftp://127.0.0.1:" + std::to_string(port) + "/x",
+          "file:///etc/hostname", ""};
 }
 
 }  // namespace http_cases

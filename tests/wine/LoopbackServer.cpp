@@ -138,8 +138,9 @@ struct LoopbackServer::State {
         requests.push_back(request.substr(0, request.find("\r\n")));
       }
       const std::string body = "<html><body>page</body></html>";
-      const std::string answer = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                                 std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+      const std::string answer =
+          "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+          "\r\nConnection: close\r\n\r\n" + body;
       send(client, answer.data(), static_cast<int>(answer.size()), 0);
       closesocket(client);
     }

@@ -44,8 +44,9 @@ class Surface {
     RECT box{m_width, m_height, 0, 0};
     for (int y = 0; y < m_height; ++y) {
       for (int x = 0; x < m_width; ++x) {
-        if (At(x, y)) box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
-                             std::max<LONG>(box.bottom, y + 1)};
+        if (At(x, y))
+          box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
+                 std::max<LONG>(box.bottom, y + 1)};
       }
     }
     return box;
@@ -110,7 +111,8 @@ TEST(Canvas, StretchesASampleOverTheDestination) {
   DeleteObject(reference);
 }
 
-RECT DrawnText(const std::string& text, TextAlign horizontal, const ui::Rect& layout, ui::Color color = {255, 255, 255, 255}) {
+RECT DrawnText(const std::string& text, TextAlign horizontal, const ui::Rect& layout,
+               ui::Color color = {255, 255, 255, 255}) {
   Surface surface(200, 100);
   {
     ui::win32::GdiplusCanvas canvas(surface.Dc());
@@ -134,9 +136,15 @@ TEST(Canvas, TextKeepsToItsAlignmentInTheBox) {
     EXPECT_LE(lit.bottom, box.bottom) << c.name;
     const int middle = (lit.left + lit.right) / 2;
     switch (c.align) {
-      case TextAlign::Near: EXPECT_LE(lit.left, box.left + 4) << c.name; break;
-      case TextAlign::Center: EXPECT_NEAR(middle, (box.left + box.right) / 2, 4) << c.name; break;
-      case TextAlign::Far: EXPECT_GE(lit.right, box.right - 5) << c.name; break;
+      case TextAlign::Near:
+        EXPECT_LE(lit.left, box.left + 4) << c.name;
+        break;
+      case TextAlign::Center:
+        EXPECT_NEAR(middle, (box.left + box.right) / 2, 4) << c.name;
+        break;
+      case TextAlign::Far:
+        EXPECT_GE(lit.right, box.right - 5) << c.name;
+        break;
     }
   }
 }
@@ -156,8 +164,8 @@ TEST(Canvas, ChineseTextHasItsOwnGlyphs) {
     Surface surface(40, 40);
     {
       ui::win32::GdiplusCanvas canvas(surface.Dc());
-      canvas.DrawText(text, {"宋体", 16, 400}, {255, 255, 255, 255}, {4, 4, 36, 36}, TextAlign::Near,
-                      TextAlign::Near, true);
+      canvas.DrawText(text, {"宋体", 16, 400}, {255, 255, 255, 255}, {4, 4, 36, 36}, TextAlign::Near, TextAlign::Near,
+                      true);
     }
     return surface.Pixels();
   };

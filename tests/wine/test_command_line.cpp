@@ -2,8 +2,8 @@
 // CommandLineToArgvW, on the arguments after the program's name.
 #include <gtest/gtest.h>
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -53,7 +53,8 @@ TEST(CommandLine, SplitsAsTheSystemDoes) {
       {"\"C:\\dir\\\\\"", {"C:\\dir\\"}},
       {"\"a\"\"b\"", {"a\"b"}},
       {"\"a\"\"\"", {"a\""}},
-      {"\xE4\xB8\x93\xE5\x91\x98 \"\xE5\xB0\x8F \xE6\x98\x8E\"", {"\xE4\xB8\x93\xE5\x91\x98", "\xE5\xB0\x8F \xE6\x98\x8E"}},
+      {"\xE4\xB8\x93\xE5\x91\x98 \"\xE5\xB0\x8F \xE6\x98\x8E\"",
+       {"\xE4\xB8\x93\xE5\x91\x98", "\xE5\xB0\x8F \xE6\x98\x8E"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string("[") + c.line + "]");

@@ -35,8 +35,8 @@ class Builder {
     }
     Word(static_cast<std::uint16_t>(items.size()));
     Word(0), Word(0), Word(319), Word(200);
-    Word(0);               // no menu
-    Word(0);               // the dialog class
+    Word(0);  // no menu
+    Word(0);  // the dialog class
     Text(m_title);
     if (m_font) {
       Word(9);
@@ -69,7 +69,9 @@ class Builder {
     m_bytes.push_back(static_cast<std::uint8_t>(value));
     m_bytes.push_back(static_cast<std::uint8_t>(value >> 8));
   }
-  void Dword(std::uint32_t value) { Word(static_cast<std::uint16_t>(value)), Word(static_cast<std::uint16_t>(value >> 16)); }
+  void Dword(std::uint32_t value) {
+    Word(static_cast<std::uint16_t>(value)), Word(static_cast<std::uint16_t>(value >> 16));
+  }
   void Text(const std::u16string& text) {
     for (char16_t c : text) Word(c);
     Word(0);
@@ -107,8 +109,7 @@ TEST(WithoutActiveXControls, DropsExactlyTheActiveXItems) {
       {"only ordinary controls", {kButton, kStatic, kOrdinalButton}, {kButton, kStatic, kOrdinalButton}},
       {"browser between controls", {kButton, kBrowser, kStatic}, {kButton, kStatic}},
       {"only a browser", {kBrowser}, {}},
-      {"creation data around it", {kEditWithData, kBrowserWithData, kEditWithData},
-       {kEditWithData, kEditWithData}},
+      {"creation data around it", {kEditWithData, kBrowserWithData, kEditWithData}, {kEditWithData, kEditWithData}},
       {"browser first and last", {kBrowser, kOrdinalButton, kBrowserWithData}, {kOrdinalButton}},
   };
   for (bool extended : {false, true}) {

@@ -2,8 +2,8 @@
 // identity, lifetime, and every call handed on with its arguments converted.
 #include <gtest/gtest.h>
 
-#include <windows.h>
 #include <mshtmhst.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -38,8 +38,8 @@ std::string Tag(const void* pointer) {
 std::string Format(const ui::Guid& guid) {
   char text[48];
   std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", guid.data1, guid.data2,
-                guid.data3, guid.data4[0], guid.data4[1], guid.data4[2], guid.data4[3], guid.data4[4],
-                guid.data4[5], guid.data4[6], guid.data4[7]);
+                guid.data3, guid.data4[0], guid.data4[1], guid.data4[2], guid.data4[3], guid.data4[4], guid.data4[5],
+                guid.data4[6], guid.data4[7]);
   return text;
 }
 
@@ -180,8 +180,10 @@ TEST(DocHostUIAdapter, AnswersForItsTwoInterfacesOnlyWhenTheHandlerClaimsThem) {
       {"IDocHostUIHandler", kIidDocHostUIHandler, kBothInterfaces, true},
       {"IDocHostUIHandler2 not claimed", kIidDocHostUIHandler2, kBothInterfaces, false},
       // The adapter has no such interface to give, whatever the handler says.
-      {"IDocHostUIHandler2 claimed", kIidDocHostUIHandler2,
-       {ui::kIidUnknown, ui::kIidDocHostUIHandler, ui::kIidDocHostUIHandler2}, false},
+      {"IDocHostUIHandler2 claimed",
+       kIidDocHostUIHandler2,
+       {ui::kIidUnknown, ui::kIidDocHostUIHandler, ui::kIidDocHostUIHandler2},
+       false},
       {"IDispatch", IID_IDispatch, kBothInterfaces, false},
       {"IOleCommandTarget", IID_IOleCommandTarget, kBothInterfaces, false},
       {"IDocHostUIHandler refused by the handler", kIidDocHostUIHandler, {ui::kIidUnknown}, false},
@@ -385,8 +387,7 @@ TEST(DocHostUIAdapter, OutPointersCarryTheHandlersObjectExceptTheScriptObject) {
     bool passed;
   } cases[] = {
       {"GetOptionKeyPath",
-       [](IDocHostUIHandler* h, void** o) { return h->GetOptionKeyPath(reinterpret_cast<LPOLESTR*>(o), 0); },
-       true},
+       [](IDocHostUIHandler* h, void** o) { return h->GetOptionKeyPath(reinterpret_cast<LPOLESTR*>(o), 0); }, true},
       {"GetDropTarget",
        [](IDocHostUIHandler* h, void** o) { return h->GetDropTarget(nullptr, reinterpret_cast<IDropTarget**>(o)); },
        true},
@@ -397,9 +398,7 @@ TEST(DocHostUIAdapter, OutPointersCarryTheHandlersObjectExceptTheScriptObject) {
        },
        true},
       {"FilterDataObject",
-       [](IDocHostUIHandler* h, void** o) {
-         return h->FilterDataObject(nullptr, reinterpret_cast<IDataObject**>(o));
-       },
+       [](IDocHostUIHandler* h, void** o) { return h->FilterDataObject(nullptr, reinterpret_cast<IDataObject**>(o)); },
        true},
       // A portable handler has no script object; window.external stays empty.
       {"GetExternal", [](IDocHostUIHandler* h, void** o) { return h->GetExternal(reinterpret_cast<IDispatch**>(o)); },

@@ -1,8 +1,8 @@
 // The Win32 platform's services on the real system calls, under Wine.
 #include <gtest/gtest.h>
 
-#include <windows.h>
 #include <iphlpapi.h>
+#include <windows.h>
 #include <wininet.h>
 
 #include <chrono>
@@ -47,19 +47,15 @@ TEST_P(ResourcePicture, LoadsAtItsSize) {
   EXPECT_EQ(picture->Height(), c.height);
 }
 
-INSTANTIATE_TEST_SUITE_P(ClientArt, ResourcePicture,
-                         testing::Values(PictureCase{ResourceType::Png, 143, 1357, 852},
-                                         PictureCase{ResourceType::Png, 164, 594, 229},
-                                         PictureCase{ResourceType::Png, 166, 194, 215},
-                                         PictureCase{ResourceType::Png, 167, 18, 18},
-                                         PictureCase{ResourceType::Bitmap, 135, 23, 23},
-                                         PictureCase{ResourceType::Bitmap, 155, 118, 35},
-                                         PictureCase{ResourceType::Bitmap, 161, 60, 20},
-                                         PictureCase{ResourceType::Bitmap, 165, 123, 20}),
-                         [](const testing::TestParamInfo<PictureCase>& info) {
-                           return (info.param.type == ResourceType::Png ? "Png" : "Bitmap") +
-                                  std::to_string(info.param.id);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    ClientArt, ResourcePicture,
+    testing::Values(PictureCase{ResourceType::Png, 143, 1357, 852}, PictureCase{ResourceType::Png, 164, 594, 229},
+                    PictureCase{ResourceType::Png, 166, 194, 215}, PictureCase{ResourceType::Png, 167, 18, 18},
+                    PictureCase{ResourceType::Bitmap, 135, 23, 23}, PictureCase{ResourceType::Bitmap, 155, 118, 35},
+                    PictureCase{ResourceType::Bitmap, 161, 60, 20}, PictureCase{ResourceType::Bitmap, 165, 123, 20}),
+    [](const testing::TestParamInfo<PictureCase>& info) {
+      return (info.param.type == ResourceType::Png ? "Png" : "Bitmap") + std::to_string(info.param.id);
+    });
 
 TEST(ResourcePictureMissing, IsNotOkAndHasNoSize) {
   for (ResourceType type : {ResourceType::Png, ResourceType::Bitmap}) {
@@ -93,9 +89,9 @@ TEST(Resources, FoundByTypeAndNumber) {
     int id;
     bool present;
   } cases[] = {
-      {ResourceType::Png, 143, true},     {ResourceType::Bitmap, 135, true}, {ResourceType::Icon, 7, true},
-      {ResourceType::Dialog, 102, true},  {ResourceType::Dialog, 130, true}, {ResourceType::Version, 1, true},
-      {ResourceType::Png, 135, false},    {ResourceType::Bitmap, 143, false}, {ResourceType::Icon, 8, false},
+      {ResourceType::Png, 143, true},      {ResourceType::Bitmap, 135, true},  {ResourceType::Icon, 7, true},
+      {ResourceType::Dialog, 102, true},   {ResourceType::Dialog, 130, true},  {ResourceType::Version, 1, true},
+      {ResourceType::Png, 135, false},     {ResourceType::Bitmap, 143, false}, {ResourceType::Icon, 8, false},
       {ResourceType::Dialog, 4242, false},
   };
   for (const auto& c : cases) {
@@ -358,7 +354,8 @@ TEST(CleanBrowserCache, DeletesEveryEntryButCookies) {
   ASSERT_NE(cache, nullptr);
   EXPECT_TRUE(CleanUrlCache(*cache));
 
-  for (const auto& c : cases) EXPECT_EQ(wine_tests::InUrlCache(c.url), c.remains) << ui::win32::Narrow(c.url.substr(0, 60));
+  for (const auto& c : cases)
+    EXPECT_EQ(wine_tests::InUrlCache(c.url), c.remains) << ui::win32::Narrow(c.url.substr(0, 60));
   for (const auto& c : cases) DeleteUrlCacheEntryW(c.url.c_str());
 }
 

@@ -32,7 +32,8 @@ BOOL CALLBACK ListOne(HWND hwnd, LPARAM) {
   COLORREF colour = 0;
   BYTE alpha = 0;
   DWORD flags = 0;
-  if ((exStyle & WS_EX_LAYERED) && GetLayeredWindowAttributes(hwnd, &colour, &alpha, &flags) && (flags & LWA_COLORKEY)) {
+  if ((exStyle & WS_EX_LAYERED) && GetLayeredWindowAttributes(hwnd, &colour, &alpha, &flags) &&
+      (flags & LWA_COLORKEY)) {
     key = static_cast<long long>(colour);
   }
   wchar_t title[256] = {};

@@ -79,8 +79,7 @@ const char* ErrorPageReason(PageFault fault) {
 }
 
 std::string ErrorPageHtml(PageFault fault, const std::string& address) {
-  std::string html =
-      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>";
+  std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>";
   html += Title(fault);
   html += "</title>\n<style>";
   html += kStyle;
@@ -92,16 +91,19 @@ std::string ErrorPageHtml(PageFault fault, const std::string& address) {
   html += HtmlText(address);
   html += "</p>\n<button id=\"";
   html += kErrorPageRetryId;
-  html += "\" type=\"button\" autofocus>重试</button>\n</div>\n<script>\n"
-          "document.getElementById('";
+  html +=
+      "\" type=\"button\" autofocus>重试</button>\n</div>\n<script>\n"
+      "document.getElementById('";
   html += kErrorPageRetryId;
   // The host loads the address again, so the retry is a navigation like any
   // other and the page itself needs no address of its own.
-  html += "').addEventListener('click', function () {\n"
-          "  window.webkit.messageHandlers.";
+  html +=
+      "').addEventListener('click', function () {\n"
+      "  window.webkit.messageHandlers.";
   html += kErrorPageRetryHandler;
-  html += ".postMessage('retry');\n"
-          "});\n</script>\n</body></html>\n";
+  html +=
+      ".postMessage('retry');\n"
+      "});\n</script>\n</body></html>\n";
   return html;
 }
 

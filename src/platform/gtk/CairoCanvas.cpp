@@ -137,10 +137,12 @@ void CairoCanvas::DrawText(const std::string& text, const Font& font, Color colo
     const auto offset = [](TextAlign align, int room, int used) {
       return align == TextAlign::Near ? 0.0 : align == TextAlign::Center ? (room - used) / 2.0 : double(room - used);
     };
-    if (noWrap) x += offset(horizontal, layout.Width(), width);
-    else pango_layout_set_alignment(pango, horizontal == TextAlign::Near     ? PANGO_ALIGN_LEFT
-                                           : horizontal == TextAlign::Center ? PANGO_ALIGN_CENTER
-                                                                             : PANGO_ALIGN_RIGHT);
+    if (noWrap)
+      x += offset(horizontal, layout.Width(), width);
+    else
+      pango_layout_set_alignment(pango, horizontal == TextAlign::Near     ? PANGO_ALIGN_LEFT
+                                        : horizontal == TextAlign::Center ? PANGO_ALIGN_CENTER
+                                                                          : PANGO_ALIGN_RIGHT);
     y += offset(vertical, layout.Height(), height);
     cairo_save(m_cr);
     cairo_rectangle(m_cr, layout.left, layout.top, layout.Width(), layout.Height());

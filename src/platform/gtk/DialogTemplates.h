@@ -12,15 +12,15 @@ namespace ui::gtk {
 // resource script the Windows build compiles (tools/art/dialog_templates.py).
 struct DialogTemplate {
   int id = 0;
-  bool visible = false;      // shown once initialised
-  bool caption = false;      // has a caption (drawn by the window itself here)
+  bool visible = false;  // shown once initialised
+  bool caption = false;  // has a caption (drawn by the window itself here)
   bool sizingBorder = false;
   bool minimizeBox = false;
   bool maximizeBox = false;
-  bool appWindow = false;    // on the task bar even when owned
+  bool appWindow = false;  // on the task bar even when owned
   const char* title = "";
-  int pointSize = 8;         // dialog font; sets the size of a dialog unit
-  Size dialogUnits{};        // nominal size
+  int pointSize = 8;           // dialog font; sets the size of a dialog unit
+  Size dialogUnits{};          // nominal size
   std::vector<int> buttons{};  // ids of the push buttons it declares
 };
 

@@ -39,7 +39,8 @@ void WarmUp() {
   std::vector<std::string> loaded;
   dl_iterate_phdr(
       [](dl_phdr_info* info, std::size_t, void* names) {
-        if (info->dlpi_name && *info->dlpi_name) static_cast<std::vector<std::string>*>(names)->emplace_back(info->dlpi_name);
+        if (info->dlpi_name && *info->dlpi_name)
+          static_cast<std::vector<std::string>*>(names)->emplace_back(info->dlpi_name);
         return 0;
       },
       &loaded);

@@ -27,7 +27,8 @@ void GtkWindowPeer::PlaceChild(GtkWidget* child, const Rect& clientRect) {
   auto* placed = static_cast<Rect*>(g_object_get_data(G_OBJECT(child), "kqv-client-rect"));
   if (!placed) {
     placed = new Rect;
-    g_object_set_data_full(G_OBJECT(child), "kqv-client-rect", placed, [](gpointer p) { delete static_cast<Rect*>(p); });
+    g_object_set_data_full(G_OBJECT(child), "kqv-client-rect", placed,
+                           [](gpointer p) { delete static_cast<Rect*>(p); });
   }
   *placed = clientRect;
   gtk_widget_set_size_request(child, std::max(0, clientRect.Width()), std::max(0, clientRect.Height()));

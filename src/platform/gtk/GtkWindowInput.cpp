@@ -107,7 +107,8 @@ Hit GtkWindowPeer::DefaultHitTest(Point screen) const {
     const int w = m_rect.Width();
     const int h = m_rect.Height();
     const bool left = x < kEdge, right = x >= w - kEdge, top = y < kEdge, bottom = y >= h - kEdge;
-    const bool nearLeft = x < kCorner, nearRight = x >= w - kCorner, nearTop = y < kCorner, nearBottom = y >= h - kCorner;
+    const bool nearLeft = x < kCorner, nearRight = x >= w - kCorner, nearTop = y < kCorner,
+               nearBottom = y >= h - kCorner;
     if ((top && nearLeft) || (left && nearTop)) return Hit::TopLeft;
     if ((top && nearRight) || (right && nearTop)) return Hit::TopRight;
     if ((bottom && nearLeft) || (left && nearBottom)) return Hit::BottomLeft;
@@ -130,7 +131,8 @@ Point GtkWindowPeer::PointerPoint(GdkWindow* window, double x, double y, double 
   // the window is believed to be: a click lands where it was aimed.
   GdkWindow* top = m_widget ? gtk_widget_get_window(m_widget) : nullptr;
   for (GdkWindow* at = window; top && at; at = gdk_window_get_parent(at)) {
-    if (at == top) return {m_rect.left + static_cast<int>(std::lround(x)), m_rect.top + static_cast<int>(std::lround(y))};
+    if (at == top)
+      return {m_rect.left + static_cast<int>(std::lround(x)), m_rect.top + static_cast<int>(std::lround(y))};
     int dx = 0, dy = 0;
     gdk_window_get_position(at, &dx, &dy);
     x += dx;
@@ -190,8 +192,15 @@ std::intptr_t GtkWindowPeer::DefaultNcButtonDown(Hit hit, const GdkEventButton* 
 }
 
 void GtkWindowPeer::SysCommand(ui::SysCommand command) {
-  Dispatch([this, command] { DefaultSysCommand(command); return std::intptr_t{0}; },
-           [&] { m_window.OnSysCommand(command); return 0; });
+  Dispatch(
+      [this, command] {
+        DefaultSysCommand(command);
+        return std::intptr_t{0};
+      },
+      [&] {
+        m_window.OnSysCommand(command);
+        return 0;
+      });
 }
 
 void GtkWindowPeer::PostCommand(int id) {
@@ -384,7 +393,10 @@ void GtkWindowPeer::Close() {
         }
         return std::intptr_t{0};
       },
-      [&] { m_window.OnClose(); return 0; });
+      [&] {
+        m_window.OnClose();
+        return 0;
+      });
 }
 
 gboolean GtkWindowPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self) {
@@ -422,11 +434,17 @@ gboolean GtkWindowPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointe
           }
           return std::intptr_t{0};
         },
-        [&] { peer->m_window.OnNcLButtonDblClk(hit, point); return 0; });
+        [&] {
+          peer->m_window.OnNcLButtonDblClk(hit, point);
+          return 0;
+        });
   } else {
     const GdkEventButton press = *event;
     peer->Dispatch([peer, hit, press] { return peer->DefaultNcButtonDown(hit, &press); },
-                   [&] { peer->m_window.OnNcLButtonDown(hit, point); return 0; });
+                   [&] {
+                     peer->m_window.OnNcLButtonDown(hit, point);
+                     return 0;
+                   });
   }
   return TRUE;
 }
@@ -453,7 +471,10 @@ gboolean GtkWindowPeer::OnButtonRelease(GtkWidget*, GdkEventButton* event, gpoin
         }
         return std::intptr_t{0};
       },
-      [&] { peer->m_window.OnNcLButtonUp(hit, point); return 0; });
+      [&] {
+        peer->m_window.OnNcLButtonUp(hit, point);
+        return 0;
+      });
   return TRUE;
 }
 
@@ -496,11 +517,19 @@ gboolean GtkWindowPeer::OnMotion(GtkWidget* widget, GdkEventMotion* event, gpoin
   if (!peer->m_widget) return FALSE;
   peer->UpdateCursor(hit);
   if (IsNonClient(hit)) {
-    peer->Dispatch([] { return std::intptr_t{0}; }, [&] { peer->m_window.OnNcMouseMove(hit, point); return 0; });
+    peer->Dispatch([] { return std::intptr_t{0}; },
+                   [&] {
+                     peer->m_window.OnNcMouseMove(hit, point);
+                     return 0;
+                   });
   } else if (peer->m_trackingLeave) {
     // Into the client area: out of the non-client area.
     peer->m_trackingLeave = false;
-    peer->Dispatch([] { return std::intptr_t{0}; }, [&] { peer->m_window.OnNcMouseLeave(); return 0; });
+    peer->Dispatch([] { return std::intptr_t{0}; },
+                   [&] {
+                     peer->m_window.OnNcMouseLeave();
+                     return 0;
+                   });
   }
   return FALSE;
 }
@@ -552,7 +581,11 @@ gboolean GtkWindowPeer::OnLeave(GtkWidget*, GdkEventCrossing*, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
   if (peer->m_destroying || !peer->m_trackingLeave) return FALSE;
   peer->m_trackingLeave = false;
-  peer->Dispatch([] { return std::intptr_t{0}; }, [&] { peer->m_window.OnNcMouseLeave(); return 0; });
+  peer->Dispatch([] { return std::intptr_t{0}; },
+                 [&] {
+                   peer->m_window.OnNcMouseLeave();
+                   return 0;
+                 });
   return FALSE;
 }
 
@@ -591,7 +624,11 @@ gboolean GtkWindowPeer::OnFocus(GtkWidget*, GdkEventFocus* event, gpointer self)
   const bool active = event->in;
   peer->Dispatch([] { return std::intptr_t{1}; }, [&] { return peer->m_window.OnNcActivate(active); });
   if (peer->m_widget) {
-    peer->Dispatch([] { return std::intptr_t{0}; }, [&] { peer->m_window.OnActivate(active); return 0; });
+    peer->Dispatch([] { return std::intptr_t{0}; },
+                   [&] {
+                     peer->m_window.OnActivate(active);
+                     return 0;
+                   });
   }
   return FALSE;
 }

@@ -27,7 +27,7 @@ cairo_region_t* OpaqueRegion(const PixelImage& image, std::uint8_t minAlpha) {
     auto* row = reinterpret_cast<std::uint32_t*>(bits + static_cast<std::ptrdiff_t>(y) * stride);
     for (int x = 0; x < image.width; ++x) {
       if (in[x * 4 + 3] < minAlpha) continue;
-      // cairo packs A1 pixels into native-endian 32-bit words.
+        // cairo packs A1 pixels into native-endian 32-bit words.
 #if G_BYTE_ORDER == G_LITTLE_ENDIAN
       row[x >> 5] |= 1u << (x & 31);
 #else
@@ -337,8 +337,10 @@ gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
   }
   if (peer->m_colorKey) {
     const Color key = *peer->m_colorKey;
-    if (IsComposited(widget)) cairo_set_source_rgba(cr, 0, 0, 0, 0);
-    else cairo_set_source_rgb(cr, key.r / 255.0, key.g / 255.0, key.b / 255.0);
+    if (IsComposited(widget))
+      cairo_set_source_rgba(cr, 0, 0, 0, 0);
+    else
+      cairo_set_source_rgb(cr, key.r / 255.0, key.g / 255.0, key.b / 255.0);
   } else if (peer->m_background) {
     const Color colour = *peer->m_background;
     cairo_set_source_rgb(cr, colour.r / 255.0, colour.g / 255.0, colour.b / 255.0);
@@ -359,7 +361,11 @@ gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
   cairo_rectangle(cr, 0, 0, client.Width(), client.Height());
   cairo_clip(cr);
   CairoCanvas canvas(cr);
-  peer->Dispatch([] { return std::intptr_t{0}; }, [&] { peer->m_window.OnPaint(canvas); return 0; });
+  peer->Dispatch([] { return std::intptr_t{0}; },
+                 [&] {
+                   peer->m_window.OnPaint(canvas);
+                   return 0;
+                 });
   cairo_restore(cr);
   return FALSE;  // the children draw next
 }

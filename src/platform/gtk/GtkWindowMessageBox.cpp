@@ -74,8 +74,10 @@ int GtkWindowPeer::MessageBox(const std::string& text, const std::string& captio
   const int dismissed = yesNo ? kIdNo : kIdOk;
   GtkPlatform& platform = Backend();
   if (platform.QuitPosted()) return dismissed;
-  GtkWidget* box = gtk_message_dialog_new(m_widget ? GTK_WINDOW(m_widget) : nullptr, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-                                          GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", text.c_str());
+  GtkWidget* box =
+      gtk_message_dialog_new(m_widget ? GTK_WINDOW(m_widget) : nullptr,
+                             static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+                             GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", text.c_str());
   // Our reference keeps the box's memory until we let go of it, however the
   // box goes (its close button, Escape, the window manager, its owner).
   g_object_ref_sink(box);
@@ -107,9 +109,12 @@ int GtkWindowPeer::MessageBox(const std::string& text, const std::string& captio
                      if (!a->yesNo) return FALSE;
                      if (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK)) return FALSE;
                      const guint key = gdk_keyval_to_lower(event->keyval);
-                     if (key == GDK_KEY_y) Finish(*a, GTK_RESPONSE_YES);
-                     else if (key == GDK_KEY_n) Finish(*a, GTK_RESPONSE_NO);
-                     else return FALSE;
+                     if (key == GDK_KEY_y)
+                       Finish(*a, GTK_RESPONSE_YES);
+                     else if (key == GDK_KEY_n)
+                       Finish(*a, GTK_RESPONSE_NO);
+                     else
+                       return FALSE;
                      return TRUE;
                    }),
                    &answer);

@@ -156,7 +156,11 @@ bool GtkWindowPeer::Create(int templateId, WindowPeer* ownerPeer) {
     const Size screen = GetPlatform().ScreenSize();
     info.maxTrackWidth = screen.cx;
     info.maxTrackHeight = screen.cy;
-    Dispatch([] { return std::intptr_t{0}; }, [&] { m_window.OnGetMinMaxInfo(info); return 0; });
+    Dispatch([] { return std::intptr_t{0}; },
+             [&] {
+               m_window.OnGetMinMaxInfo(info);
+               return 0;
+             });
     if (m_widget && (info.minTrackWidth > 0 || info.minTrackHeight > 0)) {
       GdkGeometry hints{};
       hints.min_width = std::max(1, info.minTrackWidth);
@@ -438,14 +442,26 @@ void GtkWindowPeer::NotifyMoveSize(bool moved, bool sized) {
   if (moved && m_widget) {
     const int x = m_rect.left + m_insets.left;
     const int y = m_rect.top + m_insets.top;
-    Dispatch([] { return std::intptr_t{0}; }, [&] { m_window.OnMove(x, y); return 0; });
+    Dispatch([] { return std::intptr_t{0}; },
+             [&] {
+               m_window.OnMove(x, y);
+               return 0;
+             });
   }
   if (sized && m_widget) {
     const SizeType type = m_iconic ? SizeType::Minimized : m_zoomed ? SizeType::Maximized : SizeType::Restored;
     const Rect client = ClientRect();
-    Dispatch([] { return std::intptr_t{0}; }, [&] { m_window.OnSize(type, client.Width(), client.Height()); return 0; });
+    Dispatch([] { return std::intptr_t{0}; },
+             [&] {
+               m_window.OnSize(type, client.Width(), client.Height());
+               return 0;
+             });
     if (m_widget && m_insets != Rect{}) {
-      Dispatch([] { return std::intptr_t{0}; }, [&] { m_window.OnNcPaint(); return 0; });
+      Dispatch([] { return std::intptr_t{0}; },
+               [&] {
+                 m_window.OnNcPaint();
+                 return 0;
+               });
     }
   }
 }

@@ -190,7 +190,7 @@ class GtkWindowPeer : public WindowPeer {
   int m_smallIcon = 0;
 
   // Modal loop.
-  int m_inputBlocks = 0;  // modal windows owned by this one that are up
+  int m_inputBlocks = 0;                // modal windows owned by this one that are up
   GtkWidget* m_blockedFocus = nullptr;  // the focus before they came, weak
   bool m_modal = false;
   std::optional<int> m_modalResult;
@@ -210,7 +210,7 @@ class GtkWindowPeer : public WindowPeer {
   cairo_surface_t* m_layered = nullptr;
   cairo_region_t* m_boundingShape = nullptr;  // what shows of the window, once realized
   std::optional<Color> m_colorKey;
-  std::optional<Color> m_background;  // else the dialog face colour
+  std::optional<Color> m_background;       // else the dialog face colour
   cairo_surface_t* m_nonClient = nullptr;  // the frame as last painted
 
   // Mouse.
@@ -221,7 +221,7 @@ class GtkWindowPeer : public WindowPeer {
   // with the button held, so that a double-click is not taken for a drag.
   std::optional<GdkEventButton> m_dragFrom;
   std::optional<Point> m_moveFrom;  // the window's place when the move began
-  guint32 m_lastPressTime = 0;  // for telling double-clicks
+  guint32 m_lastPressTime = 0;      // for telling double-clicks
   Point m_lastPressPoint;
   bool m_lastPressSingle = false;
   // The hit code the pointer's shape was last chosen for.

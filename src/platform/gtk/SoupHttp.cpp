@@ -69,7 +69,8 @@ void OnRead(GObject* source, GAsyncResult* result, gpointer data) {
 bool IsHttp(GUri* uri) {
   const char* scheme = g_uri_get_scheme(uri);
   const char* host = g_uri_get_host(uri);
-  return scheme && host && *host && (g_ascii_strcasecmp(scheme, "http") == 0 || g_ascii_strcasecmp(scheme, "https") == 0);
+  return scheme && host && *host &&
+         (g_ascii_strcasecmp(scheme, "http") == 0 || g_ascii_strcasecmp(scheme, "https") == 0);
 }
 
 void OnSent(GObject* source, GAsyncResult* result, gpointer data) {
@@ -166,8 +167,7 @@ GProxyResolver* EnvironmentProxies() {
 
 }  // namespace
 
-std::string SoupHttpGet(const std::string& url, bool readBody, const std::string& userAgent,
-                        const HttpLimits& limits) {
+std::string SoupHttpGet(const std::string& url, bool readBody, const std::string& userAgent, const HttpLimits& limits) {
   // The address goes out as the caller wrote it. A space cannot stand in an
   // HTTP request line, so it is the one byte sent escaped, as %20. An address
   // without a scheme is refused rather than guessed.

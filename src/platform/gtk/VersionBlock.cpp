@@ -39,10 +39,10 @@ std::optional<std::vector<std::uint8_t>> ReadElfSection(const std::string& path,
 namespace {
 
 struct Node {
-  std::size_t end;       // one past the node
+  std::size_t end;  // one past the node
   std::u16string key;
-  std::size_t value;     // where the value starts
-  std::size_t valueSize; // in bytes
+  std::size_t value;      // where the value starts
+  std::size_t valueSize;  // in bytes
   bool text;
   std::size_t children;  // where the first child starts
 };

@@ -24,8 +24,10 @@ class Reader {
     return low | (static_cast<std::uint32_t>(Word()) << 16);
   }
   void Skip(std::size_t bytes) {
-    if (m_at + bytes > m_size) Fail();
-    else m_at += bytes;
+    if (m_at + bytes > m_size)
+      Fail();
+    else
+      m_at += bytes;
   }
   void String() {
     while (m_ok && Word() != 0) {
@@ -78,14 +80,14 @@ std::optional<DialogTemplate> WithoutActiveXControls(const void* resource, std::
   }
   countOffset = reader.Offset();
   const std::uint16_t count = reader.Word();
-  reader.Skip(4 * 2);  // x, y, cx, cy
+  reader.Skip(4 * 2);      // x, y, cx, cy
   reader.NameOrOrdinal();  // menu
   reader.NameOrOrdinal();  // window class
   reader.String();         // title
   if (style & kDsSetFont) {
-    reader.Word();  // point size
+    reader.Word();                         // point size
     if (extended) reader.Skip(2 + 1 + 1);  // weight, italic, character set
-    reader.String();  // face
+    reader.String();                       // face
   }
   reader.AlignDword();
   if (!reader.Ok()) return std::nullopt;
@@ -99,7 +101,7 @@ std::optional<DialogTemplate> WithoutActiveXControls(const void* resource, std::
     const std::size_t start = reader.Offset();
     reader.Skip(extended ? 4 + 4 + 4 + 4 * 2 + 4 : 4 + 4 + 4 * 2 + 2);
     const bool activeX = reader.NameOrOrdinal();
-    reader.NameOrOrdinal();  // title
+    reader.NameOrOrdinal();      // title
     reader.Skip(reader.Word());  // creation data and its byte count
     if (!reader.Ok()) return std::nullopt;
     const std::size_t end = reader.Offset();

@@ -1,7 +1,7 @@
 #include "ui/Digest.h"
 
-#include <windows.h>
 #include <bcrypt.h>
+#include <windows.h>
 
 namespace ui {
 namespace {

@@ -69,9 +69,7 @@ class DocHostUIAdapter : public IDocHostUIHandler, RefCounted {
   STDMETHODIMP HideUI() override { return m_handler->HideUI(); }
   STDMETHODIMP UpdateUI() override { return m_handler->UpdateUI(); }
   STDMETHODIMP EnableModeless(BOOL enable) override { return m_handler->EnableModeless(enable != FALSE); }
-  STDMETHODIMP OnDocWindowActivate(BOOL activate) override {
-    return m_handler->OnDocWindowActivate(activate != FALSE);
-  }
+  STDMETHODIMP OnDocWindowActivate(BOOL activate) override { return m_handler->OnDocWindowActivate(activate != FALSE); }
   STDMETHODIMP OnFrameWindowActivate(BOOL activate) override {
     return m_handler->OnFrameWindowActivate(activate != FALSE);
   }

@@ -123,9 +123,12 @@ void GdiplusCanvas::DrawIcon(int iconId, int x, int y, int cx, int cy) {
 namespace {
 Gdiplus::StringAlignment ToAlignment(TextAlign align) {
   switch (align) {
-    case TextAlign::Center: return Gdiplus::StringAlignmentCenter;
-    case TextAlign::Far: return Gdiplus::StringAlignmentFar;
-    case TextAlign::Near: break;
+    case TextAlign::Center:
+      return Gdiplus::StringAlignmentCenter;
+    case TextAlign::Far:
+      return Gdiplus::StringAlignmentFar;
+    case TextAlign::Near:
+      break;
   }
   return Gdiplus::StringAlignmentNear;
 }

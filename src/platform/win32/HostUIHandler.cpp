@@ -142,8 +142,8 @@ class HostUIHandler : public IDocHostUIHandler, RefCounted {
   }
   STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override {
     if (!info) return E_POINTER;
-    info->dwFlags = (m_choices.border3d ? 0 : DOCHOSTUIFLAG_NO3DBORDER) |
-                    (m_choices.scrollBars ? 0 : DOCHOSTUIFLAG_SCROLL_NO);
+    info->dwFlags =
+        (m_choices.border3d ? 0 : DOCHOSTUIFLAG_NO3DBORDER) | (m_choices.scrollBars ? 0 : DOCHOSTUIFLAG_SCROLL_NO);
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     return S_OK;
   }

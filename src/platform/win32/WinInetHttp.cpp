@@ -1,8 +1,8 @@
 #include "platform/win32/WinInetHttp.h"
 
-#include <winsock2.h>
 #include <windows.h>
 #include <wininet.h>
+#include <winsock2.h>
 
 #include <algorithm>
 #include <cctype>
@@ -81,8 +81,7 @@ void DropConnection(Exchange& x) {
     const auto s = static_cast<SOCKET>(value);
     DWORD send = 0, receive = 0;
     int length = sizeof send;
-    if (getsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<char*>(&send), &length) != 0 ||
-        send != x.sendMark) {
+    if (getsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<char*>(&send), &length) != 0 || send != x.sendMark) {
       continue;
     }
     length = sizeof receive;
@@ -142,8 +141,8 @@ bool OpenRequest(Handles& h, const Exchange& x, const std::string& url, const st
   const std::string host = piece(parts.lpszHostName, parts.dwHostNameLength);
   const std::string user = piece(parts.lpszUserName, parts.dwUserNameLength);
   const std::string password = piece(parts.lpszPassword, parts.dwPasswordLength);
-  std::string path = piece(parts.lpszUrlPath, parts.dwUrlPathLength) +
-                     piece(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  std::string path =
+      piece(parts.lpszUrlPath, parts.dwUrlPathLength) + piece(parts.lpszExtraInfo, parts.dwExtraInfoLength);
   if (path.empty() || path[0] != '/') path.insert(0, "/");
   h.connection = InternetConnectA(h.session, host.c_str(), parts.nPort, user.empty() ? nullptr : user.c_str(),
                                   password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, 0, 1);
@@ -162,8 +161,7 @@ bool OpenRequest(Handles& h, const Exchange& x, const std::string& url, const st
   return true;
 }
 
-void Run(Exchange& x, const std::string& url, bool readBody, const std::string& userAgent,
-         const HttpLimits& limits) {
+void Run(Exchange& x, const std::string& url, bool readBody, const std::string& userAgent, const HttpLimits& limits) {
   bool complete = false;
   bool ended = false;  // the body was read to its end: nothing left to drain
   std::string body;

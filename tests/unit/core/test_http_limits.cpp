@@ -48,11 +48,8 @@ TEST(HttpBodyText, FailsOnceTheRawBytesPassTheCap) {
     std::vector<std::string> pieces;
     bool fits;
   } cases[] = {
-      {{"\r\n12345678"}, true},
-      {{"\r\n123456789"}, false},
-      {{"12345", "\r\n", "678"}, true},
-      {{"12345", "\r\n", "6789"}, false},
-      {{"1234567890"}, true},
+      {{"\r\n12345678"}, true},           {{"\r\n123456789"}, false}, {{"12345", "\r\n", "678"}, true},
+      {{"12345", "\r\n", "6789"}, false}, {{"1234567890"}, true},
   };
   for (const auto& c : cases) {
     HttpBodyText body(10);

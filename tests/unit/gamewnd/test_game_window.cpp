@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "FakePlatform.h"
-#include "core/ResourceIds.h"
 #include "core/PlatformConfig.h"
+#include "core/ResourceIds.h"
 #include "gamewnd/ChtmlbrowserDlg.h"
 #include "gamewnd/FileVersionString.h"
 #include "vip/ChatDlg.h"
@@ -93,7 +93,8 @@ TEST_F(GameWindowTest, TheGameAddressStartsTheVipChatOnlyOnPlatform360) {
     std::string address;
     size_t navigations, chats;
   };
-  const Case cases[] = {{"360", kGameUrl, 1, 1}, {"3600", kGameUrl, 1, 0}, {"baidu", kGameUrl, 1, 0}, {"360", "", 0, 0}};
+  const Case cases[] = {
+      {"360", kGameUrl, 1, 1}, {"3600", kGameUrl, 1, 0}, {"baidu", kGameUrl, 1, 0}, {"360", "", 0, 0}};
   for (const Case& c : cases) {
     PlatformConfig::Instance().Set("platform", c.platform);
     GameWindow game{c.address};
@@ -108,10 +109,10 @@ TEST_F(GameWindowTest, TheCaptionButtonsOpenThePagesReloadAndClean) {
   struct Case {
     const char* name;
     int x;
-    int answer;                   // to the message box
+    int answer;  // to the message box
     bool cleaningSucceeds;
     std::vector<std::string> opened;
-    size_t navigations;           // of the game page, start-up included
+    size_t navigations;  // of the game page, start-up included
     int cleanings;
     std::vector<std::string> boxes;
   };
@@ -216,17 +217,29 @@ TEST_F(GameWindowTest, EveryCloseRequestAsksAndYesStartsAFreshCopy) {
   };
   const Case cases[] = {
       {"no", '\\', "C:\\Games\\Client\\KQVClient.exe", ".exe", ui::kIdNo, {}},
-      {"windows", '\\', "C:\\Games\\Client\\KQVClient.exe", ".exe", ui::kIdYes, {{"C:\\Games\\Client\\KQVClient.exe", ""}}},
+      {"windows",
+       '\\',
+       "C:\\Games\\Client\\KQVClient.exe",
+       ".exe",
+       ui::kIdYes,
+       {{"C:\\Games\\Client\\KQVClient.exe", ""}}},
       {"linux", '/', "/opt/qelunar/KQVClient", "", ui::kIdYes, {{"/opt/qelunar/KQVClient", ""}}},
       // The base name keeps its inner dots; the directory its own characters.
-      {"dots and CJK", '\\', "D:\\游戏\\仙境 v2\\Qelunar.client.v2.exe", ".exe", ui::kIdYes,
+      {"dots and CJK",
+       '\\',
+       "D:\\游戏\\仙境 v2\\Qelunar.client.v2.exe",
+       ".exe",
+       ui::kIdYes,
        {{"D:\\游戏\\仙境 v2\\Qelunar.client.v2.exe", ""}}},
       {"linux, CJK", '/', "/home/玩家/游戏/KQVClient", "", ui::kIdYes, {{"/home/玩家/游戏/KQVClient", ""}}},
       {"linux, dots", '/', "/opt/qelunar/kqv.client", "", ui::kIdYes, {{"/opt/qelunar/kqv.client", ""}}},
   };
   using Send = void (*)(fake::FakeWindowPeer&);
   const std::pair<const char*, Send> requests[] = {
-      {"drawn button", [](fake::FakeWindowPeer& p) { p.SendNcButtonUp({975, kY}); }},
+      {"drawn button",
+       [](fake::FakeWindowPeer& p) {
+         p.SendNcButtonUp({975, kY});
+       }},
       {"system menu or Alt+F4", [](fake::FakeWindowPeer& p) { p.SendSysCommand(ui::SysCommand::Close); }},
       {"window manager", [](fake::FakeWindowPeer& p) { p.SendClose(); }},
   };
@@ -262,14 +275,17 @@ TEST_F(GameWindowTest, EveryCloseRequestAsksAndYesStartsAFreshCopy) {
 TEST_F(GameWindowTest, CloseRequestsMeanwhileAskNothingMoreAndStartNoSecondCopy) {
   using Send = void (*)(fake::FakeWindowPeer&);
   const std::pair<const char*, Send> requests[] = {
-      {"drawn button", [](fake::FakeWindowPeer& p) { p.SendNcButtonUp({975, kY}); }},
+      {"drawn button",
+       [](fake::FakeWindowPeer& p) {
+         p.SendNcButtonUp({975, kY});
+       }},
       {"system command", [](fake::FakeWindowPeer& p) { p.SendSysCommand(ui::SysCommand::Close); }},
       {"window manager", [](fake::FakeWindowPeer& p) { p.SendClose(); }},
   };
   struct Case {
     const char* name;
-    bool meanwhile;       // another request while the first question is up
-    bool againAfterYes;   // another request once Yes has ended the window
+    bool meanwhile;            // another request while the first question is up
+    bool againAfterYes;        // another request once Yes has ended the window
     std::vector<int> answers;  // to the questions in the order they are asked
     std::size_t copies;
     bool ended;
@@ -347,10 +363,16 @@ TEST_F(GameWindowTest, TheVersionForScriptsRunsEveryTranslationsFileVersionToget
       {"short table", exe, true, {{kTable, Bytes{0x04, 0x08, 0xb0}}, {kCn, text("1.0.0.1")}}, ""},
       {"no version data", exe, false, {}, "error"},
       {"199 characters", "C:\\" + std::string(190, 'd') + "\\a.exe", true, {{kTable, chinese}, {kCn, text("2")}}, "2"},
-      {"200 characters", "C:\\" + std::string(191, 'd') + "\\a.exe", true, {{kTable, chinese}, {kCn, text("2")}},
+      {"200 characters",
+       "C:\\" + std::string(191, 'd') + "\\a.exe",
+       true,
+       {{kTable, chinese}, {kCn, text("2")}},
        "error"},
-      {"199 characters, one of them Chinese", "C:\\游" + std::string(189, 'd') + "\\a.exe", true,
-       {{kTable, chinese}, {kCn, text("3")}}, "3"},
+      {"199 characters, one of them Chinese",
+       "C:\\游" + std::string(189, 'd') + "\\a.exe",
+       true,
+       {{kTable, chinese}, {kCn, text("3")}},
+       "3"},
   };
   for (const Case& c : cases) {
     platform.modulePath = c.path;

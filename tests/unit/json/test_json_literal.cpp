@@ -113,15 +113,32 @@ inline std::string Unescape(const std::string& body) {
       continue;
     }
     switch (k) {
-      case '"': out += '"'; break;
-      case '/': out += '/'; break;
-      case '\\': out += '\\'; break;
-      case 'b': out += '\b'; break;
-      case 'f': out += '\f'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
-      default: break;
+      case '"':
+        out += '"';
+        break;
+      case '/':
+        out += '/';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      case 'b':
+        out += '\b';
+        break;
+      case 'f':
+        out += '\f';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      default:
+        break;
     }
     i += 2;
   }
@@ -398,13 +415,14 @@ std::string RandomText(std::mt19937& rng, std::size_t maxLength) {
 
 // A JSON-like value, sometimes slightly broken.
 void RandomJson(std::mt19937& rng, int depth, std::string& out) {
-  static const char* const scalars[] = {"1",     "-7",   "+7",    "007",   "1.5",  "5.",    "1e5",        "1E-3",
-                                        "true",  "TRUE", "False", "null",  "NULL", "t rue", "1 2",        "2147483647",
-                                        "2147483648", "-2147483648", "-2147483649", "1e400", "1e-400", ".5", "1.2.3",
-                                        "0x10",  "",     "nul",   "x",     "-",    "1e",    "99999999999"};
-  static const char* const strings[] = {"\"a\"",     "\"\"",          "\" x \"",   "\"a,b\"",  "\"a\\\"b\"", "\"a\\\\\"",
-                                        "\"\\u00e9\"", "\"\\u4e2d\"", "\"\\q\"",  "\"\\t\"",  "\"[\"",     "\"{\"",
-                                        "\"]\"",     "\"}\"",         "\"\\u12\"", "\"\\u1\"", "\"a\\\\\\\"\""};
+  static const char* const scalars[] = {
+      "1",          "-7",          "+7",          "007",   "1.5",    "5.",         "1e5",   "1E-3",
+      "true",       "TRUE",        "False",       "null",  "NULL",   "t rue",      "1 2",   "2147483647",
+      "2147483648", "-2147483648", "-2147483649", "1e400", "1e-400", ".5",         "1.2.3", "0x10",
+      "",           "nul",         "x",           "-",     "1e",     "99999999999"};
+  static const char* const strings[] = {
+      "\"a\"",   "\"\"",  "\" x \"", "\"a,b\"", "\"a\\\"b\"", "\"a\\\\\"", "\"\\u00e9\"", "\"\\u4e2d\"",  "\"\\q\"",
+      "\"\\t\"", "\"[\"", "\"{\"",   "\"]\"",   "\"}\"",      "\"\\u12\"", "\"\\u1\"",    "\"a\\\\\\\"\""};
   std::uniform_int_distribution<int> kind(0, depth > 4 ? 1 : 5);
   std::uniform_int_distribution<int> small(0, 3);
   std::uniform_int_distribution<int> noise(0, 40);
@@ -422,8 +440,12 @@ void RandomJson(std::mt19937& rng, int depth, std::string& out) {
   };
   space();
   switch (kind(rng)) {
-    case 0: out += scalars[std::uniform_int_distribution<std::size_t>(0, std::size(scalars) - 1)(rng)]; break;
-    case 1: out += strings[std::uniform_int_distribution<std::size_t>(0, std::size(strings) - 1)(rng)]; break;
+    case 0:
+      out += scalars[std::uniform_int_distribution<std::size_t>(0, std::size(scalars) - 1)(rng)];
+      break;
+    case 1:
+      out += strings[std::uniform_int_distribution<std::size_t>(0, std::size(strings) - 1)(rng)];
+      break;
     case 2:
     case 3: {
       out += '[';
@@ -444,7 +466,8 @@ void RandomJson(std::mt19937& rng, int depth, std::string& out) {
         if (i) out += ',';
         junk();
         space();
-        out += noise(rng) < 2 ? "\"\"" : (noise(rng) < 3 ? "\"k\\\"\"" : std::string("\"") + "abcab"[small(rng)] + "\"");
+        out +=
+            noise(rng) < 2 ? "\"\"" : (noise(rng) < 3 ? "\"k\\\"\"" : std::string("\"") + "abcab"[small(rng)] + "\"");
         space();
         out += ':';
         RandomJson(rng, depth + 1, out);

@@ -40,11 +40,17 @@ std::string Quote(const std::string& bytes) {
 std::string Show(const JsonValue& v) {
   char buffer[64];
   switch (v.mValueType) {
-    case JsonValue::NullVal: return "null";
-    case JsonValue::StringVal: return Quote(v.mString);
-    case JsonValue::IntVal: return std::to_string(v.mInt);
-    case JsonValue::DoubleVal: std::snprintf(buffer, sizeof buffer, "d(%.17g)", v.mDouble); return buffer;
-    case JsonValue::BoolVal: return v.mBool ? "true" : "false";
+    case JsonValue::NullVal:
+      return "null";
+    case JsonValue::StringVal:
+      return Quote(v.mString);
+    case JsonValue::IntVal:
+      return std::to_string(v.mInt);
+    case JsonValue::DoubleVal:
+      std::snprintf(buffer, sizeof buffer, "d(%.17g)", v.mDouble);
+      return buffer;
+    case JsonValue::BoolVal:
+      return v.mBool ? "true" : "false";
     case JsonValue::ObjectVal: {
       std::string out = "{";
       for (const auto& [key, member] : v.mObject) out += (out.size() > 1 ? "," : "") + Quote(key) + ":" + Show(member);
@@ -55,7 +61,8 @@ std::string Show(const JsonValue& v) {
       for (const JsonValue& element : v.mArray) out += (out.size() > 1 ? "," : "") + Show(element);
       return out + "]";
     }
-    default: return "kind " + std::to_string(v.mValueType);
+    default:
+      return "kind " + std::to_string(v.mValueType);
   }
 }
 
@@ -106,14 +113,14 @@ const DocumentCase kDocuments[] = {
     {R"({"a":"x}","b":"{"})", R"({"a":"x}","b":"{"})"},
     {R"({"a":"x)", "null"},
     {R"({"b":1,"a":2,"ab":3,"A":4})", R"({"A":4,"a":2,"ab":3,"b":1})"},
-    {"{\"\xB0\":1,\"z\":2}", R"({"z":2,"\xB0":1})"},  // byte-wise order, unsigned
+    {"{\"\xB0\":1,\"z\":2}", R"({"z":2,"\xB0":1})"},                  // byte-wise order, unsigned
     {"{\"n\":\"\xCB\xAB\xCF\xDF\"}", R"({"n":"\xCB\xAB\xCF\xDF"})"},  // GBK passes through
     // Where the defined rules bite in objects.
-    {R"({ })", "null"},              // content of white space only has no key
-    {R"({"a":"x",})", "null"},       // nor has a trailing comma
+    {R"({ })", "null"},         // content of white space only has no key
+    {R"({"a":"x",})", "null"},  // nor has a trailing comma
     {R"({"a":1,})", "null"},
-    {R"({"a":1}})", "null"},         // '}' in the scalar 1}
-    {R"({"a":"x"}})", "null"},       // "}" left over, no key in it
+    {R"({"a":1}})", "null"},    // '}' in the scalar 1}
+    {R"({"a":"x"}})", "null"},  // "}" left over, no key in it
     {R"({"a":{}} "b":1})", R"({"a":{},"b":1})"},
     {R"({"a":"b"}{"c":"d"})", R"({"a":"b","c":"d"})"},
     {R"({"a":{"b":1}"c":2})", R"({"a":{"b":1},"c":2})"},
@@ -123,10 +130,10 @@ const DocumentCase kDocuments[] = {
     {R"({"a":{"":1},"b":1})", R"({"a":null,"b":1})"},
     {R"({"a":[1,2}})", "null"},  // bracket mismatch
     {R"({"a":[1,{]})", "null"},
-    {R"({"a":[1,2})", "null"},   // unterminated nested bracket: error
+    {R"({"a":[1,2})", "null"},  // unterminated nested bracket: error
     {R"({"a":[})", "null"},
     {R"({"a":{})", "null"},
-    {R"({"a":["x\\"],"b":1})", "null"},  // the escaped backslash hides the ']' from the scan
+    {R"({"a":["x\\"],"b":1})", "null"},                  // the escaped backslash hides the ']' from the scan
     {R"({"a":["x\"]"],"b":1})", R"({"a":null,"b":1})"},  // the scan skips "x\"]" but the element ends at ']'
     {R"({"a":{"k":"x\"}"},"b":1})", R"({"a":{"k":"x\"}"},"b":1})"},
     // Arrays.
@@ -137,17 +144,17 @@ const DocumentCase kDocuments[] = {
     {R"([ ])", R"([])"},
     {R"([1,])", R"([1])"},
     {R"([ 1 , 2 ])", R"([1,2])"},
-    {R"(["a,b"])", "null"},         // commas split elements without regard to quotes
-    {R"(["a]"])", "null"},          // and so does ']'
-    {R"(["a}"])", R"(["a}"])"},     // but not '}'
+    {R"(["a,b"])", "null"},      // commas split elements without regard to quotes
+    {R"(["a]"])", "null"},       // and so does ']'
+    {R"(["a}"])", R"(["a}"])"},  // but not '}'
     {R"(["a{b",1])", R"(["a{b",1])"},
     {R"(["a[b" 1])", R"(["a[b",1])"},  // after a value read from the whole content, 1 is a new element...
-    {R"(["a" x,1])", R"(["a",1])"},  // ...while a token's own rest is dropped
+    {R"(["a" x,1])", R"(["a",1])"},    // ...while a token's own rest is dropped
     {R"([[1] 2, 3])", R"([[1],2,3])"},
     {R"([[1],[2]])", R"([[1],[2]])"},
     {R"([1,[2,x],3])", R"([1,3])"},  // a nested failure without mismatch is dropped
     {R"([1,[2,3])", "null"},
-    {R"([1]])", R"([1])"},          // the top level is not bracket-matched
+    {R"([1]])", R"([1])"},  // the top level is not bracket-matched
     {R"([1] 2])", R"([1,2])"},
     {R"([1]x])", "null"},
     {R"([1"2])", "null"},
@@ -252,8 +259,8 @@ const ValueCase kValues[] = {
     {"12abc", "error", ""},
     {"-", "error", ""},
     {"+", "error", ""},
-    {"1e400", "error", ""},   // overflow
-    {"1e-400", "error", ""},  // underflow
+    {"1e400", "error", ""},     // overflow
+    {"1e-400", "error", ""},    // underflow
     {"4.9e-324", "error", ""},  // subnormal: underflow
     {"1.8e308", "error", ""},
     {"1]", "error", ""},
@@ -303,7 +310,7 @@ TEST(JsonReader, NumbersFillAllThreeNumericFields) {
   EXPECT_EQ(v.mArray[0].mDouble, -7.0);
   EXPECT_EQ(v.mArray[1].mInt, 2);
   EXPECT_EQ(v.mArray[1].mFloat, 2.75f);
-  EXPECT_EQ(v.mArray[2].mInt, -2);  // toward zero
+  EXPECT_EQ(v.mArray[2].mInt, -2);       // toward zero
   EXPECT_EQ(v.mArray[3].mInt, INT_MIN);  // beyond the 32-bit range
   EXPECT_EQ(v.mArray[3].mDouble, 3e9);
   EXPECT_TRUE(v.mArray[4].mFloat > 3.4e38f);  // narrowed to infinity
@@ -315,7 +322,9 @@ struct UnescapeCase {
 };
 
 const UnescapeCase kUnescapes[] = {
-    {R"(a\u00e9b)", "a\xE9" "b"},
+    {R"(a\u00e9b)",
+     "a\xE9"
+     "b"},
     {R"(\u4e2d)", "\x2D"},  // the last two of the four
     {R"(\q)", ""},
     {"  x  ", "x"},
@@ -380,8 +389,8 @@ TEST(JsonReader, HelpersTrimAndFindQuotesAndBrackets) {
       {R"(["a\"]"])", 7, 0},  // the quote rule looks one character back
       {"[1}", -1, 1},
       {"[{]", -1, 2},
-      {"[", 1, 1},       // shorter than two: 1
-      {"[1,2", 4, 1},    // the end first: the length
+      {"[", 1, 1},           // shorter than two: 1
+      {"[1,2", 4, 1},        // the end first: the length
       {R"(["x\\"])", 7, 1},  // the escaped backslash keeps the string open
       {std::string(256, '[') + std::string(256, ']'), 511, 0},
       {std::string(257, '[') + std::string(257, ']'), -1, 256},  // deeper than the bound

@@ -22,12 +22,9 @@ TEST(ReportTimeTest, TimeOfDayAtUtcPlusEight) {
     ui::SystemTime utc;
     const char* expected;
   } cases[] = {
-      {Utc(3, 4, 5), "11:04:05 GMT+0800"},
-      {Utc(16, 0, 0), "00:00:00 GMT+0800"},
-      {Utc(17, 30, 5), "01:30:05 GMT+0800"},
-      {Utc(15, 59, 59), "23:59:59 GMT+0800"},
-      {Utc(23, 59, 59), "07:59:59 GMT+0800"},
-      {Utc(0, 0, 0), "08:00:00 GMT+0800"},
+      {Utc(3, 4, 5), "11:04:05 GMT+0800"},    {Utc(16, 0, 0), "00:00:00 GMT+0800"},
+      {Utc(17, 30, 5), "01:30:05 GMT+0800"},  {Utc(15, 59, 59), "23:59:59 GMT+0800"},
+      {Utc(23, 59, 59), "07:59:59 GMT+0800"}, {Utc(0, 0, 0), "08:00:00 GMT+0800"},
   };
   fake::FakePlatform platform;
   for (const auto& c : cases) {
@@ -89,7 +86,10 @@ TEST_F(FirstOpenReportTest, SkippedWhenNotBaiduAlreadyMadeOrNowhereToSend) {
     const char* key;
     const char* value;
   } skips[] = {
-      {"platform", "360"}, {"platform", "Baidu"}, {"firstopen", "false"}, {"success", ""},
+      {"platform", "360"},
+      {"platform", "Baidu"},
+      {"firstopen", "false"},
+      {"success", ""},
   };
   for (const auto& skip : skips) {
     PlatformConfig::Instance().Set("platform", "baidu");

@@ -38,11 +38,8 @@ TEST(SplashLayoutTest, PremultiplyTruncatesEachColourByAlpha) {
     std::uint8_t b, g, r, a;
     std::uint8_t eb, eg, er;
   } cases[] = {
-      {50, 100, 200, 128, 25, 50, 100},
-      {50, 100, 200, 255, 50, 100, 200},
-      {50, 100, 200, 0, 0, 0, 0},
-      {255, 255, 255, 1, 1, 1, 1},
-      {254, 1, 128, 254, 253, 0, 127},
+      {50, 100, 200, 128, 25, 50, 100}, {50, 100, 200, 255, 50, 100, 200}, {50, 100, 200, 0, 0, 0, 0},
+      {255, 255, 255, 1, 1, 1, 1},      {254, 1, 128, 254, 253, 0, 127},
   };
   for (const auto& c : cases) {
     ui::PixelImage image = Picture(1, 1, {c.b, c.g, c.r, c.a});
@@ -151,10 +148,8 @@ TEST_F(SplashTest, ClientHitsBecomeCaptionHitsAndOthersStay) {
     ui::Hit platformAnswer;
     ui::Hit expected;
   } cases[] = {
-      {ui::Hit::Client, ui::Hit::Caption},
-      {ui::Hit::Nowhere, ui::Hit::Nowhere},
-      {ui::Hit::Transparent, ui::Hit::Transparent},
-      {ui::Hit::Caption, ui::Hit::Caption},
+      {ui::Hit::Client, ui::Hit::Caption},          {ui::Hit::Nowhere, ui::Hit::Nowhere},
+      {ui::Hit::Transparent, ui::Hit::Transparent}, {ui::Hit::Caption, ui::Hit::Caption},
       {ui::Hit::BottomRight, ui::Hit::BottomRight},
   };
   for (const auto& c : cases) EXPECT_EQ(peer.SendHitTest({500, 500}, c.platformAnswer), c.expected);

@@ -55,8 +55,8 @@ TEST(DUIButtonTest, TheStateChoosesTheCellInItsOrderOfPrecedence) {
     button.Draw(canvas);
     ASSERT_EQ(canvas.pictures.size(), 1u);
     const unsigned cellWidth = 123u / c.cells;
-    EXPECT_EQ(canvas.pictures[0].source, ui::Rect::FromXYWH(static_cast<int>(cellWidth * c.cell), 0,
-                                                            static_cast<int>(cellWidth), 20))
+    EXPECT_EQ(canvas.pictures[0].source,
+              ui::Rect::FromXYWH(static_cast<int>(cellWidth * c.cell), 0, static_cast<int>(cellWidth), 20))
         << c.hover << c.pressed << c.attention << c.disabled << " cells " << c.cells;
     EXPECT_EQ(canvas.pictures[0].dest, button.m_rect);  // stretched to the button
   }

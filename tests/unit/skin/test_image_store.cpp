@@ -14,7 +14,8 @@ class ImageStoreTest : public ::testing::Test {
   ImageStoreTest() {
     platform.bitmaps[161] = {60, 20};
     platform.bitmaps[165] = {123, 20};
-    platform.AddPng(164, ui::PixelImage{.width = 594, .height = 229, .bitsPerPixel = 32, .pitch = 594 * 4, .pixels = {}});
+    platform.AddPng(164,
+                    ui::PixelImage{.width = 594, .height = 229, .bitsPerPixel = 32, .pitch = 594 * 4, .pixels = {}});
   }
 
   fake::FakePlatform platform;
@@ -28,7 +29,8 @@ TEST_F(ImageStoreTest, ABitmapIsConvertedOnceAndShared) {
   EXPECT_EQ(first, second);
   EXPECT_EQ(first->Width(), 60);
   EXPECT_EQ(store.GetImage(165)->Width(), 123);
-  EXPECT_EQ(platform.pictureLoads, (std::vector<Load>{{ui::ResourceType::Bitmap, 161}, {ui::ResourceType::Bitmap, 165}}));
+  EXPECT_EQ(platform.pictureLoads,
+            (std::vector<Load>{{ui::ResourceType::Bitmap, 161}, {ui::ResourceType::Bitmap, 165}}));
 }
 
 TEST_F(ImageStoreTest, APngNumberIsDecodedAnewOnEveryRequestAndEveryCopyStaysUsable) {
@@ -52,9 +54,9 @@ TEST_F(ImageStoreTest, AMissingBitmapGivesAnEmptyPictureThatIsCachedToo) {
 
 TEST(ImageStoreKindTest, TheNumberAloneDecidesTheDecoder) {
   // The splash picture is a PNG too, but never goes through the store.
-  for (const auto& [number, png] : {std::pair{161, false}, std::pair{162, false}, std::pair{163, false},
-                                    std::pair{165, false}, std::pair{164, true}, std::pair{166, true},
-                                    std::pair{167, true}, std::pair{143, false}, std::pair{0, false}}) {
+  for (const auto& [number, png] :
+       {std::pair{161, false}, std::pair{162, false}, std::pair{163, false}, std::pair{165, false},
+        std::pair{164, true}, std::pair{166, true}, std::pair{167, true}, std::pair{143, false}, std::pair{0, false}}) {
     EXPECT_EQ(ImageStore::IsPngNumber(number), png) << number;
   }
 }

@@ -50,19 +50,19 @@ TEST_F(SkinnedFrameMouseTest, HitTestAnswersTheDrawnSystemButtonsAndTheIcon) {
     Hit expected;
   };
   const Case cases[] = {
-      {false, false, {970, 10}, Hit::Close},      {false, false, {989, 29}, Hit::Close},
-      {false, false, {990, 20}, Hit::Caption},    // a right edge belongs to the next area
-      {false, false, {980, 30}, Hit::Caption},    // and so does a bottom edge
-      {false, false, {950, 20}, Hit::MaxButton},  {false, false, {930, 20}, Hit::MinButton},
-      {false, false, {947, 20}, Hit::Caption},    // the gap between minimise and maximise
-      {false, false, {740, 20}, Hit::Caption},    // a text button: the default's answer
-      {false, false, {15, 13}, Hit::SysMenu},     {false, false, {30, 28}, Hit::SysMenu},
-      {false, false, {31, 20}, Hit::Caption},     {false, false, {20, 29}, Hit::Caption},
-      {false, false, {610, 15}, Hit::Caption},    // the hidden VIP button is not there
-      {false, true, {610, 15}, Hit::Caption},     // shown, it is a text button
-      {false, false, {500, 300}, Hit::Client},    //
-      {true, false, {409, 3}, Hit::Close},        {true, false, {429, 10}, Hit::Caption},
-      {true, false, {5, 5}, Hit::SysMenu},        {true, false, {21, 10}, Hit::Caption},
+      {false, false, {970, 10}, Hit::Close},     {false, false, {989, 29}, Hit::Close},
+      {false, false, {990, 20}, Hit::Caption},  // a right edge belongs to the next area
+      {false, false, {980, 30}, Hit::Caption},  // and so does a bottom edge
+      {false, false, {950, 20}, Hit::MaxButton}, {false, false, {930, 20}, Hit::MinButton},
+      {false, false, {947, 20}, Hit::Caption},  // the gap between minimise and maximise
+      {false, false, {740, 20}, Hit::Caption},  // a text button: the default's answer
+      {false, false, {15, 13}, Hit::SysMenu},    {false, false, {30, 28}, Hit::SysMenu},
+      {false, false, {31, 20}, Hit::Caption},    {false, false, {20, 29}, Hit::Caption},
+      {false, false, {610, 15}, Hit::Caption},  // the hidden VIP button is not there
+      {false, true, {610, 15}, Hit::Caption},   // shown, it is a text button
+      {false, false, {500, 300}, Hit::Client},  //
+      {true, false, {409, 3}, Hit::Close},       {true, false, {429, 10}, Hit::Caption},
+      {true, false, {5, 5}, Hit::SysMenu},       {true, false, {21, 10}, Hit::Caption},
   };
   for (const Case& c : cases) {
     FrameTestWindow window(c.chat);
@@ -174,9 +174,9 @@ TEST_F(SkinnedFrameMouseTest, ACaptionDoubleClickTogglesMaximisedOnlyInTheCaptio
   const Case cases[] = {
       {false, {400, 20}, false, {"show 3", "paint-nc"}},
       {false, {400, 38}, true, {"show 9", "paint-nc"}},
-      {false, {400, 39}, false, {"paint-nc"}},   // the border below the caption only repaints
+      {false, {400, 39}, false, {"paint-nc"}},  // the border below the caption only repaints
       {false, {1, 600}, false, {"paint-nc"}},
-      {true, {200, 10}, false, {}},              // the chat window ignores double-clicks
+      {true, {200, 10}, false, {}},  // the chat window ignores double-clicks
       {true, {415, 10}, false, {}},
   };
   for (const Case& c : cases) {
@@ -198,26 +198,25 @@ TEST_F(SkinnedFrameMouseTest, HoverChangesRepaintOnlyWhenTheButtonUnderThePointe
   struct Step {
     Point at;
     Hit hit;
-    int hover;             // the lit button afterwards, -1 for none
-    int paints;            // repaints so far
-    int defaults;          // default processing so far
+    int hover;     // the lit button afterwards, -1 for none
+    int paints;    // repaints so far
+    int defaults;  // default processing so far
   };
   const Step steps[] = {
-      {{740, 15}, Hit::Caption, 10, 1, 1},    // caption codes go to the default too
-      {{770, 25}, Hit::Caption, 10, 1, 2},    // within one button: nothing repainted
-      {{400, 15}, Hit::Caption, -1, 2, 3},    // onto the bare caption: one repaint
-      {{400, 20}, Hit::Caption, -1, 2, 4},    //
-      {{975, 20}, Hit::Close, 110, 3, 4},     // the drawn buttons' codes are not defaulted
-      {{955, 20}, Hit::MaxButton, 111, 4, 4}, //
-      {{2, 300}, Hit::Left, -1, 5, 5},        // a sizing edge
+      {{740, 15}, Hit::Caption, 10, 1, 1},     // caption codes go to the default too
+      {{770, 25}, Hit::Caption, 10, 1, 2},     // within one button: nothing repainted
+      {{400, 15}, Hit::Caption, -1, 2, 3},     // onto the bare caption: one repaint
+      {{400, 20}, Hit::Caption, -1, 2, 4},     //
+      {{975, 20}, Hit::Close, 110, 3, 4},      // the drawn buttons' codes are not defaulted
+      {{955, 20}, Hit::MaxButton, 111, 4, 4},  //
+      {{2, 300}, Hit::Left, -1, 5, 5},         // a sizing edge
   };
   for (const Step& s : steps) {
     peer.SendNcMouseMove(Screen(s.at.x, s.at.y), s.hit);
     for (const int id : {10, 110, 111}) EXPECT_EQ(window.Button(id).m_bHover, id == s.hover) << s.at.x << " " << id;
     EXPECT_EQ(Paints(window), s.paints) << s.at.x;
-    const int defaults = static_cast<int>(std::count_if(peer.log.begin(), peer.log.end(), [](const std::string& e) {
-      return e.rfind("default ncmousemove", 0) == 0;
-    }));
+    const int defaults = static_cast<int>(std::count_if(
+        peer.log.begin(), peer.log.end(), [](const std::string& e) { return e.rfind("default ncmousemove", 0) == 0; }));
     EXPECT_EQ(defaults, s.defaults) << s.at.x;
   }
 }

@@ -50,7 +50,9 @@ TEST_F(SkinnedFramePaintTest, TheBackgroundIsDrawnInItsSevenPiecesThenIconTitleA
     std::vector<Drawn> background;  // bottom, body, left, right, fill, left cap, right cap
   };
   const Case cases[] = {
-      {false, 800, 600,
+      {false,
+       800,
+       600,
        {{{0, 597, 800, 600}, {39, 226, 42, 229}},
         {{3, 39, 797, 597}, {8, 39, 18, 49}},
         {{0, 39, 3, 597}, {0, 39, 3, 42}},
@@ -59,7 +61,9 @@ TEST_F(SkinnedFramePaintTest, TheBackgroundIsDrawnInItsSevenPiecesThenIconTitleA
         {{0, 0, 218, 39}, {0, 0, 218, 39}},
         {{750, 0, 800, 39}, {544, 0, 594, 39}}}},
       // Narrower than the two caps: the right cap, drawn last, covers the left.
-      {false, 200, 100,
+      {false,
+       200,
+       100,
        {{{0, 97, 200, 100}, {39, 226, 42, 229}},
         {{3, 39, 197, 97}, {8, 39, 18, 49}},
         {{0, 39, 3, 97}, {0, 39, 3, 42}},
@@ -67,7 +71,9 @@ TEST_F(SkinnedFramePaintTest, TheBackgroundIsDrawnInItsSevenPiecesThenIconTitleA
         {{0, 0, 200, 39}, {218, 0, 219, 39}},
         {{0, 0, 218, 39}, {0, 0, 218, 39}},
         {{150, 0, 200, 39}, {544, 0, 594, 39}}}},
-      {true, 434, 386,
+      {true,
+       434,
+       386,
        {{{0, 383, 434, 386}, {26, 212, 29, 215}},
         {{3, 26, 431, 383}, {8, 26, 18, 36}},
         {{0, 26, 3, 383}, {0, 26, 3, 29}},
@@ -75,7 +81,9 @@ TEST_F(SkinnedFramePaintTest, TheBackgroundIsDrawnInItsSevenPiecesThenIconTitleA
         {{0, 0, 434, 26}, {30, 0, 31, 26}},
         {{0, 0, 30, 26}, {0, 0, 30, 26}},
         {{404, 0, 434, 26}, {164, 0, 194, 26}}}},
-      {true, 50, 40,
+      {true,
+       50,
+       40,
        {{{0, 37, 50, 40}, {26, 212, 29, 215}},
         {{3, 26, 47, 37}, {8, 26, 18, 36}},
         {{0, 26, 3, 37}, {0, 26, 3, 29}},
@@ -160,7 +168,9 @@ TEST_F(SkinnedFramePaintTest, TheTitleIsBoundedAndEndsAtTheFirstCaptionButton) {
     window.PaintFrame();
     EXPECT_EQ(window.GetWindowText(), c.title);
     const auto& texts = PeerOf(window).ncCanvas.texts;
-    const auto title = std::find_if(texts.begin(), texts.end(), [](const auto& t) { return t.font.pixelHeight == 12 && t.color == ui::Color{255, 255, 255, 255}; });
+    const auto title = std::find_if(texts.begin(), texts.end(), [](const auto& t) {
+      return t.font.pixelHeight == 12 && t.color == ui::Color{255, 255, 255, 255};
+    });
     if (c.box.IsEmpty()) {
       EXPECT_EQ(title, texts.end());
       continue;
@@ -186,8 +196,9 @@ TEST_F(SkinnedFramePaintTest, IconAndTitleAreDrawnOnlyWhenTheWindowHasThem) {
     window.PaintFrame();
     const auto& canvas = PeerOf(window).ncCanvas;
     EXPECT_EQ(canvas.icons.size(), c.icons) << c.icon << c.title;
-    const auto titles = std::count_if(canvas.texts.begin(), canvas.texts.end(),
-                                      [](const auto& text) { return text.layout == Rect{97, 15, 800 - 265, 39}; });
+    const auto titles = std::count_if(canvas.texts.begin(), canvas.texts.end(), [](const auto& text) {
+      return text.layout == Rect{97, 15, 800 - 265, 39};
+    });
     EXPECT_EQ(static_cast<size_t>(titles), c.texts) << c.icon << c.title;
   }
 }
@@ -200,13 +211,13 @@ TEST_F(SkinnedFramePaintTest, OnlyButtonsMeetingTheClipBoxAreDrawn) {
   // At 1000 wide: 10 (735..775), 11 (780..820), 13 (825..865), 12 (870..910),
   // 112 (926..946), 111 (948..968), 110 (970..990); the VIP button is hidden.
   const Case cases[] = {
-      {{}, 7},                     // nothing limits it
-      {{0, 0, 1000, 600}, 7},      //
-      {{0, 0, 800, 600}, 2},       // 10, 11
-      {{900, 0, 1000, 600}, 4},    // 12 and the three system buttons
-      {{0, 100, 1000, 600}, 0},    // below the caption
-      {{775, 0, 780, 600}, 0},     // the gap between 10 and 11
-      {{990, 0, 1000, 600}, 0},    // right of the close button
+      {{}, 7},                   // nothing limits it
+      {{0, 0, 1000, 600}, 7},    //
+      {{0, 0, 800, 600}, 2},     // 10, 11
+      {{900, 0, 1000, 600}, 4},  // 12 and the three system buttons
+      {{0, 100, 1000, 600}, 0},  // below the caption
+      {{775, 0, 780, 600}, 0},   // the gap between 10 and 11
+      {{990, 0, 1000, 600}, 0},  // right of the close button
   };
   for (const Case& c : cases) {
     FrameTestWindow window(false);
@@ -225,9 +236,9 @@ TEST_F(SkinnedFramePaintTest, AnUndecodableBackgroundStillPaintsWithZeroSizes) {
   window.PaintFrame();
   const auto drawn = PicturesDrawn(PeerOf(window).ncCanvas);
   ASSERT_GE(drawn.size(), 7u);
-  EXPECT_EQ(drawn[0].source, (Rect{39, -3, 42, 0}));   // bottom band from I_h - b
-  EXPECT_EQ(drawn[3].source, (Rect{-3, 39, 0, 42}));   // right band from I_w - b
-  EXPECT_EQ(drawn[6].source, (Rect{-50, 0, 0, 39}));   // right cap from I_w - R
+  EXPECT_EQ(drawn[0].source, (Rect{39, -3, 42, 0}));  // bottom band from I_h - b
+  EXPECT_EQ(drawn[3].source, (Rect{-3, 39, 0, 42}));  // right band from I_w - b
+  EXPECT_EQ(drawn[6].source, (Rect{-50, 0, 0, 39}));  // right cap from I_w - R
 }
 
 TEST_F(SkinnedFramePaintTest, TheClientAreaIsInsetByTheBordersCaptionAndExtraBottomRows) {
@@ -282,8 +293,8 @@ TEST_F(SkinnedFramePaintTest, EachSizeChangeLaysTheButtonsOutAndShapesAndRepaint
     int paints;
   };
   const Case cases[] = {
-      {ui::SizeType::Restored, true, 1},   {ui::SizeType::Maximized, true, 1}, {ui::SizeType::Minimized, false, 0},
-      {ui::SizeType::MaxHide, false, 0},   {ui::SizeType::MaxShow, true, 0},
+      {ui::SizeType::Restored, true, 1}, {ui::SizeType::Maximized, true, 1}, {ui::SizeType::Minimized, false, 0},
+      {ui::SizeType::MaxHide, false, 0}, {ui::SizeType::MaxShow, true, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.type));
@@ -315,9 +326,9 @@ TEST_F(SkinnedFramePaintTest, ButtonsAreCreatedWithTheFrameAndPlacedAtEachSize) 
     const char* label;
   };
   const Place places[] = {
-      {110, {965, 10, 985, 30}, {970, 10, 990, 30}, ""},   {111, {965, 10, 985, 30}, {948, 10, 968, 30}, ""},
-      {112, {965, 10, 985, 30}, {926, 10, 946, 30}, ""},   {10, {955, 10, 995, 30}, {735, 10, 775, 30}, "官网"},
-      {11, {995, 10, 1035, 30}, {780, 10, 820, 30}, "充值"}, {13, {1035, 10, 1075, 30}, {825, 10, 865, 30}, "清理"},
+      {110, {965, 10, 985, 30}, {970, 10, 990, 30}, ""},      {111, {965, 10, 985, 30}, {948, 10, 968, 30}, ""},
+      {112, {965, 10, 985, 30}, {926, 10, 946, 30}, ""},      {10, {955, 10, 995, 30}, {735, 10, 775, 30}, "官网"},
+      {11, {995, 10, 1035, 30}, {780, 10, 820, 30}, "充值"},  {13, {1035, 10, 1075, 30}, {825, 10, 865, 30}, "清理"},
       {12, {1075, 10, 1115, 30}, {870, 10, 910, 30}, "刷新"}, {14, {1115, 10, 1155, 30}, {605, 10, 715, 30}, "VIP专员"},
   };
   for (const Place& p : places) EXPECT_EQ(game.Button(p.id).m_rect, p.created) << p.id;
@@ -372,12 +383,15 @@ TEST_F(SkinnedFramePaintTest, RepaintTriggers) {
       {"ncpaint", [](fake::FakeWindowPeer& p) { p.SendNcPaint(); }, {"paint-nc"}},
       {"ncactivate", [](fake::FakeWindowPeer& p) { EXPECT_TRUE(p.SendNcActivate(false)); }, {"paint-nc"}},
       {"activate", [](fake::FakeWindowPeer& p) { p.SendActivate(true); }, {"default activate", "paint-nc"}},
-      {"minimise", [](fake::FakeWindowPeer& p) { p.SendSysCommand(ui::SysCommand::Minimize); },
+      {"minimise",
+       [](fake::FakeWindowPeer& p) { p.SendSysCommand(ui::SysCommand::Minimize); },
        {"syscommand 61472", "paint-nc", "default syscommand", "show 6"}},
-      {"move", [](fake::FakeWindowPeer& p) { p.SendSysCommand(ui::SysCommand::Move); },
+      {"move",
+       [](fake::FakeWindowPeer& p) { p.SendSysCommand(ui::SysCommand::Move); },
        {"syscommand 61456", "paint-nc", "default syscommand"}},
       // A close request is handled before anything is drawn again.
-      {"close", [](fake::FakeWindowPeer& p) { p.SendSysCommand(ui::SysCommand::Close); },
+      {"close",
+       [](fake::FakeWindowPeer& p) { p.SendSysCommand(ui::SysCommand::Close); },
        {"syscommand 61536", "default syscommand", "close", "end 2"}},
       {"styled caption", raw(0x00AE, 0), {"paint-nc"}},
       {"styled frame", raw(0x00AF, 0), {"paint-nc"}},

@@ -46,8 +46,8 @@ TEST(NewWindowRuleTest, OnlyWebAddressesLeaveTheClient) {
 
 TEST(NewWindowRuleTest, RefusedAddressesStartNothing) {
   fake::FakePlatform platform;
-  for (const char* address : {"kqvprobe://x", "file:///etc/hostname", "https://example.com/", "data:,x",
-                              "http://example.com/a"}) {
+  for (const char* address :
+       {"kqvprobe://x", "file:///etc/hostname", "https://example.com/", "data:,x", "http://example.com/a"}) {
     ui::OpenNewWindowOutside(address);
   }
   EXPECT_THAT(platform.opened, testing::ElementsAre("https://example.com/", "http://example.com/a"));

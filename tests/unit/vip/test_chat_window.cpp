@@ -50,17 +50,17 @@ TEST_F(ChatWindowTest, TheServerIdIsTakenFromTheFirstKeyAndOnlyPlausibleOnesAreA
     bool asked;
   };
   const Case cases[] = {
-      {"http://g/login.php?a=1&server_id=S12", "S12", true},          // at the end
-      {"http://g/login.php?server_id=S12&lang=1", "S12", true},       // "&" after it
-      {"http://g/?server_id=S3&x=1&server_id=S4", "S3", true},        // the first of two
+      {"http://g/login.php?a=1&server_id=S12", "S12", true},     // at the end
+      {"http://g/login.php?server_id=S12&lang=1", "S12", true},  // "&" after it
+      {"http://g/?server_id=S3&x=1&server_id=S4", "S3", true},   // the first of two
       {"http://g/?server_id=12S", "12S", true},
       {"http://g/?server_id=XS1", "XS1", true},
-      {"http://g/?server_id=S 1", "S 1", true},                       // a space is kept
-      {"http://g/?server_id=S", "S", false},                          // too short
-      {"http://g/?server_id=s12", "s12", false},                      // no upper-case S
+      {"http://g/?server_id=S 1", "S 1", true},   // a space is kept
+      {"http://g/?server_id=S", "S", false},      // too short
+      {"http://g/?server_id=s12", "s12", false},  // no upper-case S
       {"http://g/?server_id=12", "12", false},
       {"http://g/?server_id=", "", false},
-      {"http://g/?server=S12", "", false},                            // no key
+      {"http://g/?server=S12", "", false},  // no key
   };
   for (const Case& c : cases) {
     queries.clear();

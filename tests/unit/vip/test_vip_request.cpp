@@ -9,8 +9,7 @@
 
 namespace {
 
-const std::string kFixed =
-    std::string(build::kVipServiceBase) + "/client.html?platform=121140&gkey=qelu&type=1,2,3,4";
+const std::string kFixed = std::string(build::kVipServiceBase) + "/client.html?platform=121140&gkey=qelu&type=1,2,3,4";
 const char* const kGoodReply =
     R"({"errno":"0","data":{"server_name":"s","logout_url":"l","gsurl":"g","user_name":"u"}})";
 
@@ -65,10 +64,10 @@ TEST_F(VipServiceRequestTest, ResetsTheResultBeforeAskingAndReadsOnlyABareObject
       {R"({"errno":"3"})", 3},
       {kGoodReply, 0},
       {"{\"errno\":\"3\"}\r\n", 3},  // the fetch drops a server's line breaks
-      {"", -1},                    // failed request
-      {"<html>502</html>", -1},    // an error page
-      {R"( {"errno":"3"})", -1},   // white space before the object
-      {R"({"errno":"3"} )", -1},   // ... or after it
+      {"", -1},                      // failed request
+      {"<html>502</html>", -1},      // an error page
+      {R"( {"errno":"3"})", -1},     // white space before the object
+      {R"({"errno":"3"} )", -1},     // ... or after it
       {"{\"errno\":\"3\"}\t", -1},
       {R"({"errno":"3"}x)", -1},
       {"{", -1},

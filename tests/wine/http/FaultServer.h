@@ -13,14 +13,14 @@
 namespace wine_tests {
 
 enum class FaultBody {
-  Whole,            // a short page with line breaks, its length announced
-  Short,            // fewer bytes than announced, then the server closes
-  AnnouncedOverCap, // a length of 64 MiB announced, and that much sent
-  EndlessLength,    // a huge length announced, bytes sent as fast as taken
-  EndlessChunked,   // chunks sent as fast as taken, never a last chunk
-  EndlessUnframed,  // no length and no chunks: bytes until the server stops
-  Trickle,          // 60000 bytes announced, one sent every 100 ms
-  NoHead,           // the request is read and nothing is ever answered
+  Whole,             // a short page with line breaks, its length announced
+  Short,             // fewer bytes than announced, then the server closes
+  AnnouncedOverCap,  // a length of 64 MiB announced, and that much sent
+  EndlessLength,     // a huge length announced, bytes sent as fast as taken
+  EndlessChunked,    // chunks sent as fast as taken, never a last chunk
+  EndlessUnframed,   // no length and no chunks: bytes until the server stops
+  Trickle,           // 60000 bytes announced, one sent every 100 ms
+  NoHead,            // the request is read and nothing is ever answered
 };
 
 class FaultServer {
@@ -39,11 +39,11 @@ class FaultServer {
 
   struct Report {
     int connections = 0;
-    int requests = 0;            // on the latest connection
-    std::uint64_t accepted = 0;  // body bytes taken by the client's side, latest connection
-    bool ended = false;          // the latest connection is over
+    int requests = 0;              // on the latest connection
+    std::uint64_t accepted = 0;    // body bytes taken by the client's side, latest connection
+    bool ended = false;            // the latest connection is over
     bool droppedByClient = false;  // it ended because the client went away
-    bool sentAll = false;        // it ended because the body was complete
+    bool sentAll = false;          // it ended because the body was complete
   };
   Report Get() const;
   // Waits until the latest connection is over, at most timeout.
