@@ -116,7 +116,7 @@ bool GtkPlatform::CleanBrowserCache() {
   m_holdingCloses = true;
   gdk_event_handler_set(HoldCloses, nullptr, nullptr);
   g_main_loop_run(wait->loop);
-  gdk_event_handler_set(reinterpret_cast<GdkEventFunc>(gtk_main_do_event), nullptr, nullptr);
+  gdk_event_handler_set([](GdkEvent* event, gpointer) { gtk_main_do_event(event); }, nullptr, nullptr);
   m_holdingCloses = false;
   gtk_grab_remove(blocker);
   gtk_widget_destroy(blocker);
