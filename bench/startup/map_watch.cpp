@@ -10,8 +10,8 @@
 // is the moment counted: with a reparenting window manager that is when the
 // manager maps the client window into its frame, the same step for every
 // program measured.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <unistd.h>

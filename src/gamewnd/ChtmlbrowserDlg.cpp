@@ -1,9 +1,9 @@
 #include "gamewnd/ChtmlbrowserDlg.h"
 
+#include "core/ResourceIds.h"
 #include "core/CloseQuestion.h"
 #include "core/ExecutableName.h"
 #include "core/PlatformConfig.h"
-#include "core/ResourceIds.h"
 #include "gamewnd/BrowserCache.h"
 #include "gamewnd/FileVersionString.h"
 #include "ui/PageText.h"

@@ -1,9 +1,9 @@
 #include "launcher/CControllersDlg.h"
 
+#include "core/ResourceIds.h"
 #include "core/CloseQuestion.h"
 #include "core/PageKeys.h"
 #include "core/PlatformConfig.h"
-#include "core/ResourceIds.h"
 #include "core/StartUrl.h"
 #include "launcher/CDocHostUIHandlerImpl.h"
 #include "launcher/DragAnywhere.h"

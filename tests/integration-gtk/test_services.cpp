@@ -1,8 +1,8 @@
 // The GTK platform's services and conversions, checked against the system
 // they run on (files, processes, network interfaces, the resource table).
-#include <gdk/gdkkeysyms.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <gdk/gdkkeysyms.h>
 #include <jsc/jsc.h>
 #include <nlohmann/json.hpp>
 
@@ -12,11 +12,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <future>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <random>
 #include <set>
 #include <sstream>

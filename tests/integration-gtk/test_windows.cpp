@@ -6,10 +6,11 @@
 
 #include <array>
 #include <cstdlib>
+#include <optional>
 #include <functional>
 #include <map>
+#include <utility>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "WineTestSupport.h"
 
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
 #include <wininet.h>
 
 #include <fstream>

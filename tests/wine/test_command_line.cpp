@@ -2,8 +2,8 @@
 // CommandLineToArgvW, on the arguments after the program's name.
 #include <gtest/gtest.h>
 
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 #include <vector>

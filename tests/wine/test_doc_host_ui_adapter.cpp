@@ -2,8 +2,8 @@
 // identity, lifetime, and every call handed on with its arguments converted.
 #include <gtest/gtest.h>
 
-#include <mshtmhst.h>
 #include <windows.h>
+#include <mshtmhst.h>
 
 #include <cstdio>
 #include <string>

@@ -2,9 +2,9 @@
 // window.external, called the way the browser's script engine calls them.
 #include <gtest/gtest.h>
 
+#include <windows.h>
 #include <mshtmhst.h>
 #include <oleauto.h>
-#include <windows.h>
 
 #include <memory>
 #include <string>

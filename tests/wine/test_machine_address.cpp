@@ -2,8 +2,8 @@
 // system itself.
 #include <gtest/gtest.h>
 
-#include <iphlpapi.h>
 #include <winsock2.h>
+#include <iphlpapi.h>
 
 #include <cstdio>
 #include <regex>

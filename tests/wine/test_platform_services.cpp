@@ -1,8 +1,8 @@
 // The Win32 platform's services on the real system calls, under Wine.
 #include <gtest/gtest.h>
 
-#include <iphlpapi.h>
 #include <windows.h>
+#include <iphlpapi.h>
 #include <wininet.h>
 
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "ui/Digest.h"
 
-#include <bcrypt.h>
 #include <windows.h>
+#include <bcrypt.h>
 
 namespace ui {
 namespace {

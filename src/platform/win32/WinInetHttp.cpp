@@ -1,8 +1,8 @@
 #include "platform/win32/WinInetHttp.h"
 
+#include <winsock2.h>
 #include <windows.h>
 #include <wininet.h>
-#include <winsock2.h>
 
 #include <algorithm>
 #include <cctype>

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "FakePlatform.h"
-#include "core/PlatformConfig.h"
 #include "core/ResourceIds.h"
+#include "core/PlatformConfig.h"
 #include "gamewnd/ChtmlbrowserDlg.h"
 #include "gamewnd/FileVersionString.h"
 #include "vip/ChatDlg.h"

@@ -2,10 +2,10 @@
 
 #include "FakePlatform.h"
 #include "app/CKQVClientApp.h"
-#include "core/PlatformConfig.h"
 #include "core/ResourceIds.h"
-#include "launcher/CControllersDlg.h"
+#include "core/PlatformConfig.h"
 #include "launcher/CDocHostUIHandlerImpl.h"
+#include "launcher/CControllersDlg.h"
 #include "launcher/CKQVClientDlg.h"
 
 namespace {

@@ -3,9 +3,9 @@
 // port in KQV_SANDBOX_PORT_FILE (a Unix path; Wine shows / as drive Z:).
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
 #include <windows.h>
 #include <wininet.h>
-#include <winsock2.h>
 
 #include <algorithm>
 #include <chrono>
