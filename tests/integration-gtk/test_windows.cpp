@@ -544,7 +544,7 @@ TEST(GtkWindowTest, MessageBoxAnswersEveryCloseWithoutTakingItsOwnersInput) {
     std::string action;
     ui::Point ownerCorner;
     Recording* owner = nullptr;
-    int polls = 0;
+    std::optional<ui::Point> lastOrigin;
   };
   Recording owner(102);
   owner.hitAnswer = ui::Hit::Caption;
@@ -568,8 +568,15 @@ TEST(GtkWindowTest, MessageBoxAnswersEveryCloseWithoutTakingItsOwnersInput) {
           GtkMessageDialog* box = OpenMessageBox();
           GdkWindow* gdk = box ? gtk_widget_get_window(GTK_WIDGET(box)) : nullptr;
           if (!gdk || !gdk_window_is_viewable(gdk)) return G_SOURCE_CONTINUE;
-          // Placed by the window manager before it is looked at.
-          if (++s->polls < 4) return G_SOURCE_CONTINUE;
+          // Placed by the window manager before it is looked at: while the
+          // manager builds its frame the box reads as at the screen's corner,
+          // so it is looked at once its place holds between two polls.
+          int x = 0, y = 0;
+          gdk_window_get_origin(gdk, &x, &y);
+          const ui::Point origin{x, y};
+          const bool placed = s->lastOrigin == origin && (x > 0 || y > 0);
+          s->lastOrigin = origin;
+          if (!placed) return G_SOURCE_CONTINUE;
           s->title = gtk_window_get_title(GTK_WINDOW(box));
           gchar* message = nullptr;
           g_object_get(box, "text", &message, "message-type", &s->type, nullptr);
@@ -580,8 +587,6 @@ TEST(GtkWindowTest, MessageBoxAnswersEveryCloseWithoutTakingItsOwnersInput) {
             const std::string label = ButtonLabel(box, response);
             if (!label.empty()) s->labels.push_back(label);
           }
-          int x = 0, y = 0;
-          gdk_window_get_origin(gdk, &x, &y);
           s->centre = {x + gdk_window_get_width(gdk) / 2, y + gdk_window_get_height(gdk) / 2};
           // A press on the owner while the box is up reaches nothing of it.
           s->ownerLogBefore = s->owner->log.size();
