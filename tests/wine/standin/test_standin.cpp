@@ -1,0 +1,158 @@
+// The program's browser, created the program's own way, gets the stand-in
+// control registered in this test's Wine prefix, and documents load through
+// it: the events the real engine raises, in its order, and a document.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+// after windows.h
+#include <ole2.h>
+
+#include <string>
+#include <vector>
+
+#include "../LoopbackServer.h"
+#include "platform/win32/Win32Browser.h"
+
+namespace {
+
+using wine_tests::LoopbackServer;
+
+struct Recorder : ui::BrowserEvents {
+  bool cancel = false;
+  std::vector<std::string> before;
+  std::vector<std::string> navigated;
+  std::vector<bool> topLevel;
+  std::vector<std::string> completed;
+  std::vector<std::string> order;  // "before", "navigated", "completed"
+  void OnBeforeNavigate2(const std::string& url, bool& cancelIt) override {
+    before.push_back(url);
+    order.push_back("before");
+    cancelIt = cancel;
+  }
+  void OnNavigateComplete2(const std::string& url, bool top) override {
+    navigated.push_back(url);
+    topLevel.push_back(top);
+    order.push_back("navigated");
+  }
+  void OnDocumentComplete(const std::string& url) override {
+    completed.push_back(url);
+    order.push_back("completed");
+  }
+};
+
+template <typename Condition>
+bool PumpUntil(Condition condition, DWORD milliseconds) {
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  MSG msg;
+  while (GetTickCount64() < end) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (condition()) return true;
+    Sleep(10);
+  }
+  return condition();
+}
+
+// A top-level window to host the browser in.
+class HostWindow {
+ public:
+  HostWindow() {
+    m_hwnd = CreateWindowExW(0, L"STATIC", L"stand-in host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 300,
+                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  ~HostWindow() {
+    if (m_hwnd) DestroyWindow(m_hwnd);
+  }
+  HWND Handle() const { return m_hwnd; }
+
+ private:
+  HWND m_hwnd = nullptr;
+};
+
+// The file name of the module whose code the object's first method is.
+std::wstring ModuleOf(IUnknown* object) {
+  void* firstMethod = (*reinterpret_cast<void***>(object))[0];
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<LPCWSTR>(firstMethod), &module)) {
+    return {};
+  }
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(module, path, MAX_PATH);
+  std::wstring name(path);
+  const size_t slash = name.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  for (wchar_t& c : name) c = static_cast<wchar_t>(towlower(c));
+  return name;
+}
+
+TEST(StandIn, TheProgramsCreationGetsTheStandIn) {
+  HostWindow host;
+  ASSERT_TRUE(host.Handle());
+  Recorder events;
+  auto browser = ui::win32::Win32Browser::Create(host.Handle(), 1001, ui::Rect::FromXYWH(0, 0, 300, 200), events);
+  ASSERT_TRUE(browser) << "the control was not created";
+  ASSERT_TRUE(browser->Control());
+  EXPECT_EQ(ModuleOf(browser->Control()), L"kqv_standin.dll");
+  // Sited and activated in place: the control's window inside the host's.
+  IOleInPlaceObject* inPlace = nullptr;
+  ASSERT_EQ(browser->Control()->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)), S_OK);
+  HWND view = nullptr;
+  EXPECT_EQ(inPlace->GetWindow(&view), S_OK);
+  inPlace->Release();
+  EXPECT_TRUE(view && IsChild(browser->Handle(), view));
+  EXPECT_FALSE(browser->HasDocument());
+  browser->DestroyWindow();
+}
+
+TEST(StandIn, NavigationLoadsADocumentUnlessCancelled) {
+  const struct {
+    bool cancel;
+    bool loads;
+  } cases[] = {{false, true}, {true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cancel ? "cancelled" : "let through");
+    LoopbackServer server;
+    HostWindow host;
+    ASSERT_TRUE(host.Handle());
+    Recorder events;
+    events.cancel = c.cancel;
+    auto browser = ui::win32::Win32Browser::Create(host.Handle(), 1001, ui::Rect::FromXYWH(0, 0, 300, 200), events);
+    ASSERT_TRUE(browser);
+    browser->SetSilent(true);
+    const std::string url = server.Url("/login.php?server_id=S12");
+    browser->Navigate(url);
+    ASSERT_EQ(events.before, std::vector<std::string>{url});
+    // A loading page completes within seconds; a cancelled one must not be
+    // requested at all in that time.
+    PumpUntil([&] { return !events.completed.empty(); }, c.cancel ? 3000 : 15000);
+    const auto requests = server.Requests();
+    if (c.loads) {
+      EXPECT_EQ(requests, std::vector<std::string>{"GET /login.php?server_id=S12 HTTP/1.1"});
+      EXPECT_EQ(events.order, (std::vector<std::string>{"before", "navigated", "completed"}));
+      EXPECT_EQ(events.navigated, std::vector<std::string>{url});
+      EXPECT_EQ(events.topLevel, std::vector<bool>{true});
+      EXPECT_EQ(events.completed, std::vector<std::string>{url});
+      EXPECT_EQ(browser->ReadyState(), 4);
+      EXPECT_TRUE(browser->HasDocument());
+      EXPECT_EQ(browser->Title(), "");  // the server's page has no title
+    } else {
+      EXPECT_TRUE(requests.empty());
+      EXPECT_EQ(events.order, std::vector<std::string>{"before"});
+      EXPECT_FALSE(browser->HasDocument());
+    }
+    browser->DestroyWindow();
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  OleInitialize(nullptr);
+  testing::InitGoogleTest(&argc, argv);
+  const int result = RUN_ALL_TESTS();
+  OleUninitialize();
+  return result;
+}
