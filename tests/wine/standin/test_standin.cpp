@@ -7,11 +7,13 @@
 // after windows.h
 #include <ole2.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "../LoopbackServer.h"
 #include "platform/win32/Win32Browser.h"
+#include "ui/DocHostUIHandler.h"
 
 namespace {
 
@@ -145,6 +147,93 @@ TEST(StandIn, NavigationLoadsADocumentUnlessCancelled) {
     }
     browser->DestroyWindow();
   }
+}
+
+// A portable host handler that counts its references and takes one key.
+class KeyHandler : public ui::DocHostUIHandler {
+ public:
+  long references = 1;
+  std::vector<unsigned> keys;  // what reached TranslateAccelerator
+  static constexpr unsigned kTaken = VK_F5;
+
+  ui::HResult QueryInterface(const ui::Guid& riid, void** ppv) override {
+    if (riid == ui::kIidUnknown || riid == ui::kIidDocHostUIHandler) {
+      *ppv = this;
+      AddRef();
+      return ui::kSOk;
+    }
+    *ppv = nullptr;
+    return ui::kENoInterface;
+  }
+  std::uint32_t AddRef() override { return static_cast<std::uint32_t>(++references); }
+  std::uint32_t Release() override { return static_cast<std::uint32_t>(--references); }  // owned by the test
+  ui::HResult ShowContextMenu(std::uint32_t, const ui::Point*, void*, void*) override { return ui::kSFalse; }
+  ui::HResult GetHostInfo(ui::DocHostUIInfo*) override { return ui::kENotImpl; }
+  ui::HResult ShowUI(std::uint32_t, void*, void*, void*, void*) override { return ui::kENotImpl; }
+  ui::HResult HideUI() override { return ui::kENotImpl; }
+  ui::HResult UpdateUI() override { return ui::kENotImpl; }
+  ui::HResult EnableModeless(bool) override { return ui::kENotImpl; }
+  ui::HResult OnDocWindowActivate(bool) override { return ui::kENotImpl; }
+  ui::HResult OnFrameWindowActivate(bool) override { return ui::kENotImpl; }
+  ui::HResult ResizeBorder(const ui::Rect*, void*, bool) override { return ui::kENotImpl; }
+  ui::HResult TranslateAccelerator(const ui::Message* message, const ui::Guid*, std::uint32_t) override {
+    if (!message || message->kind != ui::Message::Kind::KeyDown) return ui::kSFalse;
+    keys.push_back(message->key);
+    return message->key == kTaken ? ui::kSOk : ui::kSFalse;
+  }
+  ui::HResult GetOptionKeyPath(char16_t**, std::uint32_t) override { return ui::kENotImpl; }
+  ui::HResult GetDropTarget(void*, void**) override { return ui::kENotImpl; }
+  ui::HResult GetExternal(void**) override { return ui::kENotImpl; }
+  ui::HResult TranslateUrl(std::uint32_t, const char16_t*, char16_t**) override { return ui::kENotImpl; }
+  ui::HResult FilterDataObject(void*, void**) override { return ui::kENotImpl; }
+};
+
+// With a document, the program's handler reaches it through ICustomDoc, and
+// the control hands it the keys of its window before using them itself.
+TEST(StandIn, ADocumentTakesTheHostHandlerAndItsKeys) {
+  LoopbackServer server;
+  HostWindow host;
+  ASSERT_TRUE(host.Handle());
+  Recorder events;
+  auto browser = ui::win32::Win32Browser::Create(host.Handle(), 1001, ui::Rect::FromXYWH(0, 0, 300, 200), events);
+  ASSERT_TRUE(browser);
+  KeyHandler handler;
+  EXPECT_FALSE(browser->SetUIHandler(&handler));  // no document yet
+  EXPECT_EQ(handler.references, 1);
+  browser->Navigate(server.Url("/game.php"));
+  ASSERT_TRUE(PumpUntil([&] { return !events.completed.empty(); }, 15000)) << "no DocumentComplete";
+  ASSERT_TRUE(browser->SetUIHandler(&handler));
+  EXPECT_EQ(handler.references, 2);  // the document's adapter holds it
+
+  IOleInPlaceObject* inPlace = nullptr;
+  ASSERT_EQ(browser->Control()->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)), S_OK);
+  HWND view = nullptr;
+  inPlace->GetWindow(&view);
+  inPlace->Release();
+  ASSERT_TRUE(view);
+  const struct {
+    UINT message;
+    WPARAM key;
+    bool taken;
+  } cases[] = {{WM_KEYDOWN, KeyHandler::kTaken, true}, {WM_KEYDOWN, VK_F6, false}, {WM_KEYUP, KeyHandler::kTaken, false}};
+  for (const auto& c : cases) {
+    MSG msg{};
+    msg.hwnd = view;
+    msg.message = c.message;
+    msg.wParam = c.key;
+    EXPECT_EQ(ui::win32::Win32Browser::TranslateAccelerator(msg), c.taken) << c.message << " " << c.key;
+  }
+  EXPECT_EQ(handler.keys, (std::vector<unsigned>{KeyHandler::kTaken, VK_F6}));
+  // A key of a window outside the browser never reaches the control.
+  MSG outside{};
+  outside.hwnd = host.Handle();
+  outside.message = WM_KEYDOWN;
+  outside.wParam = KeyHandler::kTaken;
+  EXPECT_FALSE(ui::win32::Win32Browser::TranslateAccelerator(outside));
+  EXPECT_EQ(handler.keys.size(), 2u);
+
+  browser->DestroyWindow();
+  EXPECT_EQ(handler.references, 1);  // the document went with the control
 }
 
 }  // namespace
