@@ -3,12 +3,16 @@
 // it: the events the real engine raises, in its order, and a document.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
+// after winsock2.h
 #include <windows.h>
 // after windows.h
 #include <ole2.h>
 
 #include <cstdint>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../LoopbackServer.h"
@@ -71,6 +75,53 @@ class HostWindow {
 
  private:
   HWND m_hwnd = nullptr;
+};
+
+// Serves one page, whatever is asked, on a thread of its own.
+class PageServer {
+ public:
+  explicit PageServer(std::string body) : m_body(std::move(body)) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    m_listener = static_cast<SOCKET>(wine_tests::ListenOnLoopback(4, &m_port));
+    m_thread = std::thread([this] { Serve(); });
+  }
+  ~PageServer() {
+    m_stop = true;
+    m_thread.join();
+    closesocket(m_listener);
+    WSACleanup();
+  }
+  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+ private:
+  void Serve() {
+    while (!m_stop) {
+      fd_set ready;
+      FD_ZERO(&ready);
+      FD_SET(m_listener, &ready);
+      timeval wait{0, 100000};
+      if (select(0, &ready, nullptr, nullptr, &wait) != 1) continue;
+      SOCKET client = accept(m_listener, nullptr, nullptr);
+      if (client == INVALID_SOCKET) continue;
+      std::string request;
+      char buffer[2048];
+      int got;
+      while (request.find("\r\n\r\n") == std::string::npos && (got = recv(client, buffer, sizeof buffer, 0)) > 0) {
+        request.append(buffer, static_cast<size_t>(got));
+      }
+      const std::string answer = "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                                 std::to_string(m_body.size()) + "\r\nConnection: close\r\n\r\n" + m_body;
+      send(client, answer.data(), static_cast<int>(answer.size()), 0);
+      closesocket(client);
+    }
+  }
+
+  std::string m_body;
+  SOCKET m_listener = INVALID_SOCKET;
+  int m_port = 0;
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
 };
 
 // The file name of the module whose code the object's first method is.
@@ -145,6 +196,30 @@ TEST(StandIn, NavigationLoadsADocumentUnlessCancelled) {
       EXPECT_EQ(events.order, std::vector<std::string>{"before"});
       EXPECT_FALSE(browser->HasDocument());
     }
+    browser->DestroyWindow();
+  }
+}
+
+// The document's title is the page's own, as the game window's caption takes it.
+TEST(StandIn, TheDocumentHasThePagesTitle) {
+  const struct {
+    const char* page;
+    const char* title;
+  } cases[] = {
+      {"<html><head><TITLE>\xe7\xa5\x9e\xe9\xad\x94 S12</TITLE></head><body>game</body></html>",
+       "\xe7\xa5\x9e\xe9\xad\x94 S12"},
+      {"<html><body>no title</body></html>", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.page);
+    PageServer server(c.page);
+    HostWindow host;
+    Recorder events;
+    auto browser = ui::win32::Win32Browser::Create(host.Handle(), 1001, ui::Rect::FromXYWH(0, 0, 300, 200), events);
+    ASSERT_TRUE(browser);
+    browser->Navigate(server.Url("/game.php"));
+    ASSERT_TRUE(PumpUntil([&] { return !events.completed.empty(); }, 15000)) << "no DocumentComplete";
+    EXPECT_EQ(browser->Title(), c.title);
     browser->DestroyWindow();
   }
 }
