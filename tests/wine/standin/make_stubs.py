@@ -4,6 +4,7 @@ E_NOTIMPL, from mingw-w64's own declarations, so that the stand-in's objects
 write out only the methods the program calls.
 Usage: make_stubs.py  (run in this folder; the headers are kept in the tree)"""
 import re
+import subprocess
 
 INCLUDE = '/usr/share/mingw-w64/include/'
 
@@ -40,3 +41,4 @@ write('WebBrowserStubs.h', 'WebBrowserStubs', 'exdisp.h',
       'Every method of IWebBrowser2 answering E_NOTIMPL.')
 write('OleObjectStubs.h', 'OleObjectStubs', 'oleidl.h', [('IOleObject', 'IUnknown')],
       'Every method of IOleObject answering E_NOTIMPL.')
+subprocess.run(['clang-format', '-i', 'HtmlDocumentStubs.h', 'WebBrowserStubs.h', 'OleObjectStubs.h'], check=True)

@@ -9,8 +9,8 @@
 // after windows.h
 #include <ole2.h>
 
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -290,7 +290,8 @@ TEST(StandIn, ADocumentTakesTheHostHandlerAndItsKeys) {
     UINT message;
     WPARAM key;
     bool taken;
-  } cases[] = {{WM_KEYDOWN, KeyHandler::kTaken, true}, {WM_KEYDOWN, VK_F6, false}, {WM_KEYUP, KeyHandler::kTaken, false}};
+  } cases[] = {
+      {WM_KEYDOWN, KeyHandler::kTaken, true}, {WM_KEYDOWN, VK_F6, false}, {WM_KEYUP, KeyHandler::kTaken, false}};
   for (const auto& c : cases) {
     MSG msg{};
     msg.hwnd = view;
