@@ -92,6 +92,7 @@ def main():
     rest = [a for a in rest if a not in extra]
     if not extra:
         sys.exit("--control=READ_FD,WRITE_FD is missing (run through deb_test.py)")
+    args.client = INSTALLED  # what the client runs' helpers know it by
     require_display()
     private_loopback()
     InstalledClient.control = Control(extra[0].split("=", 1)[1])
