@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64 wine wine64 fonts-wine
   xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick fonts-wqy-microhei fonts-arphic-uming
-  dpkg-dev lintian appstream nsis zip unzip
+  dpkg-dev lintian appstream nsis zip
 )
 
 missing=()
