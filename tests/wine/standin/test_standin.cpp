@@ -187,6 +187,8 @@ TEST(StandIn, TheProgramsCreationGetsTheStandIn) {
   inPlace->Release();
   EXPECT_TRUE(view && IsChild(browser->Handle(), view));
   EXPECT_FALSE(browser->HasDocument());
+  // At rest before any page, as the launcher expects before its first one.
+  EXPECT_EQ(browser->ReadyState(), 4);
   browser->DestroyWindow();
 }
 
@@ -502,7 +504,7 @@ TEST(StandIn, RedirectsAreNavigationsOfTheirOwn) {
     EXPECT_EQ(run.events.trace, c.trace);
     EXPECT_EQ(server.Paths(), c.requests);
     EXPECT_EQ(run.browser->Title(), c.title);
-    EXPECT_EQ(run.browser->ReadyState(), loads ? 4 : 0);
+    EXPECT_EQ(run.browser->ReadyState(), 4);  // loaded, or back at rest
     // Reports come from a thread of their own: one for each BeforeNavigate2.
     const auto before = OfEvent(WaitReports(server, "before", c.trace.size() - (loads ? 2 : 0)), "before");
     ASSERT_EQ(before.size(), c.trace.size() - (loads ? 2 : 0));
@@ -799,8 +801,9 @@ TEST(StandIn, StopAndTeardownEndAFetchUnderWay) {
       run.browser->DestroyWindow();
       run.browser.reset();
     } else {
+      EXPECT_EQ(run.browser->ReadyState(), 1);  // loading
       run.browser->Stop();
-      EXPECT_EQ(run.browser->ReadyState(), 0);
+      EXPECT_EQ(run.browser->ReadyState(), 4);  // at rest again
     }
     EXPECT_TRUE(PumpUntil([&] { return server.StalledClosed() == 1; }, 10000)) << "the connection stays open";
     EXPECT_TRUE(run.events.completed.empty());
