@@ -512,6 +512,34 @@ TEST(StandIn, RedirectsAreNavigationsOfTheirOwn) {
   }
 }
 
+// A host's method may end the browser while the page's script runs: the
+// call is still reported and nothing more of the script runs.
+TEST(StandIn, AScriptEndsWithTheBrowserItsCallEnded) {
+  PageServer server;
+  server.Serve("/page", {200, "", Page("call bye\ncall after")});
+  Loaded run;
+  ASSERT_TRUE(run.browser);
+  std::vector<std::string> ran;
+  ui::HostChoices choices;
+  choices.external["bye"] = [&](const std::vector<std::string>&) {
+    ran.push_back("bye");
+    run.browser->DestroyWindow();
+    return std::string("gone");
+  };
+  choices.external["after"] = [&](const std::vector<std::string>&) {
+    ran.push_back("after");
+    return std::string();
+  };
+  ASSERT_TRUE(run.browser->InstallHostChoices(choices));
+  run.browser->Navigate(server.Url("/page"));
+  ASSERT_TRUE(run.WaitCompleted(1));
+  const auto calls = OfEvent(WaitReports(server, "call", 1), "call");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].at("name"), "bye");
+  EXPECT_EQ(calls[0].at("answer"), "gone");
+  EXPECT_EQ(ran, std::vector<std::string>{"bye"});
+}
+
 // A left click inside a link's or a button's rectangle navigates the page
 // or frame that holds it; a submit posts its fields.
 TEST(StandIn, ClicksFollowLinksAndSubmitForms) {
