@@ -540,6 +540,26 @@ TEST(StandIn, AScriptEndsWithTheBrowserItsCallEnded) {
   EXPECT_EQ(ran, std::vector<std::string>{"bye"});
 }
 
+// A delayed navigation belongs to its page: once the page has gone, it
+// never comes. (The first delay is far longer than the second page's load,
+// and shorter than the second page's own delay, which shows it would have
+// come by then.)
+TEST(StandIn, ADelayedNavigationGoesWithItsPage) {
+  PageServer server;
+  server.Serve("/first", {200, "", Page("after 1500 navigate /late")});
+  server.Serve("/second", {200, "", Page("after 1800 navigate /third")});
+  server.Serve("/third", {200, "", "<title>Third</title>"});
+  server.Serve("/late", {200, "", "<title>Late</title>"});
+  Loaded run;
+  ASSERT_TRUE(run.browser);
+  run.browser->Navigate(server.Url("/first"));
+  ASSERT_TRUE(run.WaitCompleted(1));
+  run.browser->Navigate(server.Url("/second"));
+  ASSERT_TRUE(run.WaitCompleted(3)) << "the second page's own delay never came";
+  EXPECT_EQ(server.Paths(), (std::vector<std::string>{"/first", "/second", "/third"}));
+  EXPECT_EQ(run.browser->Title(), "Third");
+}
+
 // A left click inside a link's or a button's rectangle navigates the page
 // or frame that holds it; a submit posts its fields.
 TEST(StandIn, ClicksFollowLinksAndSubmitForms) {
