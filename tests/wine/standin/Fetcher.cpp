@@ -57,12 +57,11 @@ bool Fetch::Keep(HINTERNET* slot, HINTERNET handle) {
 void Fetch::Cancel() {
   std::lock_guard<std::mutex> hold(m_lock);
   m_cancelled = true;
-  // A call blocked on the request returns once its connection is down;
-  // then the handles go, the session with the rest.
+  // A call blocked on the request returns once its connection is down; the
+  // thread making the request then closes its handles itself (closing them
+  // here would neither end that call nor keep their values from being
+  // handed to another request meanwhile).
   if (m_request && m_mark) ShutDownSocket(m_mark);
-  if (m_request) InternetCloseHandle(m_request);
-  if (m_session) InternetCloseHandle(m_session);
-  m_request = m_session = nullptr;
 }
 
 bool Fetch::Cancelled() const {
@@ -115,7 +114,7 @@ FetchResult Fetch::Run(const FetchRequest& request) {
     m_mark = mark;
   }
   if (http && !Keep(&m_request, http)) http = nullptr;
-  if (http) {
+  if (http && !Cancelled()) {
     static const wchar_t kForm[] = L"Content-Type: application/x-www-form-urlencoded\r\n";
     const bool posting = request.method == "POST";
     if (HttpSendRequestW(http, posting ? kForm : nullptr, posting ? static_cast<DWORD>(-1L) : 0,

@@ -38,7 +38,7 @@ class Fetch {
 
   // Blocks until the answer is in, the request fails or Cancel ends it.
   FetchResult Run(const FetchRequest& request);
-  // Ends the request under way (its connection is closed) or the next one.
+  // Ends the request under way (its connection is shut down) or the next one.
   void Cancel();
   bool Cancelled() const;
 
