@@ -8,6 +8,7 @@
 #include <windows.h>
 // after windows.h
 #include <ole2.h>
+#include <wininet.h>
 
 #include <atomic>
 #include <cstdint>
@@ -16,15 +17,32 @@
 #include <vector>
 
 #include "../LoopbackServer.h"
+#include "PageScript.h"
+#include "PageServer.h"
 #include "platform/win32/Win32Browser.h"
 #include "ui/DocHostUIHandler.h"
 
 namespace {
 
+using standin_tests::Answer;
+using standin_tests::OfEvent;
+using standin_tests::PageServer;
+using standin_tests::Report;
 using wine_tests::LoopbackServer;
+
+// The requests of a loopback server but the stand-in's reports.
+std::vector<std::string> PageRequests(const LoopbackServer& server) {
+  std::vector<std::string> pages;
+  for (const std::string& line : server.Requests()) {
+    if (line.find(" /standin/report?") == std::string::npos) pages.push_back(line);
+  }
+  return pages;
+}
 
 struct Recorder : ui::BrowserEvents {
   bool cancel = false;
+  std::string cancelIf;            // cancels addresses holding this text
+  std::vector<std::string> trace;  // every event with its address, in order
   std::vector<std::string> before;
   std::vector<std::string> navigated;
   std::vector<bool> topLevel;
@@ -33,16 +51,24 @@ struct Recorder : ui::BrowserEvents {
   void OnBeforeNavigate2(const std::string& url, bool& cancelIt) override {
     before.push_back(url);
     order.push_back("before");
-    cancelIt = cancel;
+    cancelIt = cancel || (!cancelIf.empty() && url.find(cancelIf) != std::string::npos);
+    trace.push_back("before " + Path(url) + (cancelIt ? " cancelled" : ""));
   }
   void OnNavigateComplete2(const std::string& url, bool top) override {
     navigated.push_back(url);
     topLevel.push_back(top);
     order.push_back("navigated");
+    trace.push_back(std::string(top ? "navigated " : "frame navigated ") + Path(url));
   }
   void OnDocumentComplete(const std::string& url) override {
     completed.push_back(url);
     order.push_back("completed");
+    trace.push_back("completed " + Path(url));
+  }
+  static std::string Path(const std::string& url) {
+    const size_t scheme = url.find("://");
+    const size_t path = scheme == std::string::npos ? 0 : url.find('/', scheme + 3);
+    return path == std::string::npos ? url : url.substr(path);
   }
 };
 
@@ -78,15 +104,15 @@ class HostWindow {
 };
 
 // Serves one page, whatever is asked, on a thread of its own.
-class PageServer {
+class OnePageServer {
  public:
-  explicit PageServer(std::string body) : m_body(std::move(body)) {
+  explicit OnePageServer(std::string body) : m_body(std::move(body)) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     m_listener = static_cast<SOCKET>(wine_tests::ListenOnLoopback(4, &m_port));
     m_thread = std::thread([this] { Serve(); });
   }
-  ~PageServer() {
+  ~OnePageServer() {
     m_stop = true;
     m_thread.join();
     closesocket(m_listener);
@@ -181,7 +207,7 @@ TEST(StandIn, NavigationLoadsADocumentUnlessCancelled) {
     // A loading page completes within seconds; a cancelled one must not be
     // requested at all in that time.
     PumpUntil([&] { return !events.completed.empty(); }, c.cancel ? 3000 : 15000);
-    const auto requests = server.Requests();
+    const auto requests = PageRequests(server);
     if (c.loads) {
       EXPECT_EQ(requests, std::vector<std::string>{"GET /login.php?server_id=S12 HTTP/1.1"});
       EXPECT_EQ(events.order, (std::vector<std::string>{"before", "navigated", "completed"}));
@@ -212,7 +238,7 @@ TEST(StandIn, TheDocumentHasThePagesTitle) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.page);
-    PageServer server(c.page);
+    OnePageServer server(c.page);
     HostWindow host;
     Recorder events;
     auto browser = ui::win32::Win32Browser::Create(host.Handle(), 1001, ui::Rect::FromXYWH(0, 0, 300, 200), events);
@@ -310,6 +336,374 @@ TEST(StandIn, ADocumentTakesTheHostHandlerAndItsKeys) {
 
   browser->DestroyWindow();
   EXPECT_EQ(handler.references, 1);  // the document went with the control
+}
+
+// --- Page scripts -------------------------------------------------------------
+
+std::string Page(const std::string& script, const std::string& title = "") {
+  return "<html><head><title>" + title + "</title></head><body>\n<script type=\"text/x-kqv-standin\">\n" + script +
+         "\n</script></body></html>";
+}
+
+HWND ViewOf(ui::win32::Win32Browser& browser) {
+  IOleInPlaceObject* inPlace = nullptr;
+  HWND view = nullptr;
+  if (SUCCEEDED(browser.Control()->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+    inPlace->GetWindow(&view);
+    inPlace->Release();
+  }
+  return view;
+}
+
+void Click(HWND view, int x, int y) {
+  PostMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  PostMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// A browser in a host window, with its events recorded.
+struct Loaded {
+  HostWindow host;
+  Recorder events;
+  std::unique_ptr<ui::win32::Win32Browser> browser =
+      ui::win32::Win32Browser::Create(host.Handle(), 1001, ui::Rect::FromXYWH(0, 0, 400, 300), events);
+  bool WaitCompleted(size_t count) {
+    return PumpUntil([&] { return events.completed.size() >= count; }, 15000);
+  }
+  ~Loaded() {
+    if (browser) browser->DestroyWindow();
+  }
+};
+
+// Waits for the reports the server should have by now (they come from a
+// thread of their own).
+std::vector<Report> WaitReports(const PageServer& server, const std::string& event, size_t count) {
+  PumpUntil([&] { return OfEvent(server.Reports(), event).size() >= count; }, 10000);
+  return server.Reports();
+}
+
+TEST(StandIn, ScriptLinesAreReadOrReported) {
+  const struct {
+    const char* line;
+    bool follows;
+  } cases[] = {
+      {"title Qelunar S12", true},
+      {"frame /f.html", true},
+      {"call getGsName \"\xe5\xae\xa2\xe6\x9c\x8d 01\" two", true},
+      {"read getAppVersion", true},
+      {"after 500 navigate /next", true},
+      {"link 1 2 3 4 /x", true},
+      {"submit 1 2 3 4 /do a=1 b=2", true},
+      {"poll 500 /vip/messages getNewMsg \xe6\xb6\x88\xe6\x81\xaf", true},
+      {"report /elsewhere", true},
+      {"# a comment", true},
+      {"jump /x", false},
+      {"read", false},
+      {"after 500 go /x", false},
+      {"link 1 2 three 4 /x", false},
+      {"submit 1 2 3 4 /do novalue", false},
+      {"poll 0 /m f p", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const standin::PageScript page = standin::ReadPage(Page(c.line));
+    EXPECT_EQ(page.errors.size(), c.follows ? 0u : 1u);
+  }
+  const standin::PageScript page = standin::ReadPage(
+      "<TITLE>own</TITLE><script type='text/x-kqv-standin'>call f \"a \\\"b\\\"\" c\r\n"
+      "title \"new one\"</script><script>call no</script>");
+  ASSERT_EQ(page.instructions.size(), 2u);
+  EXPECT_EQ(page.instructions[0].text, "f");
+  EXPECT_EQ(page.instructions[0].args, (std::vector<std::string>{"a \"b\"", "c"}));
+  EXPECT_EQ(page.title, "new one");
+}
+
+// A page's frames each raise their own events, with an object of their own,
+// and complete before the page does; every event is reported.
+TEST(StandIn, FramesCompleteBeforeThePage) {
+  PageServer server;
+  server.Serve("/top.html", {200, "", Page("frame /one.html\nframe two.html", "Top")});
+  server.Serve("/one.html", {200, "", Page("title One")});
+  server.Serve("/two.html", {200, "", "<title>Two</title>"});
+  Loaded run;
+  ASSERT_TRUE(run.browser);
+  run.browser->Navigate(server.Url("/top.html"));
+  ASSERT_TRUE(PumpUntil([&] { return run.events.completed.size() >= 3; }, 15000));
+  PumpUntil([&] { return false; }, 0);
+  EXPECT_EQ(run.events.trace,
+            (std::vector<std::string>{"before /top.html", "navigated /top.html", "before /one.html",
+                                      "frame navigated /one.html", "completed /one.html", "before /two.html",
+                                      "frame navigated /two.html", "completed /two.html", "completed /top.html"}));
+  EXPECT_EQ(run.browser->Title(), "Top");
+  EXPECT_EQ(run.browser->ReadyState(), 4);
+  const auto reports = WaitReports(server, "complete", 3);
+  std::vector<std::string> seen;
+  for (const Report& report : reports) {
+    if (report.at("event") == "hostinfo") continue;  // no host handler was given
+    seen.push_back(report.at("event") + " " + Recorder::Path(report.at("url")) + " " +
+                   (report.count("frame") ? report.at("frame") : "") +
+                   (report.count("title") ? " " + report.at("title") : ""));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"before /top.html 0", "navigated /top.html 0", "before /top.html 1",
+                                            "navigated /one.html 1", "complete /one.html 1 One", "before /top.html 1",
+                                            "navigated /two.html 1", "complete /two.html 1 Two",
+                                            "complete /top.html 0 Top"}));
+}
+
+// Each redirect is a navigation the host sees and may cancel; a cancelled
+// one is never requested. An error status still gives a document.
+TEST(StandIn, RedirectsAreNavigationsOfTheirOwn) {
+  const struct {
+    const char* name;
+    const char* cancelIf;
+    std::vector<std::string> trace;
+    std::vector<std::string> requests;
+    const char* title;
+  } cases[] = {
+      {"followed",
+       "",
+       {"before /start", "before /middle", "before /end?x=1", "navigated /end?x=1", "completed /end?x=1"},
+       {"/start", "/middle", "/end?x=1"},
+       "End"},
+      {"cancelled", "/middle", {"before /start", "before /middle cancelled"}, {"/start"}, ""},
+      {"error status", "", {"before /missing", "navigated /missing", "completed /missing"}, {"/missing"}, "Gone"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PageServer server;
+    server.Serve("/start", {302, "Location: " + server.Url("/middle") + "\r\n", ""});
+    server.Serve("/middle", {301, "Location: end?x=1\r\n", ""});
+    server.Serve("/end", {200, "", "<title>End</title>"});
+    server.Serve("/missing", {404, "", "<title>Gone</title>"});
+    Loaded run;
+    ASSERT_TRUE(run.browser);
+    run.events.cancelIf = c.cancelIf;
+    run.browser->Navigate(server.Url(std::string(c.name) == "error status" ? "/missing" : "/start"));
+    const bool loads = std::string(c.cancelIf).empty();
+    // A cancelled chain ends with its report: then nothing more may come.
+    if (loads) {
+      ASSERT_TRUE(run.WaitCompleted(1));
+    } else {
+      ASSERT_TRUE(PumpUntil([&] { return OfEvent(server.Reports(), "before").size() >= 2; }, 15000));
+    }
+    EXPECT_EQ(run.events.trace, c.trace);
+    EXPECT_EQ(server.Paths(), c.requests);
+    EXPECT_EQ(run.browser->Title(), c.title);
+    EXPECT_EQ(run.browser->ReadyState(), loads ? 4 : 0);
+    const auto before = OfEvent(server.Reports(), "before");
+    ASSERT_FALSE(before.empty());
+    EXPECT_EQ(before.back().at("cancel"), loads ? "0" : "1");
+  }
+}
+
+// A left click inside a link's or a button's rectangle navigates the page
+// or frame that holds it; a submit posts its fields.
+TEST(StandIn, ClicksFollowLinksAndSubmitForms) {
+  const std::string script =
+      "link 200 10 50 50 /other?via=link\n"
+      "submit 10 10 100 40 /dologin username=wine \"password=two words\" \xe5\x90\x8d=\xe5\x80\xbc";
+  const struct {
+    const char* name;
+    bool inFrame;
+    POINT at;
+    std::vector<std::string> trace;  // after the page has loaded
+    const char* method;
+    const char* body;
+  } cases[] = {
+      {"submit",
+       false,
+       {20, 20},
+       {"before /dologin", "before /game", "navigated /game", "completed /game"},
+       "POST",
+       "username=wine&password=two+words&%E5%90%8D=%E5%80%BC"},
+      {"link",
+       false,
+       {210, 20},
+       {"before /other?via=link", "navigated /other?via=link", "completed /other?via=link"},
+       "GET",
+       ""},
+      {"submit in a frame",
+       true,
+       {20, 20},
+       {"before /dologin", "before /game", "frame navigated /game", "completed /game"},
+       "POST",
+       "username=wine&password=two+words&%E5%90%8D=%E5%80%BC"},
+      {"outside", false, {150, 150}, {}, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PageServer server;
+    server.Serve("/page", {200, "", Page(c.inFrame ? "frame /form" : script)});
+    server.Serve("/form", {200, "", Page(script)});
+    server.Serve("/dologin", {302, "Location: /game\r\n", ""});
+    server.Serve("/game", {200, "", "<title>Game</title>"});
+    server.Serve("/other", {200, "", "<title>Other</title>"});
+    Loaded run;
+    ASSERT_TRUE(run.browser);
+    run.browser->Navigate(server.Url("/page"));
+    ASSERT_TRUE(run.WaitCompleted(c.inFrame ? 2 : 1));
+    const size_t loaded = run.events.trace.size();
+    const size_t requested = server.Requests().size();
+    HWND view = ViewOf(*run.browser);
+    ASSERT_TRUE(view);
+    Click(view, c.at.x, c.at.y);
+    if (c.trace.empty()) {
+      // Nothing to wait for but the click itself: a second, sure click
+      // behind it shows the first was handled.
+      Click(view, 210, 20);
+      ASSERT_TRUE(run.WaitCompleted(2));
+      EXPECT_EQ(server.Paths().at(requested), "/other?via=link");
+      continue;
+    }
+    ASSERT_TRUE(run.WaitCompleted((c.inFrame ? 2 : 1) + 1));
+    EXPECT_EQ(std::vector<std::string>(run.events.trace.begin() + static_cast<long>(loaded), run.events.trace.end()),
+              c.trace);
+    const auto requests = server.Requests();
+    ASSERT_GT(requests.size(), requested);
+    EXPECT_EQ(requests[requested].method, c.method);
+    EXPECT_EQ(requests[requested].body, c.body);
+    if (c.inFrame) EXPECT_EQ(run.browser->Title(), "");  // the page itself stays
+  }
+}
+
+// window.external through the program's own host handler: a property read
+// runs nothing, a call runs the method once with its arguments and its
+// answer is reported; no external object, and nothing runs.
+TEST(StandIn, ExternalReadsRunNothingAndCallsRunOnce) {
+  const struct {
+    const char* name;
+    bool choices;
+    std::vector<std::string> reads;  // hr, vt of: read getNewMsg, read nothing
+    std::vector<std::string> calls;  // hr|answer of: call getNewMsg ..., call GETNEWMSG
+    std::vector<std::string> ran;
+  } cases[] = {
+      {"host handler",
+       true,
+       {"0x80020003 0", "0x80020006 0"},
+       {"0x0 ran:\xe6\xb6\x88\xe6\x81\xaf"
+        "1|two words",
+        "0x0 ran:x"},
+       {"\xe6\xb6\x88\xe6\x81\xaf"
+        "1|two words",
+        "x"}},
+      {"no handler", false, {"0x80004002 0", "0x80004002 0"}, {"0x80004002 -", "0x80004002 -"}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PageServer server;
+    server.Serve("/chat", {200, "",
+                           Page("read getNewMsg\nread nothing\n"
+                                "call getNewMsg \xe6\xb6\x88\xe6\x81\xaf"
+                                "1 \"two words\"\n"
+                                "call GETNEWMSG x")});
+    Loaded run;
+    ASSERT_TRUE(run.browser);
+    std::vector<std::string> ran;
+    if (c.choices) {
+      ui::HostChoices choices;
+      choices.external["getNewMsg"] = [&ran](const std::vector<std::string>& args) {
+        std::string joined;
+        for (const std::string& arg : args) joined += (joined.empty() ? "" : "|") + arg;
+        ran.push_back(joined);
+        return "ran:" + joined;
+      };
+      ASSERT_TRUE(run.browser->InstallHostChoices(choices));
+    }
+    run.browser->Navigate(server.Url("/chat"));
+    ASSERT_TRUE(run.WaitCompleted(1));
+    const auto reports = WaitReports(server, "call", 2);
+    std::vector<std::string> reads, calls;
+    for (const Report& report : OfEvent(reports, "read")) reads.push_back(report.at("hr") + " " + report.at("vt"));
+    for (const Report& report : OfEvent(reports, "call")) {
+      calls.push_back(report.at("hr") + " " + (report.count("answer") ? report.at("answer") : "-"));
+    }
+    EXPECT_EQ(reads, c.reads);
+    if (c.choices) {
+      EXPECT_EQ(calls,
+                (std::vector<std::string>{c.calls[0].substr(0, c.calls[0].find('|')) + "|two words", c.calls[1]}));
+    } else {
+      EXPECT_EQ(calls, c.calls);
+    }
+    EXPECT_EQ(ran, c.ran);
+    ASSERT_EQ(OfEvent(reports, "call").size(), 2u);
+    EXPECT_EQ(OfEvent(reports, "call")[0].at("args"),
+              "\xe6\xb6\x88\xe6\x81\xaf"
+              "1|two words");
+  }
+}
+
+bool g_menuSeen = false;
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR, DWORD) {
+  HWND menu = FindWindowW(L"#32768", nullptr);
+  if (menu && IsWindowVisible(menu)) {
+    g_menuSeen = true;
+    EndMenu();
+  }
+}
+
+// A right click asks the host's ShowContextMenu; the control's own menu
+// comes only when the host leaves it to the control.
+TEST(StandIn, ContextMenuFollowsTheHostsAnswer) {
+  const struct {
+    bool hostMenu;  // HostChoices::contextMenu: the browser's own menu
+    const char* hr;
+    const char* shown;
+  } cases[] = {{true, "0x1", "1"}, {false, "0x0", "0"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.hr);
+    PageServer server;
+    server.Serve("/game", {200, "", "<title>Game</title>"});
+    Loaded run;
+    ASSERT_TRUE(run.browser);
+    ui::HostChoices choices;
+    choices.contextMenu = c.hostMenu;
+    ASSERT_TRUE(run.browser->InstallHostChoices(choices));
+    run.browser->Navigate(server.Url("/game"));
+    ASSERT_TRUE(run.WaitCompleted(1));
+    HWND view = ViewOf(*run.browser);
+    g_menuSeen = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 30, CloseMenu);
+    PostMessageW(view, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 40));
+    PostMessageW(view, WM_RBUTTONUP, 0, MAKELPARAM(30, 40));
+    const auto reports = WaitReports(server, "contextmenu", 1);
+    if (c.hostMenu) PumpUntil([&] { return g_menuSeen; }, 5000);
+    KillTimer(nullptr, timer);
+    const auto menus = OfEvent(reports, "contextmenu");
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].at("hr"), c.hr);
+    EXPECT_EQ(menus[0].at("shown"), c.shown);
+    EXPECT_EQ(g_menuSeen, c.hostMenu);
+  }
+}
+
+// After DocumentComplete: a poll calls the method once per message it has
+// not seen, and `after` navigates the page.
+TEST(StandIn, PollsAndDelayedNavigations) {
+  PageServer server;
+  server.Serve("/chat", {200, "", Page("poll 50 /count getNewMsg m\nafter 100 navigate /next")});
+  server.Serve("/count", {200, "", "2"});
+  server.Serve("/next", {200, "", Page("poll 50 /count getNewMsg n")});
+  Loaded run;
+  ASSERT_TRUE(run.browser);
+  std::vector<std::string> ran;
+  ui::HostChoices choices;
+  choices.external["getNewMsg"] = [&ran](const std::vector<std::string>& args) {
+    ran.push_back(args.empty() ? "" : args[0]);
+    return std::string();
+  };
+  ASSERT_TRUE(run.browser->InstallHostChoices(choices));
+  run.browser->Navigate(server.Url("/chat"));
+  ASSERT_TRUE(run.WaitCompleted(2)) << "no navigation after the delay";
+  EXPECT_EQ(run.events.trace[3], "before /next");
+  // The next page's poll starts counting afresh; a few more polls of it
+  // show that nothing is called twice.
+  auto polls = [&] {
+    size_t count = 0;
+    for (const std::string& path : server.Paths()) count += path == "/count";
+    return count;
+  };
+  const size_t now = polls();
+  ASSERT_TRUE(PumpUntil([&] { return polls() >= now + 4 && ran.size() >= 4; }, 10000));
+  EXPECT_EQ(ran, (std::vector<std::string>{"m1", "m2", "n1", "n2"}));
 }
 
 }  // namespace
