@@ -9,10 +9,12 @@ fault in the stand-in shows as such and not as a client failure.
 import json
 import pathlib
 import re
+import shlex
 import sys
 import threading
 import unittest
 import urllib.error
+import urllib.parse
 import urllib.request
 from urllib.parse import parse_qs, urlsplit
 
@@ -21,6 +23,7 @@ sys.path.insert(0, str(SANDBOX_DIR))
 
 import pages_browser  # noqa: E402
 import pages_platform  # noqa: E402
+import pages_standin  # noqa: E402
 import sandbox  # noqa: E402
 from routes import SandboxState  # noqa: E402
 
@@ -238,6 +241,67 @@ class RequestLog(StandIn):
         self.assertEqual(page["user_agent"], "probe/1")
         self.assertNotIn("location", page)
         self.assertEqual((missing["target"], missing["query"], missing["status"]), ("/nowhere?a=1", "a=1", 404))
+
+
+class StandInScripts(StandIn):
+    """The blocks the Windows tests' stand-in control reads in each page."""
+
+    BLOCK = re.compile(r'<script type="text/x-kqv-standin">\n(.*?)</script>', re.S)
+
+    def script(self, path):
+        status, _, body = self.fetch(path)
+        self.assertEqual(status, 200, path)
+        return [line for found in self.BLOCK.findall(body) for line in found.splitlines() if line.strip()]
+
+    def game_path(self):
+        return urlsplit(pages_platform.entry_address(self.base, "wine", 1767225600)).path + "?" + \
+            urlsplit(pages_platform.entry_address(self.base, "wine", 1767225600)).query
+
+    def test_login_clicks_the_button_with_what_the_form_sends(self):
+        x, y, w, h = pages_platform.LAYOUT["submit"]
+        for switch, line in (("normal", f"submit {x} {y} {w} {h} /mini/dologin username=wine password=wine"),
+                             ("get", f"link {x} {y} {w} {h} /mini/dologin?username=wine&password=wine")):
+            with self.subTest(login_method=switch):
+                self.state.set_modes({"login_method": switch})
+                self.assertEqual(self.script("/mini/login.html"), ["fetch /mini/loaded?at=standin", line])
+                self.assertEqual(self.script("/mini/login_form.html"), [line])
+        # What the click sends is a login the platform takes.
+        status, headers, _ = self.login("POST", "wine", "wine")
+        self.assertEqual(status, 302)
+        self.assertIn("/game/login.php?uid=wine&server_id=S12&", headers["Location"])
+
+    def test_iframe_login_loads_the_form_as_a_frame(self):
+        self.state.set_modes({"login": "iframe"})
+        outer = self.script("/mini/login.html")
+        self.assertIn("frame /mini/login_form.html", outer)
+        self.assertFalse([line for line in outer if line.startswith("submit")])
+        self.assertTrue(self.script("/mini/login_form.html")[0].startswith("submit "))
+
+    def test_game_and_chat_reach_window_external_as_their_scripts_do(self):
+        chat = "/vip/chat.html?gs=" + urllib.parse.quote('客服 "01"')
+        cases = (
+            ("normal", self.game_path(), ["fetch /game/asset.js", "read getAppVersion", "call getAppVersion"]),
+            ("read", self.game_path(), ["fetch /game/asset.js", "read getAppVersion"]),
+            ("normal", chat, ["read getGsName", 'call getGsName "客服 \\"01\\""',
+                              "poll 500 /vip/messages getNewMsg 消息"]),
+            ("read", chat, ["read getGsName", "read getNewMsg"]),
+        )
+        for switch, path, lines in cases:
+            with self.subTest(externals=switch, page=path.split("?")[0]):
+                self.state.set_modes({"externals": switch})
+                self.assertEqual(self.script(path), lines)
+        # The contact's name comes back whole from the quoted word.
+        self.state.reset()
+        call = self.script(chat)[1]
+        self.assertEqual(shlex.split(call), ["call", "getGsName", '客服 "01"'])
+
+    def test_reports_are_logged_and_answer_nothing(self):
+        for seq in ("2", "1"):
+            status, _, body = self.fetch(f"/standin/report?event=call&seq={seq}&url=u&name=getGsName&hr=0x0")
+            self.assertEqual((status, body), (204, ""))
+        found = pages_standin.reports(self.log())
+        self.assertEqual([(r["seq"], r["event"], r["name"]) for r in found],
+                         [("1", "call", "getGsName"), ("2", "call", "getGsName")])
 
 
 if __name__ == "__main__":

@@ -27,6 +27,7 @@ import urllib.parse
 import time
 from urllib.parse import quote
 
+from pages_standin import block, reads_only
 from routes import Response, route
 
 SERVER_ID = "S12"
@@ -86,7 +87,7 @@ LOAD_BEACON = """
 <script>
 window.addEventListener("load", function () { new Image().src = "/mini/loaded?at=" + Date.now(); });
 </script>
-"""
+""" + block("fetch /mini/loaded?at=standin")
 
 
 # Tab from 登录 goes back to the account field, and Shift+Tab the other way,
@@ -107,6 +108,14 @@ TAB_RING = """
 })();
 </script>
 """
+
+
+def standin_login(method: str) -> str:
+    """The stand-in's click on 登录, sending what a player typed: wine/wine."""
+    x, y, w, h = LAYOUT["submit"]
+    if method == "get":
+        return block(f"link {x} {y} {w} {h} /mini/dologin?username=wine&password=wine")
+    return block(f"submit {x} {y} {w} {h} /mini/dologin username=wine password=wine")
 
 
 def login_form(req, error: str = "", beacon: str = "") -> Response:
@@ -134,7 +143,7 @@ def login_form(req, error: str = "", beacon: str = "") -> Response:
 <p style="position:absolute;left:{cx}px;top:{cy + ch - 34}px;width:{cw}px;margin:0;text-align:center;
   font-size:12px;color:#8a7458">测试平台：任意账号、密码均可登录</p>
 {notice}{TAB_RING}
-{beacon}"""
+{beacon}{standin_login(method)}"""
     return page("Qelunar 登录", body, PANEL_STYLE)
 
 
@@ -155,7 +164,7 @@ def login(req):
     return page("Qelunar 登录", f"""
 <iframe id="frame" src="/mini/login_form.html" scrolling="no"
   style="position:absolute;left:0;top:0;width:{PANEL[0]}px;height:{PANEL[1]}px;border:0"></iframe>
-{LOAD_BEACON}""", PANEL_STYLE)
+{LOAD_BEACON}{block("frame /mini/login_form.html")}""", PANEL_STYLE)
 
 
 @route("/mini/login_form.html")
@@ -170,6 +179,13 @@ def do_login(req):
         return login_form(req, "请输入账号")
     address = entry_address(req.base, user, int(time.time()))
     return Response(302, b"", "text/html; charset=utf-8", {"Location": address})
+
+
+def standin_game(req) -> str:
+    """The script's asset, then its typeof check and call of getAppVersion."""
+    if reads_only(req):
+        return block("fetch /game/asset.js", "read getAppVersion")
+    return block("fetch /game/asset.js", "read getAppVersion", "call getAppVersion")
 
 
 @route("/game/login.php")
@@ -199,6 +215,7 @@ def game(req):
   }}
   document.getElementById("say").addEventListener("keydown", function (e) {{ tell("key", e.key); }});
 </script>
+{standin_game(req)}
 """, "body { background: #1f2a44; color: #f1e6cf; padding: 24px; } h1 { color: #e7b65c; }")
     # A cookie for the session, and the script kept in the browser's cache:
     # cleaning the cache must fetch the script again and keep the cookie.

@@ -27,6 +27,7 @@ import json
 import re
 import urllib.parse
 
+from pages_standin import block, reads_only, word
 from routes import Response, route
 
 SIGNING_KEY = "3b8e0f6a91c4d27e5a0b6c8d1f2e7a94"
@@ -90,6 +91,13 @@ def client(req):
     return Response(200, body.encode("utf-8"), "application/json; charset=utf-8")
 
 
+def standin_chat(req, name: str) -> str:
+    """The contact named at load, then the messages asked for every half second."""
+    if reads_only(req):
+        return block("read getGsName", "read getNewMsg")
+    return block("read getGsName", f"call getGsName {word(name)}", "poll 500 /vip/messages getNewMsg 消息")
+
+
 @route("/vip/chat.html")
 def chat(req):
     # The contact's page: it names the contact once loaded and reports each
@@ -122,6 +130,7 @@ def chat(req):
     r.send();
   }}, 500);
 </script>
+{standin_chat(req, name)}
 </body></html>
 """)
 
