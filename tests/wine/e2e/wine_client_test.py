@@ -64,6 +64,8 @@ CAPTION_BUTTONS = {"clean": (W - 155, 20), "refresh": (W - 110, 20), "close": (W
 # points lie right of its label and left of the cell's edge; each maps to the strip's column x * 41 / 110.
 VIP_LEFT, VIP_TOP, VIP_SIZE, VIP_CELL = W - 395, 10, (110, 20), 41
 VIP_PROBES = [(VIP_LEFT + x, VIP_TOP + y) for x in (93, 96, 99, 101) for y in (4, 8, 12, 16)]
+# Opaque pixels of its icon, PNG 167, drawn at the button's top left.
+VIP_ICON_PROBES = [(8, 6), (8, 8), (1, 4), (3, 12), (8, 10)]
 # The chat window: 434 x 386 of page under a 26-pixel caption and 3-pixel
 # borders, its page area's top 80 pixels below the game window's top.
 CHAT_CLIENT = (434, 386)
@@ -185,6 +187,70 @@ class ClientRun(unittest.TestCase):
                   (x, y + h // 2), (x + w // 2, y)]
         outside = [(x - 1, y + h // 2), (x + w, y + h // 2), (x + w // 2, y - 1), (x + w // 2, y + h)]
         return all(shot.pixel(*p) == WHITE for p in inside) and not any(shot.pixel(*p) == WHITE for p in outside)
+
+    # -- the VIP button and the chat window
+
+    def vip_cell(self, shot):
+        """Which cell of strip 165 the VIP button shows, or None (hidden)."""
+        if not hasattr(type(self), "cells"):
+            strip = Art(os.path.join(self.args.res, "bmp", "165.bmp"))
+            # What each cell puts at the probes, from the strip itself.
+            type(self).cells = {
+                name: [strip.rgb(index * VIP_CELL + (x - VIP_LEFT) * VIP_CELL // VIP_SIZE[0],
+                                 (y - VIP_TOP) * strip.height // VIP_SIZE[1]) for x, y in VIP_PROBES]
+                for index, name in enumerate(("normal", "highlight", "pressed"))}
+            icon = Art(os.path.join(self.args.res, "png", "167.png"))
+            type(self).icon = [((VIP_LEFT + x, VIP_TOP + y), icon.rgb(x, y)) for x, y in VIP_ICON_PROBES]
+        # Its icon at its place tells the button from the caption behind it.
+        if not all(close_to(shot.pixel(*at), colour, 12) for at, colour in self.icon):
+            return None
+        seen = [shot.pixel(x, y) for x, y in VIP_PROBES]
+        for name, expected in self.cells.items():
+            if sum(close_to(a, e, 12) for a, e in zip(seen, expected)) >= len(VIP_PROBES) - 1:
+                return name
+        return None
+
+    def vip_icon_anywhere(self, shot):
+        """Whether the VIP button's icon shows anywhere on the caption's right
+        half, wherever the caption was last laid out: its colours are none of
+        the caption's own."""
+        self.vip_cell(shot)  # loads the art
+        colours = [colour for _, colour in self.icon]
+        region = shot.region(W - 420, 8, 160, 24)
+        pixels = (tuple(region[i:i + 3]) for i in range(0, len(region), 3))
+        return any(any(close_to(p, c, 12) for c in colours) for p in pixels)
+
+    def vip_shows(self, cell, what):
+        return self.vip_cell(self.shot(what)) == cell
+
+    def chat_windows(self):
+        return [w for w in client_windows(self.client.pid) if window_name(w).endswith("正在和您通话")
+                or window_name(w) in ("客服", "VIP专员")]
+
+    def shown_chat(self):
+        shown = [w for w in self.chat_windows() if viewable(w)]
+        return shown[0] if shown else None
+
+    def chat_pages(self):
+        return [e for e in self.requests() if e["path"] == "/vip/chat.html"]
+
+    def program_windows(self):
+        """(owner, visible, class, title, rect) of every top-level window in the
+        prefix, hidden ones too, from a lister run there."""
+        out = subprocess.run([self.args.runner, self.args.window_list], capture_output=True, text=True, timeout=60,
+                             env=dict(os.environ, KQV_WINEPREFIX=self.args.prefix)).stdout
+        windows = []
+        for line in out.splitlines():
+            parts = line.split(" ", 8)
+            if len(parts) == 9:
+                rect = tuple(int(v) for v in parts[3:7])
+                windows.append((parts[1], parts[2] == "1", parts[7], parts[8], rect))
+        return windows
+
+    def chat_titles(self):
+        """The titles of the program's dialogs owned by another window: the
+        chat window, shown or hidden (and any message box)."""
+        return [title for owner, _, kind, title, _ in self.program_windows() if kind == "#32770" and owner != "0"]
 
     # -- the player's path to the game
 
@@ -417,31 +483,6 @@ class GameWindow(ClientRun):
 class Chat(ClientRun):
     name = "chat"
 
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        strip = Art(os.path.join(cls.args.res, "bmp", "165.bmp"))
-        # What each cell puts at the probes, from the strip itself.
-        cls.cells = {name: [strip.rgb(index * VIP_CELL + (x - VIP_LEFT) * VIP_CELL // VIP_SIZE[0],
-                                      (y - VIP_TOP) * strip.height // VIP_SIZE[1]) for x, y in VIP_PROBES]
-                     for index, name in enumerate(("normal", "highlight", "pressed"))}
-
-    def vip_shows(self, cell, what):
-        shot = self.shot(what)
-        seen = [shot.pixel(x, y) for x, y in VIP_PROBES]
-        return sum(close_to(a, e, 12) for a, e in zip(seen, self.cells[cell])) >= len(VIP_PROBES) - 1
-
-    def chat_windows(self):
-        return [w for w in client_windows(self.client.pid) if window_name(w).endswith("正在和您通话")
-                or window_name(w) in ("客服", "VIP专员")]
-
-    def shown_chat(self):
-        shown = [w for w in self.chat_windows() if viewable(w)]
-        return shown[0] if shown else None
-
-    def chat_pages(self):
-        return [e for e in self.requests() if e["path"] == "/vip/chat.html"]
-
     def test_1_the_contact_named_shows_the_vip_button(self):
         type(self).game, type(self).address = self.reach_the_game()
         self.wait_for(lambda: self.reports("call", name="getGsName"), 20, "the chat page never named its contact")
@@ -520,6 +561,47 @@ class Chat(ClientRun):
         self.assertEqual(len(self.chat_pages()), pages, "the chat page was loaded again")
 
 
+class ExternalsRead(ClientRun):
+    """Pages that only read window.external's methods as properties, as a
+    feature test does (`if (window.external.getNewMsg)`); then, switched
+    back, pages that call them."""
+
+    name = "externals"
+    modes = {"externals": "read", "vip_messages": "1"}
+    methods = {"getAppVersion": "game", "getGsName": "chat", "getNewMsg": "chat"}
+
+    def test_1_reading_each_method_runs_nothing(self):
+        type(self).game, type(self).address = self.reach_the_game()
+        for name in self.methods:
+            read = self.wait_for(lambda: self.reports("read", name=name), 20, f"{name} was never read")
+            # Automation's answer for a method read as a property.
+            self.assertEqual((read[0]["hr"], read[0]["vt"]), ("0x80020003", "0"), f"{name} read: {read[0]}")
+        self.assertEqual(self.reports("call"), [], "a page called a method")
+        move_pointer(W // 2, H // 2)
+        shot = self.shot("after-the-reads")
+        self.assertFalse(self.vip_icon_anywhere(shot), "a read showed or lit the VIP button")
+        # Titled by its page, as every window of a page is; getGsName alone
+        # names the contact.
+        self.assertEqual(self.chat_titles(), ["VIP专员"], "a read renamed the chat window")
+        self.assertIsNone(self.shown_chat(), "the chat window showed")
+
+    def test_2_calling_each_method_runs_it_once(self):
+        self.stand_in.state.set_modes({"externals": "normal"})
+        pages = len(self.chat_pages())
+        self.press("refresh")
+        self.wait_for(lambda: len(self.chat_pages()) > pages, 15, "刷新 did not load the chat page again")
+        for name in self.methods:
+            self.wait_for(lambda: self.reports("call", name=name), 20, f"{name} was never called")
+        self.wait_for(lambda: self.chat_titles() == ["\u2068客服12\u2069 正在和您通话"], 10,
+                      f"getGsName did not name the chat window: {self.chat_titles()}")
+        move_pointer(W // 2, H // 2)
+        self.wait_for(lambda: self.vip_shows("highlight", "after-the-calls"), 10, "getNewMsg did not light the VIP button")
+        calls = {name: len(self.reports("call", name=name)) for name in self.methods}
+        self.assertEqual(calls, {name: 1 for name in self.methods}, "a method was not called exactly once")
+        version = self.reports("call", name="getAppVersion")[0]
+        self.assertEqual(version.get("answer"), executable_version(self.args.client))
+
+
 def run_cases():
     parser = argparse.ArgumentParser()
     parser.add_argument("--standin-run", required=True, help="standin/run-with-standin.sh")
@@ -527,6 +609,7 @@ def run_cases():
     parser.add_argument("--standin", required=True, help="kqv_standin.dll")
     parser.add_argument("--runner", required=True, help="the cross build's emulator (tools/wine-run.sh)")
     parser.add_argument("--client", required=True, help="KQVClient.exe")
+    parser.add_argument("--window-list", required=True, help="window_list.exe: the prefix's windows")
     parser.add_argument("--res", required=True, help="the artwork folder (res/)")
     parser.add_argument("--out", required=True, help="screenshots, program output and request logs")
     args, rest = parser.parse_known_args()
