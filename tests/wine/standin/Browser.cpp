@@ -4,7 +4,6 @@
 
 #include <olectl.h>
 
-
 #include "BrowserWindows.h"
 #include "Ids.h"
 #include "Module.h"

@@ -47,9 +47,9 @@ struct Page {
 // A frame of the top-level page: its identity in events and its document.
 struct Frame {
   FrameObject* object = nullptr;
-  std::string url;                // its first address, from the page's script
-  std::unique_ptr<Page> page;     // null until its document is in
-  unsigned job = 0;               // the navigation it waits for
+  std::string url;             // its first address, from the page's script
+  std::unique_ptr<Page> page;  // null until its document is in
+  unsigned job = 0;            // the navigation it waits for
   ~Frame();
 };
 

@@ -15,9 +15,9 @@ void Browser::Report(const Page* page, const std::string& event, ReportValues va
 
 void Browser::ReportBefore(int target, const std::string& url, bool cancel) {
   // The page being left reports; a first page, its own origin.
-  const Page* page = target < 0 ? m_top.get()
+  const Page* page = target < 0                                   ? m_top.get()
                      : target < static_cast<int>(m_frames.size()) ? m_frames[static_cast<size_t>(target)]->page.get()
-                                                                   : nullptr;
+                                                                  : nullptr;
   if (!page) page = m_top.get();
   const std::string address =
       page ? page->reportUrl : (Origin(url).empty() ? std::string() : Origin(url) + "/standin/report");

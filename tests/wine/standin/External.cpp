@@ -67,8 +67,7 @@ ExternalAnswer ReadExternal(IDocHostUIHandler* handler, const std::string& name)
   return Invoke(handler, name, DISPATCH_PROPERTYGET, {});
 }
 
-ExternalAnswer CallExternal(IDocHostUIHandler* handler, const std::string& name,
-                            const std::vector<std::string>& args) {
+ExternalAnswer CallExternal(IDocHostUIHandler* handler, const std::string& name, const std::vector<std::string>& args) {
   return Invoke(handler, name, DISPATCH_METHOD, args);
 }
 

@@ -21,7 +21,6 @@ struct ExternalAnswer {
 
 // handler may be null (no host handler).
 ExternalAnswer ReadExternal(IDocHostUIHandler* handler, const std::string& name);
-ExternalAnswer CallExternal(IDocHostUIHandler* handler, const std::string& name,
-                            const std::vector<std::string>& args);
+ExternalAnswer CallExternal(IDocHostUIHandler* handler, const std::string& name, const std::vector<std::string>& args);
 
 }  // namespace standin

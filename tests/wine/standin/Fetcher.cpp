@@ -1,30 +1,65 @@
 #include "Fetcher.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <vector>
 
 #include "Text.h"
 
 namespace standin {
 
+namespace {
+
+std::atomic<DWORD> g_serial{0};
+
+// Shuts down the socket carrying the request whose time-outs are mark:
+// Wine's WinINet neither gives its socket away nor ends a read blocked on
+// it when the handle is closed, so the socket is found by those time-outs
+// (socket handles are kernel handles, multiples of four, low in the table).
+void ShutDownSocket(DWORD mark) {
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
+  DWORD handles = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &handles);
+  const std::uintptr_t last = std::max<std::uintptr_t>(0x10000, std::uintptr_t{handles} * 16);
+  for (std::uintptr_t value = 4; value <= last; value += 4) {
+    const auto s = static_cast<SOCKET>(value);
+    DWORD send = 0, receive = 0;
+    int length = sizeof send;
+    if (getsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<char*>(&send), &length) != 0 || send != mark) continue;
+    length = sizeof receive;
+    if (getsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&receive), &length) != 0 || receive != mark) {
+      continue;
+    }
+    shutdown(s, SD_BOTH);
+  }
+  WSACleanup();
+}
+
+}  // namespace
+
 Fetch::~Fetch() { CloseAll(); }
 
-bool Fetch::Keep(HINTERNET session) {
+bool Fetch::Keep(HINTERNET* slot, HINTERNET handle) {
   std::lock_guard<std::mutex> hold(m_lock);
   if (m_cancelled) {
-    InternetCloseHandle(session);
+    InternetCloseHandle(handle);
     return false;
   }
-  m_session = session;
+  *slot = handle;
   return true;
 }
 
 void Fetch::Cancel() {
   std::lock_guard<std::mutex> hold(m_lock);
   m_cancelled = true;
-  // Closing the session closes its connection and request with it, and a
-  // call blocked on them returns.
+  // A call blocked on the request returns once its connection is down;
+  // then the handles go, the session with the rest.
+  if (m_request && m_mark) ShutDownSocket(m_mark);
+  if (m_request) InternetCloseHandle(m_request);
   if (m_session) InternetCloseHandle(m_session);
-  m_session = nullptr;
+  m_request = m_session = nullptr;
 }
 
 bool Fetch::Cancelled() const {
@@ -34,8 +69,9 @@ bool Fetch::Cancelled() const {
 
 void Fetch::CloseAll() {
   std::lock_guard<std::mutex> hold(m_lock);
+  if (m_request) InternetCloseHandle(m_request);
   if (m_session) InternetCloseHandle(m_session);
-  m_session = nullptr;
+  m_request = m_session = nullptr;
 }
 
 FetchResult Fetch::Run(const FetchRequest& request) {
@@ -59,7 +95,7 @@ FetchResult Fetch::Run(const FetchRequest& request) {
   if (target.empty()) target = L"/";
 
   HINTERNET session = InternetOpenW(L"KQVStandIn", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-  if (!session || !Keep(session)) return result;
+  if (!session || !Keep(&m_session, session)) return result;
   DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_UI;
   if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
   if (!request.throughCache) flags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES;
@@ -67,6 +103,15 @@ FetchResult Fetch::Run(const FetchRequest& request) {
   HINTERNET http = connection ? HttpOpenRequestW(connection, Widen(request.method).c_str(), target.c_str(), nullptr,
                                                  nullptr, nullptr, flags, 0)
                               : nullptr;
+  if (http) {
+    // Marks of this request alone (two hours and more: never reached).
+    const DWORD mark = 7200000 + (g_serial++ % 1000000);
+    InternetSetOptionW(http, INTERNET_OPTION_SEND_TIMEOUT, const_cast<DWORD*>(&mark), sizeof mark);
+    InternetSetOptionW(http, INTERNET_OPTION_RECEIVE_TIMEOUT, const_cast<DWORD*>(&mark), sizeof mark);
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_mark = mark;
+  }
+  if (http && !Keep(&m_request, http)) http = nullptr;
   if (http) {
     static const wchar_t kForm[] = L"Content-Type: application/x-www-form-urlencoded\r\n";
     const bool posting = request.method == "POST";

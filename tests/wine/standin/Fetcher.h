@@ -5,6 +5,8 @@
 // here: each is a navigation of its own for the caller. Another thread may
 // cancel a request under way.
 
+#include <winsock2.h>
+// after winsock2.h
 #include <windows.h>
 // after windows.h
 #include <wininet.h>
@@ -43,12 +45,14 @@ class Fetch {
   bool Cancelled() const;
 
  private:
-  bool Keep(HINTERNET handle);  // false (and closes it) once cancelled
+  bool Keep(HINTERNET* slot, HINTERNET handle);  // false (and closes it) once cancelled
   void CloseAll();
 
   mutable std::mutex m_lock;
   bool m_cancelled = false;
   HINTERNET m_session = nullptr;
+  HINTERNET m_request = nullptr;
+  DWORD m_mark = 0;  // the time-outs put on this request's socket, to find it by
 };
 
 }  // namespace standin

@@ -15,9 +15,9 @@ namespace standin {
 
 struct Job {
   unsigned id = 0;
-  int target = -1;      // -1: the top-level page; else the frame's index
-  unsigned page = 0;    // a poll's page
-  size_t poll = 0;      // a poll's index among its page's
+  int target = -1;    // -1: the top-level page; else the frame's index
+  unsigned page = 0;  // a poll's page
+  size_t poll = 0;    // a poll's index among its page's
   bool isPoll = false;
   FetchRequest request;
   Fetch fetch;

@@ -188,7 +188,8 @@ std::vector<Report> PageServer::Reports() const {
     for (const std::string& query : m_state->reports) reports.push_back(ParseQuery(query));
   }
   std::stable_sort(reports.begin(), reports.end(), [](const Report& a, const Report& b) {
-    return std::atoi(a.count("seq") ? a.at("seq").c_str() : "0") < std::atoi(b.count("seq") ? b.at("seq").c_str() : "0");
+    return std::atoi(a.count("seq") ? a.at("seq").c_str() : "0") <
+           std::atoi(b.count("seq") ? b.at("seq").c_str() : "0");
   });
   return reports;
 }

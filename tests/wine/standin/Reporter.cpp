@@ -35,11 +35,10 @@ Reporter::~Reporter() {
   m_queue->ready.notify_all();
 }
 
-void Reporter::Send(const std::string& address, const std::string& event, const std::string& url,
-                    ReportValues values) {
+void Reporter::Send(const std::string& address, const std::string& event, const std::string& url, ReportValues values) {
   if (address.empty()) return;
-  std::string query = "event=" + PercentEncode(event) + "&seq=" + std::to_string(++m_sequence) +
-                      "&url=" + PercentEncode(url);
+  std::string query =
+      "event=" + PercentEncode(event) + "&seq=" + std::to_string(++m_sequence) + "&url=" + PercentEncode(url);
   for (const auto& [name, value] : values) query += "&" + PercentEncode(name) + "=" + PercentEncode(value);
   std::lock_guard<std::mutex> hold(m_queue->lock);
   m_queue->addresses.push_back(address + (address.find('?') == std::string::npos ? "?" : "&") + query);
