@@ -234,12 +234,21 @@ class ClientRun(unittest.TestCase):
     def chat_pages(self):
         return [e for e in self.requests() if e["path"] == "/vip/chat.html"]
 
+    def probe(self, what):
+        """What prefix_probe.exe, run in the program's prefix, lists."""
+        return subprocess.run([self.args.runner, self.args.probe, what], capture_output=True, text=True, timeout=60,
+                              env=dict(os.environ, KQV_WINEPREFIX=self.args.prefix)).stdout
+
+    def cache_entries(self):
+        """The URL cache's addresses (a cookie's, where the cache lists one,
+        begins with "Cookie:")."""
+        return [line.split(" ", 1)[1] for line in self.probe("cache").splitlines() if " " in line]
+
     def program_windows(self):
         """(owner, visible, class, title, rect) of every top-level window in the
         prefix, hidden ones too, from a lister run there."""
-        out = subprocess.run([self.args.runner, self.args.window_list], capture_output=True, text=True, timeout=60,
-                             env=dict(os.environ, KQV_WINEPREFIX=self.args.prefix)).stdout
         windows = []
+        out = self.probe("windows")
         for line in out.splitlines():
             parts = line.split(" ", 8)
             if len(parts) == 9:
@@ -425,18 +434,21 @@ class GameWindow(ClientRun):
         return [e for e in self.requests() if e["path"] == "/game/asset.js"]
 
     def test_4_clean_asks_then_cleans_the_cache_and_keeps_the_cookie(self):
-        # Kept in the cache so far: fetched once over two loads.
-        self.assertEqual(len(self.assets()), 1, f"the game's script was fetched {len(self.assets())} times")
+        asset = BASE + "/game/asset.js"
+        kept = self.cache_entries()
+        self.assertIn(asset, kept, f"the game's script is not in the URL cache: {kept}")
         self.press("clean")
         self.answer_box("清理提示", "y", "clean")
         self.answer_box("KQVClient", "Return", "cleaned")  # 缓存清理完毕
-        pages = len(self.completions())
+        left = self.cache_entries()
+        self.assertEqual([e for e in left if not e.startswith("Cookie:")], [], "cleaning left pages in the cache")
+        pages, assets = len(self.completions()), len(self.assets())
         self.press("refresh")
         self.wait_for(lambda: len(self.completions()) > pages, 15, "刷新 did not load the game again")
         self.shot("refreshed-after-cleaning")
-        assets = self.assets()
-        self.assertEqual(len(assets), 2, "the cached script was not fetched again after cleaning")
-        self.assertIn("kqv_session=", assets[-1]["headers"].get("Cookie", ""), "the cookie did not survive cleaning")
+        self.assertEqual(len(self.assets()), assets + 1, "the game's script was not fetched again")
+        self.assertIn("kqv_session=", self.assets()[-1]["headers"].get("Cookie", ""), "the cookie was not sent")
+        self.assertIn(asset, self.cache_entries(), "the script was not cached again")
 
     def copies(self):
         """Programs running in the tests' prefix, other than the first: Linux
@@ -609,7 +621,7 @@ def run_cases():
     parser.add_argument("--standin", required=True, help="kqv_standin.dll")
     parser.add_argument("--runner", required=True, help="the cross build's emulator (tools/wine-run.sh)")
     parser.add_argument("--client", required=True, help="KQVClient.exe")
-    parser.add_argument("--window-list", required=True, help="window_list.exe: the prefix's windows")
+    parser.add_argument("--probe", required=True, help="prefix_probe.exe: the prefix's windows and URL cache")
     parser.add_argument("--res", required=True, help="the artwork folder (res/)")
     parser.add_argument("--out", required=True, help="screenshots, program output and request logs")
     args, rest = parser.parse_known_args()
