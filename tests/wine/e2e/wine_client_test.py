@@ -264,7 +264,11 @@ class ClientRun(unittest.TestCase):
     # -- the player's path to the game
 
     def wait_for_login_page(self):
-        self.wait_for(lambda: self.reports("complete", url=BASE + "/mini/login.html"), 60,
+        # The launcher opens a blank page first, only if its fresh browser
+        # says it is complete (ready state 4), and the login page after it.
+        self.wait_for(lambda: [e for e in self.requests() if e["path"] == "/mini/login.html"], 60,
+                      "the launcher never asked for its login page")
+        self.wait_for(lambda: self.reports("complete", url=BASE + "/mini/login.html"), 30,
                       "the login page never completed in the launcher's browser")
         return self.wait_for(lambda: (lambda s: s if self.panel_shows_the_page(s) else None)(self.shot("login-page")),
                              15, f"the browser was not placed in the panel at {self.panel}")
