@@ -151,7 +151,9 @@ class Browser final : public OleObjectStubs,
   IOleClientSite* m_site = nullptr;
   HWND m_view = nullptr;     // the in-place window in the host
   HWND m_courier = nullptr;  // message-only: job results and timers come here
-  READYSTATE m_readyState = READYSTATE_UNINITIALIZED;
+  // A control that has loaded nothing is at rest, as the real one reports
+  // itself once created (the launcher waits for that before its first page).
+  READYSTATE m_readyState = READYSTATE_COMPLETE;
   std::unique_ptr<Page> m_top;
   std::vector<std::unique_ptr<Frame>> m_frames;  // the top-level page's
   size_t m_framesStarted = 0;                    // frames begun in the page's first load

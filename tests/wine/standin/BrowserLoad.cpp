@@ -135,7 +135,7 @@ void Browser::OnJobDone(unsigned id) {
 void Browser::Settled(int target) {
   if (target < 0) {
     if (m_readyState == READYSTATE_LOADING && !m_topJob) {
-      m_readyState = m_top ? READYSTATE_COMPLETE : READYSTATE_UNINITIALIZED;
+      m_readyState = READYSTATE_COMPLETE;  // at rest again, with or without a document
     }
   } else if (m_topWaiting && target == static_cast<int>(m_framesStarted) - 1) {
     NextFrame();
@@ -346,7 +346,7 @@ STDMETHODIMP Browser::Stop() {
   for (auto& frame : m_frames) frame->job = 0;
   m_topWaiting = false;
   if (m_readyState == READYSTATE_LOADING || m_readyState == READYSTATE_INTERACTIVE) {
-    m_readyState = m_top ? READYSTATE_COMPLETE : READYSTATE_UNINITIALIZED;
+    m_readyState = READYSTATE_COMPLETE;  // at rest again, with or without a document
   }
   return S_OK;
 }

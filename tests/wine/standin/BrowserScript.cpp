@@ -48,12 +48,11 @@ void Browser::AskHostInfo(Page& page) {
 }
 
 void Browser::ReadOrCall(Page& page, const Instruction& instruction, const std::vector<std::string>& args) {
-  IDocHostUIHandler* handler = HostHandler(&page);
+  // The host's method may end the page, or the control: what the report
+  // needs is kept first.
+  const std::string name = instruction.text, url = page.url, reportUrl = page.reportUrl;
   const bool read = instruction.kind == Instruction::Kind::Read;
-  const ExternalAnswer answer =
-      read ? ReadExternal(handler, instruction.text) : CallExternal(handler, instruction.text, args);
-  if (handler) handler->Release();
-  ReportValues values = {{"name", instruction.text}};
+  ReportValues values = {{"name", name}};
   if (!read) {
     std::string joined;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -62,10 +61,15 @@ void Browser::ReadOrCall(Page& page, const Instruction& instruction, const std::
     }
     values.push_back({"args", joined});
   }
+  AddRef();
+  IDocHostUIHandler* handler = HostHandler(&page);
+  const ExternalAnswer answer = read ? ReadExternal(handler, name) : CallExternal(handler, name, args);
+  if (handler) handler->Release();
   values.push_back({"hr", HexResult(answer.result)});
   if (read) values.push_back({"vt", std::to_string(answer.type)});
   if (!read && answer.hasText) values.push_back({"answer", answer.text});
-  Report(&page, read ? "read" : "call", std::move(values));
+  m_reporter.Send(reportUrl, read ? "read" : "call", url, std::move(values));
+  Release();
 }
 
 Page* Browser::PageAt(int x, int y, const Instruction** hit) {

@@ -1,3 +1,6 @@
+// The socket calls need winsock2.h before windows.h.
+#include <winsock2.h>
+// after winsock2.h
 #include "Fetcher.h"
 
 #include <algorithm>

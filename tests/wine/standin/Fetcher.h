@@ -5,8 +5,6 @@
 // here: each is a navigation of its own for the caller. Another thread may
 // cancel a request under way.
 
-#include <winsock2.h>
-// after winsock2.h
 #include <windows.h>
 // after windows.h
 #include <wininet.h>

@@ -46,6 +46,8 @@ std::string Decode(const std::string& text) {
   return out;
 }
 
+}  // namespace
+
 Report ParseQuery(const std::string& query) {
   Report values;
   size_t start = 0;
@@ -59,6 +61,8 @@ Report ParseQuery(const std::string& query) {
   }
   return values;
 }
+
+namespace {
 
 void SendAll(SOCKET client, const std::string& data) { send(client, data.data(), static_cast<int>(data.size()), 0); }
 

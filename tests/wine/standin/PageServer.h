@@ -50,6 +50,9 @@ class PageServer {
   std::unique_ptr<State> m_state;
 };
 
+// A report's query read into its values.
+Report ParseQuery(const std::string& query);
+
 // Every report of that event, in order.
 std::vector<Report> OfEvent(const std::vector<Report>& reports, const std::string& event);
 

@@ -39,7 +39,12 @@ void Reporter::Send(const std::string& address, const std::string& event, const 
   if (address.empty()) return;
   std::string query =
       "event=" + PercentEncode(event) + "&seq=" + std::to_string(++m_sequence) + "&url=" + PercentEncode(url);
-  for (const auto& [name, value] : values) query += "&" + PercentEncode(name) + "=" + PercentEncode(value);
+  for (const auto& [name, value] : values) {
+    query += '&';
+    query += PercentEncode(name);
+    query += '=';
+    query += PercentEncode(value);
+  }
   std::lock_guard<std::mutex> hold(m_queue->lock);
   m_queue->addresses.push_back(address + (address.find('?') == std::string::npos ? "?" : "&") + query);
   m_queue->ready.notify_all();

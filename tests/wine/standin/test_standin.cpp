@@ -13,12 +13,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../LoopbackServer.h"
+#include "Fetcher.h"
 #include "PageScript.h"
+#include "Text.h"
 #include "PageServer.h"
 #include "platform/win32/Win32Browser.h"
 #include "ui/DocHostUIHandler.h"
@@ -184,6 +187,8 @@ TEST(StandIn, TheProgramsCreationGetsTheStandIn) {
   inPlace->Release();
   EXPECT_TRUE(view && IsChild(browser->Handle(), view));
   EXPECT_FALSE(browser->HasDocument());
+  // At rest before any page, as the launcher expects before its first one.
+  EXPECT_EQ(browser->ReadyState(), 4);
   browser->DestroyWindow();
 }
 
@@ -251,6 +256,8 @@ TEST(StandIn, TheDocumentHasThePagesTitle) {
   }
 }
 
+std::vector<Report> WaitReports(const PageServer& server, const std::string& event, size_t count);
+
 // A portable host handler that counts its references and takes one key.
 class KeyHandler : public ui::DocHostUIHandler {
  public:
@@ -293,7 +300,8 @@ class KeyHandler : public ui::DocHostUIHandler {
 // With a document, the program's handler reaches it through ICustomDoc, and
 // the control hands it the keys of its window before using them itself.
 TEST(StandIn, ADocumentTakesTheHostHandlerAndItsKeys) {
-  LoopbackServer server;
+  PageServer server;
+  server.Serve("/game.php", {200, "", "<title>Game</title>"});
   HostWindow host;
   ASSERT_TRUE(host.Handle());
   Recorder events;
@@ -334,6 +342,12 @@ TEST(StandIn, ADocumentTakesTheHostHandlerAndItsKeys) {
   outside.wParam = KeyHandler::kTaken;
   EXPECT_FALSE(ui::win32::Win32Browser::TranslateAccelerator(outside));
   EXPECT_EQ(handler.keys.size(), 2u);
+  // Each key-down the host was asked about is reported with its answer.
+  std::vector<std::string> reported;
+  for (const Report& key : OfEvent(WaitReports(server, "key", 2), "key")) {
+    reported.push_back(key.at("vk") + " " + key.at("hr"));
+  }
+  EXPECT_EQ(reported, (std::vector<std::string>{"116 0x0", "117 0x1"}));
 
   browser->DestroyWindow();
   EXPECT_EQ(handler.references, 1);  // the document went with the control
@@ -490,12 +504,60 @@ TEST(StandIn, RedirectsAreNavigationsOfTheirOwn) {
     EXPECT_EQ(run.events.trace, c.trace);
     EXPECT_EQ(server.Paths(), c.requests);
     EXPECT_EQ(run.browser->Title(), c.title);
-    EXPECT_EQ(run.browser->ReadyState(), loads ? 4 : 0);
+    EXPECT_EQ(run.browser->ReadyState(), 4);  // loaded, or back at rest
     // Reports come from a thread of their own: one for each BeforeNavigate2.
     const auto before = OfEvent(WaitReports(server, "before", c.trace.size() - (loads ? 2 : 0)), "before");
     ASSERT_EQ(before.size(), c.trace.size() - (loads ? 2 : 0));
     EXPECT_EQ(before.back().at("cancel"), loads ? "0" : "1");
   }
+}
+
+// A host's method may end the browser while the page's script runs: the
+// call is still reported and nothing more of the script runs.
+TEST(StandIn, AScriptEndsWithTheBrowserItsCallEnded) {
+  PageServer server;
+  server.Serve("/page", {200, "", Page("call bye\ncall after")});
+  Loaded run;
+  ASSERT_TRUE(run.browser);
+  std::vector<std::string> ran;
+  ui::HostChoices choices;
+  choices.external["bye"] = [&](const std::vector<std::string>&) {
+    ran.push_back("bye");
+    run.browser->DestroyWindow();
+    return std::string("gone");
+  };
+  choices.external["after"] = [&](const std::vector<std::string>&) {
+    ran.push_back("after");
+    return std::string();
+  };
+  ASSERT_TRUE(run.browser->InstallHostChoices(choices));
+  run.browser->Navigate(server.Url("/page"));
+  ASSERT_TRUE(run.WaitCompleted(1));
+  const auto calls = OfEvent(WaitReports(server, "call", 1), "call");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].at("name"), "bye");
+  EXPECT_EQ(calls[0].at("answer"), "gone");
+  EXPECT_EQ(ran, std::vector<std::string>{"bye"});
+}
+
+// A delayed navigation belongs to its page: once the page has gone, it
+// never comes. (The first delay is far longer than the second page's load,
+// and shorter than the second page's own delay, which shows it would have
+// come by then.)
+TEST(StandIn, ADelayedNavigationGoesWithItsPage) {
+  PageServer server;
+  server.Serve("/first", {200, "", Page("after 1500 navigate /late")});
+  server.Serve("/second", {200, "", Page("after 1800 navigate /third")});
+  server.Serve("/third", {200, "", "<title>Third</title>"});
+  server.Serve("/late", {200, "", "<title>Late</title>"});
+  Loaded run;
+  ASSERT_TRUE(run.browser);
+  run.browser->Navigate(server.Url("/first"));
+  ASSERT_TRUE(run.WaitCompleted(1));
+  run.browser->Navigate(server.Url("/second"));
+  ASSERT_TRUE(run.WaitCompleted(3)) << "the second page's own delay never came";
+  EXPECT_EQ(server.Paths(), (std::vector<std::string>{"/first", "/second", "/third"}));
+  EXPECT_EQ(run.browser->Title(), "Third");
 }
 
 // A left click inside a link's or a button's rectangle navigates the page
@@ -629,6 +691,10 @@ TEST(StandIn, ExternalReadsRunNothingAndCallsRunOnce) {
       EXPECT_EQ(calls, c.calls);
     }
     EXPECT_EQ(ran, c.ran);
+    // The handler's host information, asked as the document was made.
+    std::vector<std::string> hostInfo;
+    for (const Report& info : OfEvent(reports, "hostinfo")) hostInfo.push_back(info.at("flags") + " " + info.at("hr"));
+    EXPECT_EQ(hostInfo, c.choices ? std::vector<std::string>{"12 0x0"} : std::vector<std::string>{});
     ASSERT_EQ(OfEvent(reports, "call").size(), 2u);
     EXPECT_EQ(OfEvent(reports, "call")[0].at("args"),
               "\xe6\xb6\x88\xe6\x81\xaf"
@@ -783,14 +849,170 @@ TEST(StandIn, StopAndTeardownEndAFetchUnderWay) {
       run.browser->DestroyWindow();
       run.browser.reset();
     } else {
+      EXPECT_EQ(run.browser->ReadyState(), 1);  // loading
       run.browser->Stop();
-      EXPECT_EQ(run.browser->ReadyState(), 0);
+      EXPECT_EQ(run.browser->ReadyState(), 4);  // at rest again
     }
     EXPECT_TRUE(PumpUntil([&] { return server.StalledClosed() == 1; }, 10000)) << "the connection stays open";
     EXPECT_TRUE(run.events.completed.empty());
     if (teardown) {
       EXPECT_TRUE(PumpUntil([&] { return canUnload() == S_OK; }, 10000)) << "a module reference is left";
     }
+  }
+}
+
+// --- The stand-in platform's own pages ------------------------------------------
+
+// The stand-in platform this run's fixture started (KQV_SANDBOX_PORT_FILE, a
+// Unix path; Wine shows / as drive Z:), or empty.
+std::string Sandbox() {
+  const char* file = std::getenv("KQV_SANDBOX_PORT_FILE");
+  if (!file) return {};
+  std::ifstream in(std::string("Z:") + file);
+  int port = 0;
+  in >> port;
+  return port ? "http://127.0.0.1:" + std::to_string(port) : std::string();
+}
+
+// A test hook of the platform, past the cache and the cookies.
+std::string Hook(const std::string& path) {
+  standin::FetchRequest request;
+  request.url = Sandbox() + path;
+  request.throughCache = false;
+  return standin::Fetch().Run(request).body;
+}
+
+// The request log's entries (one JSON object a line) as the value of key:
+// the sandbox writes it with json.dumps, `"key": "value"`.
+std::vector<std::string> LogValues(const std::string& log, const std::string& key, const std::string& path) {
+  std::vector<std::string> values;
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(start, end - start);
+    start = end + 1;
+    if (line.find("\"path\": \"" + path + "\"") == std::string::npos) continue;
+    const std::string marker = "\"" + key + "\": \"";
+    const size_t at = line.find(marker);
+    if (at == std::string::npos) continue;
+    values.push_back(line.substr(at + marker.size(), line.find('"', at + marker.size()) - at - marker.size()));
+  }
+  return values;
+}
+
+std::vector<Report> SandboxReports() {
+  std::vector<Report> reports;
+  for (const std::string& target : LogValues(Hook("/__log"), "target", "/standin/report")) {
+    reports.push_back(standin_tests::ParseQuery(target.substr(target.find('?') + 1)));
+  }
+  std::stable_sort(reports.begin(), reports.end(),
+                   [](const Report& a, const Report& b) { return std::stoi(a.at("seq")) < std::stoi(b.at("seq")); });
+  return reports;
+}
+
+// The login page's button, clicked where the page lays it out, posts what
+// the form sends and leads to the game entry, which the host cancels as the
+// launcher does: the platform never sees it. In a frame too.
+TEST(StandInOnThePlatform, TheLoginButtonLeadsToTheGameEntry) {
+  if (Sandbox().empty()) GTEST_SKIP() << "no stand-in platform (KQV_SANDBOX_PORT_FILE)";
+  for (const char* mode : {"normal", "iframe"}) {
+    SCOPED_TRACE(mode);
+    Hook("/__reset");
+    Hook(std::string("/__mode?login=") + mode);
+    Loaded run;
+    ASSERT_TRUE(run.browser);
+    run.events.cancelIf = "/game/login.php";
+    run.browser->Navigate(Sandbox() + "/mini/login.html");
+    const bool framed = std::string(mode) == "iframe";
+    ASSERT_TRUE(run.WaitCompleted(framed ? 2 : 1));
+    Click(ViewOf(*run.browser), 328 + 120, 280 + 20);  // the middle of LAYOUT["submit"]
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+          return !run.events.before.empty() && run.events.before.back().find("/game/login.php") != std::string::npos;
+        },
+        15000));
+    const std::string log = Hook("/__log");
+    EXPECT_EQ(LogValues(log, "body", "/mini/dologin"), std::vector<std::string>{"username=wine&password=wine"});
+    EXPECT_EQ(LogValues(log, "method", "/mini/dologin"), std::vector<std::string>{"POST"});
+    EXPECT_TRUE(LogValues(log, "method", "/game/login.php").empty()) << "the cancelled entry reached the platform";
+    EXPECT_EQ(run.events.before.back().find(Sandbox() + "/game/login.php?uid=wine&server_id=S12&"), 0u);
+    EXPECT_EQ(run.events.topLevel.back(), !framed);  // the frame's form navigates the frame
+  }
+}
+
+// The game and chat pages reach the program's window.external as their
+// JavaScript does; with externals=read they only read, and nothing runs.
+TEST(StandInOnThePlatform, GameAndChatPagesReachWindowExternal) {
+  if (Sandbox().empty()) GTEST_SKIP() << "no stand-in platform (KQV_SANDBOX_PORT_FILE)";
+  const std::string contact =
+      "\xe5\xae\xa2\xe6\x9c\x8d"
+      "01";
+  const std::string message = "\xe6\xb6\x88\xe6\x81\xaf";
+  const struct {
+    const char* externals;
+    std::vector<std::string> ran;
+  } cases[] = {
+      {"normal",
+       {"getAppVersion()", "getGsName(" + contact + ")", "getNewMsg(" + message + "1)", "getNewMsg(" + message + "2)"}},
+      {"read", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.externals);
+    Hook("/__reset");
+    Hook(std::string("/__mode?vip_messages=2&externals=") + c.externals);
+    // A signed game entry, as the login's redirect gives it.
+    standin::FetchRequest login;
+    login.url = Sandbox() + "/mini/dologin?username=wine&password=wine";
+    login.throughCache = false;
+    const std::string entry = standin::Fetch().Run(login).location;
+    ASSERT_FALSE(entry.empty());
+
+    std::vector<std::string> ran;
+    auto method = [&ran](const std::string& name, const std::string& answer) {
+      return [&ran, name, answer](const std::vector<std::string>& args) {
+        ran.push_back(name + "(" + (args.empty() ? "" : args[0]) + ")");
+        return answer;
+      };
+    };
+    Loaded game, chat;
+    ASSERT_TRUE(game.browser && chat.browser);
+    ui::HostChoices gameChoices, chatChoices;
+    gameChoices.external["getAppVersion"] = method("getAppVersion", "1.0.0.1");
+    chatChoices.external["getGsName"] = method("getGsName", "");
+    chatChoices.external["getNewMsg"] = method("getNewMsg", "");
+    ASSERT_TRUE(game.browser->InstallHostChoices(gameChoices));
+    ASSERT_TRUE(chat.browser->InstallHostChoices(chatChoices));
+    game.browser->Navigate(entry);
+    ASSERT_TRUE(game.WaitCompleted(1));
+    EXPECT_EQ(game.browser->Title(), "Qelunar S12");
+    chat.browser->Navigate(Sandbox() + "/vip/chat.html?gs=" + standin::PercentEncode(contact));
+    ASSERT_TRUE(chat.WaitCompleted(1));
+    const bool calls = std::string(c.externals) == "normal";
+    // Each page's last report: the second message's call, or the last read.
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+          const auto reports = SandboxReports();
+          return OfEvent(reports, "read").size() >= (calls ? 2u : 3u) &&
+                 OfEvent(reports, "call").size() >= (calls ? 4u : 0u);
+        },
+        15000));
+    std::sort(ran.begin(), ran.end());
+    std::vector<std::string> expected = c.ran;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ran, expected);
+    const auto reports = SandboxReports();
+    for (const Report& read : OfEvent(reports, "read")) {
+      EXPECT_EQ(read.at("hr"), "0x80020003") << read.at("name");  // a method is no property
+    }
+    for (const Report& call : OfEvent(reports, "call")) {
+      EXPECT_EQ(call.at("hr"), "0x0") << call.at("name");
+      if (call.at("name") == "getAppVersion") {
+        EXPECT_EQ(call.at("answer"), "1.0.0.1");
+      }
+    }
+    // The game page's sub-resource was fetched before its document completed.
+    EXPECT_FALSE(LogValues(Hook("/__log"), "method", "/game/asset.js").empty());
   }
 }
 
