@@ -9,12 +9,15 @@ addresses name. The stand-in follows the scripts the platform's pages carry
 and reports what it did and what the program answered to the platform's
 request log (standin/SCRIPT.md); the test reads that log, the X server's view
 of the windows and screenshots, taken after each action and kept by step in
-the output folder. Input is real X input (xdotool).
+the output folder; what X does not show (hidden windows, WinINet's URL cache)
+it asks prefix_probe.exe, run in the same prefix. Input is real X input
+(xdotool).
 
 One program run per case class, its steps in order:
 
     Login          the launcher's browser placed in the panel once the login
-                   page completes; the login's redirect to the game entry
+                   page completes, its host handler taking that page (no
+                   menu on a right click); the login's redirect to the game entry
                    cancelled by the launcher (never requested by it); the
                    game window maximised, titled from its page, getAppVersion
                    answering the executable's version
@@ -22,9 +25,10 @@ One program run per case class, its steps in order:
                    game once; 清理 asked, answered Yes, cleaning the cache
                    and keeping the cookie; close answered Yes starting
                    exactly one fresh copy without arguments
-    Chat           a message lighting the VIP button; the chat window at the
-                   game window's right edge, hidden by its close button and
-                   shown again by the VIP button
+    Chat           the contact's name showing the VIP button, a message
+                   lighting it; the chat window shown by it, placed at the
+                   game window's right edge by 刷新, hidden by its close
+                   button and shown again by the VIP button
     ExternalsRead  window.external methods read as properties run nothing;
                    called, each runs once
 """
@@ -32,7 +36,6 @@ One program run per case class, its steps in order:
 import argparse
 import os
 import pathlib
-import shutil
 import subprocess
 import sys
 import time
