@@ -268,11 +268,12 @@ bool Win32Browser::SetUIHandler(DocHostUIHandler* handler) {
     return false;
   }
   // The site keeps it for every later document too (a document's own
-  // handler goes with that document); this one gets the site's part.
+  // handler goes with that document); this one gets the site's part and
+  // keeps its own reference to it.
   IDocHostUIHandler* adapter = CreateDocHostUIAdapter(handler);
   m_site->SetHostHandler(adapter);
-  adapter->Release();  // the site's now
-  custom->SetUIHandler(m_site->HostHandler());  // the document keeps its own reference
+  adapter->Release();
+  custom->SetUIHandler(m_site->HostHandler());
   custom->Release();
   document->Release();
   return true;
