@@ -259,7 +259,7 @@ bool Win32Browser::InstallHostChoices(const HostChoices& choices) {
 }
 
 bool Win32Browser::SetUIHandler(DocHostUIHandler* handler) {
-  if (!handler || !m_browser) return false;
+  if (!handler || !m_browser || !m_site) return false;
   IDispatch* document = nullptr;
   if (FAILED(m_browser->get_Document(&document)) || !document) return false;
   ICustomDoc* custom = nullptr;
@@ -267,9 +267,13 @@ bool Win32Browser::SetUIHandler(DocHostUIHandler* handler) {
     document->Release();
     return false;
   }
+  // The site keeps it for every later document too (a document's own
+  // handler goes with that document); this one gets the site's part and
+  // keeps its own reference to it.
   IDocHostUIHandler* adapter = CreateDocHostUIAdapter(handler);
-  custom->SetUIHandler(adapter);  // the document keeps its own reference
+  m_site->SetHostHandler(adapter);
   adapter->Release();
+  custom->SetUIHandler(m_site->HostHandler());
   custom->Release();
   document->Release();
   return true;
