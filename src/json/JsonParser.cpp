@@ -154,17 +154,16 @@ class Reader {
       std::size_t stop = pos;
       while (stop < end && ClassOf(m_text[stop]) < kOpen) ++stop;  // up to [ { ] or ,
       bool error = false;
-      JsonValue value;
-      if (stop < end && ClassOf(m_text[stop]) == kOpen) {
-        // A nested value: ParseValue of the whole content from pos.
-        value = ValueAt(pos, end, pos, error);
-      } else {
-        // An element up to ',' or ']' (or the end): ParseValue of that token.
-        // The token's own rest is dropped; the content goes on after the stop.
-        std::size_t unused = 0;
-        value = ValueAt(pos, TrimmedEnd(pos, stop), unused, error);
-        pos = stop < end ? stop + 1 : end;
-      }
+      const std::size_t from = pos;
+      // A nested value is ParseValue of the whole content from pos. Any
+      // other element runs up to ',' or ']' (or the end) and is ParseValue of
+      // that token; the token's own rest is dropped and the content goes on
+      // after the stop.
+      const bool nested = stop < end && ClassOf(m_text[stop]) == kOpen;
+      std::size_t tokenRest = 0;
+      JsonValue value =
+          nested ? ValueAt(from, end, pos, error) : ValueAt(from, TrimmedEnd(from, stop), tokenRest, error);
+      if (!nested) pos = stop < end ? stop + 1 : end;
       if (error) {
         DropScratchFrom(base);
         return JsonValue();
@@ -256,15 +255,21 @@ class Reader {
 
   // A string value: FindClosingQuote, then UnescapeJsonString of the body.
   JsonValue StringAt(std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
-    bool escaped = false;
-    std::size_t close = pos + 1;
-    for (; close < end; ++close) {
-      const char c = m_text[close];
-      if (c == '\\') {
-        escaped = true;
-        ++close;
-      } else if (c == '"') {
-        break;
+    // Most strings have no escape: the first quote ends them, unless a
+    // backslash comes before it; only then is the body walked byte by byte.
+    std::size_t close = end;
+    if (const void* quote = std::memchr(m_text + pos + 1, '"', end - pos - 1))
+      close = static_cast<std::size_t>(static_cast<const char*>(quote) - m_text);
+    const void* backslash = std::memchr(m_text + pos + 1, '\\', close - pos - 1);
+    const bool escaped = backslash != nullptr;
+    if (escaped) {
+      close = static_cast<std::size_t>(static_cast<const char*>(backslash) - m_text);
+      for (; close < end; ++close) {
+        const char c = m_text[close];
+        if (c == '\\')
+          ++close;
+        else if (c == '"')
+          break;
       }
     }
     if (close >= end) {

@@ -64,9 +64,27 @@ void AssignKindAndPayload(JsonValue& self, Source&& other) {
 
 }  // namespace
 
-JsonValue::JsonValue(const JsonValue& other) { AssignKindAndPayload(*this, other); }
+// A new value cannot hold other, so it takes the payload straight into its
+// members: one copy or move each, no temporary.
+JsonValue::JsonValue(const JsonValue& other)
+    : mValueType(other.mValueType),
+      mInt(IsNumeric(other.mValueType) ? other.mInt : 0),
+      mFloat(IsNumeric(other.mValueType) ? other.mFloat : 0.0f),
+      mDouble(IsNumeric(other.mValueType) ? other.mDouble : 0.0),
+      mString(other.mValueType == StringVal ? other.mString : std::string()),
+      mObject(other.mValueType == ObjectVal ? other.mObject : JsonObject()),
+      mArray(other.mValueType == ArrayVal ? other.mArray : JsonArray()),
+      mBool(other.mValueType == BoolVal && other.mBool) {}
 
-JsonValue::JsonValue(JsonValue&& other) noexcept { AssignKindAndPayload(*this, std::move(other)); }
+JsonValue::JsonValue(JsonValue&& other) noexcept
+    : mValueType(other.mValueType),
+      mInt(IsNumeric(other.mValueType) ? other.mInt : 0),
+      mFloat(IsNumeric(other.mValueType) ? other.mFloat : 0.0f),
+      mDouble(IsNumeric(other.mValueType) ? other.mDouble : 0.0),
+      mString(other.mValueType == StringVal ? std::move(other.mString) : std::string()),
+      mObject(other.mValueType == ObjectVal ? std::move(other.mObject) : JsonObject()),
+      mArray(other.mValueType == ArrayVal ? std::move(other.mArray) : JsonArray()),
+      mBool(other.mValueType == BoolVal && other.mBool) {}
 
 JsonValue& JsonValue::operator=(const JsonValue& other) {
   if (this != &other) AssignKindAndPayload(*this, other);
