@@ -1,15 +1,20 @@
 // The JSON reader against nlohmann-json, on the service reply and
 // on generated documents of about 100 KB and 1 MB (arrays of objects of
 // strings, flat number arrays, nesting five deep). Both build a full tree.
-// After the run it prints the reader's CPU time as a multiple of nlohmann's on
-// each document, and its 1 MB time as a multiple of its 100 KB time.
+// After Google Benchmark's tables it prints, from paired rounds, the reader's
+// CPU time as a multiple of nlohmann's on each document, and its 1 MB time as
+// a multiple of its 100 KB time.
 //
-//   json_benchmark [--benchmark_filter=...] [other Google Benchmark flags]
+//   json_benchmark [--pairs=N] [--benchmark_filter=...] [other Google Benchmark flags]
 
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -95,61 +100,108 @@ void BM_Nlohmann(benchmark::State& state) {
 BENCHMARK(BM_ParseJson)->ArgsProduct({{0, 1, 2}, {1}})->Args({1, 0})->Args({2, 0})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Nlohmann)->ArgsProduct({{0, 1, 2}, {1}})->Args({1, 0})->Args({2, 0})->Unit(benchmark::kMicrosecond);
 
-// Remembers each run's CPU time per iteration (this machine is shared, and
-// wall time counts the time other processes hold the CPU), then prints the
-// ratios of the medians (over --benchmark_repetitions, if given).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-        seconds_[run.run_name.function_name + "/" + run.run_name.args].push_back(run.cpu_accumulated_time /
-                                                                                 static_cast<double>(run.iterations));
-    ConsoleReporter::ReportRuns(runs);
-  }
+// The ratios come from paired rounds, not from the tables above: Google
+// Benchmark runs all repetitions of one reader before the other, and on a
+// shared machine the load changes in between (a ratio moved from 0.33 to 0.78
+// between two runs of one build). A round times both readers on one document
+// back to back, in alternating order, each over about 20 ms of CPU time, so
+// both see the same load; each figure is the median over the rounds of the
+// round's own ratio.
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
-  void PrintRatios() const {
-    std::printf("\nParseJson time / nlohmann time, trees freed in the timing (target <= 0.5):\n");
-    for (int i = 0; i < 3; ++i) {
-      const Spread mine = Times("BM_ParseJson", i, 1);
-      const Spread theirs = Times("BM_Nlohmann", i, 1);
-      if (mine.median > 0 && theirs.median > 0)
-        std::printf("  %-6s %.2f  (%.1f us [%.1f-%.1f] vs %.1f us [%.1f-%.1f], %zu bytes)\n", kNames[i],
-                    mine.median / theirs.median, mine.median * 1e6, mine.p25 * 1e6, mine.p75 * 1e6, theirs.median * 1e6,
-                    theirs.p25 * 1e6, theirs.p75 * 1e6, Document(i).size());
-    }
-    std::printf("1MB time / 100KB time (size ratio %.2f; target <= 11):\n",
-                static_cast<double>(Document(2).size()) / static_cast<double>(Document(1).size()));
-    for (const char* reader : {"BM_ParseJson", "BM_Nlohmann"}) {
-      for (int freeing : {0, 1}) {
-        const double small = Times(reader, 1, freeing).median;
-        const double large = Times(reader, 2, freeing).median;
-        if (small > 0 && large > 0)
-          std::printf("  %-12s %-22s %.2f\n", reader + 3, freeing ? "reading and freeing" : "reading", large / small);
-      }
-    }
-  }
+// Seconds per read, the tree freed inside the timing. One untimed read first
+// leaves the heap as this reader's own reads leave it (the other reader's
+// tree may have taken it back to another size).
+template <class Read>
+double SecondsPerRead(int reads, Read&& read) {
+  read();
+  const double start = ThreadCpuSeconds();
+  for (int i = 0; i < reads; ++i) read();
+  return (ThreadCpuSeconds() - start) / reads;
+}
 
- private:
-  // The median and quartiles of one run's repetitions (all three the same
-  // without --benchmark_repetitions).
-  struct Spread {
-    double median = 0, p25 = 0, p75 = 0;
-  };
-  Spread Times(const std::string& function, int document, int freeing) const {
-    const auto found = seconds_.find(function + "/" + std::to_string(document) + "/" + std::to_string(freeing));
-    if (found == seconds_.end() || found->second.empty()) return {};
-    std::vector<double> times = found->second;
-    std::sort(times.begin(), times.end());
-    const std::size_t last = times.size() - 1;
-    return {times[times.size() / 2], times[last / 4], times[last - last / 4]};
+void ParseOnce(const std::string& text) {
+  JsonBracketStack stack;
+  auto root = std::make_unique<JsonValue>(ParseJson(text, stack));
+  benchmark::DoNotOptimize(root.get());
+}
+
+void NlohmannOnce(const std::string& text) {
+  auto root = std::make_unique<nlohmann::json>(nlohmann::json::parse(text));
+  benchmark::DoNotOptimize(root.get());
+}
+
+// Times a and b back to back, in the order the round's parity gives.
+template <class A, class B>
+std::pair<double, double> PairedRound(int round, int readsA, A&& a, int readsB, B&& b) {
+  double first = 0, second = 0;
+  if (round % 2 == 0) {
+    first = SecondsPerRead(readsA, a);
+    second = SecondsPerRead(readsB, b);
+  } else {
+    second = SecondsPerRead(readsB, b);
+    first = SecondsPerRead(readsA, a);
   }
-  std::map<std::string, std::vector<double>> seconds_;
+  return {first, second};
+}
+
+struct Quartiles {
+  double p25, median, p75;
 };
+
+Quartiles QuartilesOf(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t last = values.size() - 1;
+  return {values[last / 4], values[last / 2], values[last - last / 4]};
+}
+
+void PrintPairedRounds(int rounds) {
+  const int reads[] = {20000, 30, 3};  // about 20 ms a side on this machine
+  std::printf("\n%d paired rounds, median [p25-p75], trees freed in the timing\n", rounds);
+  std::printf("ParseJson time / nlohmann time (target <= 0.5):\n");
+  for (int document = 0; document < 3; ++document) {
+    const std::string& text = Document(document);
+    std::vector<double> mine, theirs, ratios;
+    for (int round = 0; round < rounds; ++round) {
+      const auto [a, b] = PairedRound(
+          round, reads[document], [&] { ParseOnce(text); }, reads[document], [&] { NlohmannOnce(text); });
+      mine.push_back(a);
+      theirs.push_back(b);
+      ratios.push_back(a / b);
+    }
+    const Quartiles m = QuartilesOf(mine), t = QuartilesOf(theirs), r = QuartilesOf(ratios);
+    std::printf("  %-6s %.2f [%.2f-%.2f]  ParseJson %.1f us [%.1f-%.1f], nlohmann %.1f us [%.1f-%.1f]\n",
+                kNames[document], r.median, r.p25, r.p75, m.median * 1e6, m.p25 * 1e6, m.p75 * 1e6, t.median * 1e6,
+                t.p25 * 1e6, t.p75 * 1e6);
+  }
+  std::vector<double> growth;
+  for (int round = 0; round < rounds; ++round) {
+    const auto [large, small] = PairedRound(
+        round, reads[2], [&] { ParseOnce(Document(2)); }, reads[1], [&] { ParseOnce(Document(1)); });
+    growth.push_back(large / small);
+  }
+  const Quartiles g = QuartilesOf(growth);
+  std::printf("ParseJson 1MB time / 100KB time: %.2f [%.2f-%.2f] (size ratio %.2f; target <= 11)\n", g.median, g.p25,
+              g.p75, static_cast<double>(Document(2).size()) / static_cast<double>(Document(1).size()));
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --pairs=N: the paired rounds (0 skips them).
+  int rounds = 31;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--pairs=", 8) == 0) {
+      rounds = std::atoi(argv[i] + 8);
+      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+      --argc;
+      break;
+    }
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   // Both readers must take every document before they are timed.
@@ -160,9 +212,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  benchmark::RunSpecifiedBenchmarks();
+  if (rounds > 0) PrintPairedRounds(rounds);
   benchmark::Shutdown();
   return 0;
 }

@@ -18,6 +18,7 @@
 //    trailing white space of a container) is measured once per container.
 // docs/json-reader.md explains the equivalence in more detail.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -141,34 +142,25 @@ class Reader {
   }
 
   // ParseArray on the array text [first, last), which begins with '[' and
-  // ends with ']'. Elements gather on a scratch stack shared by all arrays of
-  // the parse, so each array is allocated once, at its final size.
+  // ends with ']'. Each array is allocated once, at its final size: a flat
+  // one (no bracket inside) gathers straight into its own sequence, sized by
+  // its commas; one with containers inside gathers on a scratch stack shared
+  // by all arrays of the parse.
   JsonValue ArrayAt(std::size_t first, std::size_t last) {
     MarkerScope marker(m_stack, kJsonArrayMarker);
-    const std::size_t base = m_scratch.size();
-    std::size_t pos = first + 1;
     // Trailing white space of the content only ever ends up in an element
     // that trims to nothing, so the content can end where it is trimmed.
-    const std::size_t end = TrimmedEnd(pos, last - 1);
-    while (pos < end) {
-      std::size_t stop = pos;
-      while (stop < end && ClassOf(m_text[stop]) < kOpen) ++stop;  // up to [ { ] or ,
-      bool error = false;
-      const std::size_t from = pos;
-      // A nested value is ParseValue of the whole content from pos. Any
-      // other element runs up to ',' or ']' (or the end) and is ParseValue of
-      // that token; the token's own rest is dropped and the content goes on
-      // after the stop.
-      const bool nested = stop < end && ClassOf(m_text[stop]) == kOpen;
-      std::size_t tokenRest = 0;
-      JsonValue value =
-          nested ? ValueAt(from, end, pos, error) : ValueAt(from, TrimmedEnd(from, stop), tokenRest, error);
-      if (!nested) pos = stop < end ? stop + 1 : end;
-      if (error) {
-        DropScratchFrom(base);
-        return JsonValue();
-      }
-      if (value.mValueType != JsonValue::NullVal) m_scratch.push_back(std::move(value));
+    const std::size_t end = TrimmedEnd(first + 1, last - 1);
+    if (!HasOpenerWithin(first + 1, end)) {
+      JsonArray elements;
+      elements.reserve(static_cast<std::size_t>(std::count(m_text + first + 1, m_text + end, ',')) + 1);
+      if (!ReadElements(first + 1, end, elements)) return JsonValue();
+      return JsonValue(std::move(elements));
+    }
+    const std::size_t base = m_scratch.size();
+    if (!ReadElements(first + 1, end, m_scratch)) {
+      DropScratchFrom(base);
+      return JsonValue();
     }
     JsonArray elements(std::make_move_iterator(m_scratch.begin() + static_cast<std::ptrdiff_t>(base)),
                        std::make_move_iterator(m_scratch.end()));
@@ -230,6 +222,36 @@ class Reader {
     while (m_cursor < m_openers.size() && m_openers[m_cursor].pos < pos) ++m_cursor;
     if (m_cursor == m_openers.size() || m_openers[m_cursor].pos != pos) return nullptr;  // cannot happen
     return &m_openers[m_cursor];
+  }
+
+  // Whether a '[' or '{' lies in [from, to); the parse is at or before from.
+  bool HasOpenerWithin(std::size_t from, std::size_t to) const {
+    std::size_t next = m_cursor;
+    while (next < m_openers.size() && m_openers[next].pos < from) ++next;
+    return next < m_openers.size() && m_openers[next].pos < to;
+  }
+
+  // The elements of the array content [pos, end), the non-null ones appended
+  // to out. False for a malformed element.
+  bool ReadElements(std::size_t pos, std::size_t end, JsonArray& out) {
+    while (pos < end) {
+      std::size_t stop = pos;
+      while (stop < end && ClassOf(m_text[stop]) < kOpen) ++stop;  // up to [ { ] or ,
+      bool error = false;
+      const std::size_t from = pos;
+      // A nested value is ParseValue of the whole content from pos. Any
+      // other element runs up to ',' or ']' (or the end) and is ParseValue of
+      // that token; the token's own rest is dropped and the content goes on
+      // after the stop.
+      const bool nested = stop < end && ClassOf(m_text[stop]) == kOpen;
+      std::size_t tokenRest = 0;
+      JsonValue value =
+          nested ? ValueAt(from, end, pos, error) : ValueAt(from, TrimmedEnd(from, stop), tokenRest, error);
+      if (!nested) pos = stop < end ? stop + 1 : end;
+      if (error) return false;
+      if (value.mValueType != JsonValue::NullVal) out.push_back(std::move(value));
+    }
+    return true;
   }
 
   void DropScratchFrom(std::size_t base) {
