@@ -9,6 +9,7 @@
 #include "platform/gtk/GtkBrowserInternal.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeer.h"
+#include "platform/gtk/StartUpTrace.h"
 
 // The browser's life: the placeholder, the engine's start, navigation (the
 // first blank page without the engine), the control's state and place.
@@ -50,6 +51,7 @@ void GtkBrowser::StartEngine() {
   m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Backend().WebContext(),
                                         "user-content-manager", m_content, nullptr));
   g_object_ref_sink(m_view);
+  TraceStartUp("web-view-created");
   WebKitSettings* settings = webkit_web_view_get_settings(m_view);
   const bool inspect = m_inspect;
   webkit_settings_set_enable_developer_extras(settings, inspect);
@@ -86,6 +88,7 @@ void GtkBrowser::LoadPending() {
   if (!m_view || !m_pendingUrl) return;
   const std::string url = std::move(*m_pendingUrl);
   m_pendingUrl.reset();
+  TraceStartUp("load-uri");
   webkit_web_view_load_uri(m_view, url.c_str());
 }
 

@@ -8,8 +8,10 @@
 #include "app/RunClient.h"
 #include "platform/gtk/EngineWarmUp.h"
 #include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/StartUpTrace.h"
 
 int main(int argc, char** argv) {
+  ui::gtk::TraceStartUp("main");
   // The web process without accelerated compositing needs far less memory
   // and draws the same pages.
   setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
@@ -25,6 +27,7 @@ int main(int argc, char** argv) {
   // client through XWayland.
   gdk_set_allowed_backends("x11");
   gtk_init(&argc, &argv);
+  ui::gtk::TraceStartUp("gtk-ready");
 
   // Kept to the end of the process: windows the system never frees still
   // refer to it while the process exits.
