@@ -8,6 +8,7 @@
 #include "app/RunClient.h"
 #include "platform/gtk/EngineWarmUp.h"
 #include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/SessionBus.h"
 #include "platform/gtk/StartUpTrace.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
   const char* compositing = std::getenv("WEBKIT_DISABLE_COMPOSITING_MODE");
   if (compositing && std::strcmp(compositing, "0") != 0) setenv("GDK_GL", "disable", 0);
   ui::gtk::StartEngineWarmUp();
+  ui::gtk::SkipHopelessSessionBusSearch();
 
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   // The launcher places its two windows itself and keeps one on the other,
