@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
   gtk_container_add(GTK_CONTAINER(window), view);
   TraceStartUp("load-uri");
   webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), address);
+  TraceStartUp("load-uri-returned");
   TraceStartUp("main-window-shown");
   gtk_widget_show_all(window);
   gtk_main();

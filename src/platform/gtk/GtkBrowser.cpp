@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/gtk/EngineWarmUp.h"
 #include "platform/gtk/ExternalBridge.h"
@@ -15,6 +16,29 @@
 // first blank page without the engine), the control's state and place.
 
 namespace ui::gtk {
+
+namespace {
+// How long a browser's engine start waits for other browsers' first pages.
+constexpr guint kFirstLoadWaitMs = 3000;
+
+// Browsers whose first page is on its way, and browsers whose engine start
+// waits for those pages.
+int g_firstLoads = 0;
+std::vector<GtkBrowser*>& WaitingForFirstLoads() {
+  static std::vector<GtkBrowser*> waiting;
+  return waiting;
+}
+guint g_firstLoadTimer = 0;
+
+gboolean StartWaitingEngines(gpointer) {
+  g_firstLoadTimer = 0;
+  // Each start may add to the pages on their way, not to the waiting list.
+  std::vector<GtkBrowser*> waiting = std::move(WaitingForFirstLoads());
+  WaitingForFirstLoads().clear();
+  for (GtkBrowser* browser : waiting) browser->View();
+  return G_SOURCE_REMOVE;
+}
+}  // namespace
 
 GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, BrowserEvents& events)
     : m_parent(parent), m_events(events), m_rect(rect) {
@@ -41,15 +65,23 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   Backend().WebContext();
   m_startToken = Backend().AfterStartUp([this] {
     m_startToken = 0;
-    StartEngine();
+    StartEngineAfterFirstLoads();
   });
 }
 
 void GtkBrowser::StartEngine() {
   if (m_view || !m_holder) return;
+  TraceStartUp("engine-start");
   FinishEngineWarmUp();
-  m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Backend().WebContext(),
-                                        "user-content-manager", m_content, nullptr));
+  TraceStartUp("warm-up-joined");
+  // In the web process a page before has left running, if any; a related
+  // view takes its context from the view it is related to.
+  WebKitWebView* related = Backend().TakeWebProcessKeeper();
+  m_keeperRelated = related != nullptr;
+  m_view = WEBKIT_WEB_VIEW(
+      related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "user-content-manager", m_content, nullptr)
+              : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Backend().WebContext(), "user-content-manager",
+                             m_content, nullptr));
   g_object_ref_sink(m_view);
   TraceStartUp("web-view-created");
   WebKitSettings* settings = webkit_web_view_get_settings(m_view);
@@ -72,7 +104,44 @@ void GtkBrowser::StartEngine() {
 
   gtk_container_add(GTK_CONTAINER(m_holder), GTK_WIDGET(m_view));
   gtk_widget_show(GTK_WIDGET(m_view));
+  if (m_pendingUrl && !m_firstLoad) {
+    m_firstLoad = true;
+    ++g_firstLoads;
+  }
   LoadPending();
+}
+
+void GtkBrowser::StartEngineAfterFirstLoads() {
+  // A window opened alongside another (the game window's hidden chat) would
+  // start its web process while the page the player waits for loads, and
+  // share the machine with it: it starts once that page is in.
+  if (g_firstLoads == 0) {
+    StartEngine();
+    return;
+  }
+  WaitingForFirstLoads().push_back(this);
+  if (!g_firstLoadTimer) g_firstLoadTimer = g_timeout_add(kFirstLoadWaitMs, StartWaitingEngines, nullptr);
+}
+
+void GtkBrowser::EndFirstLoad() {
+  std::erase(WaitingForFirstLoads(), this);
+  if (!m_firstLoad) return;
+  m_firstLoad = false;
+  if (--g_firstLoads > 0 || WaitingForFirstLoads().empty()) return;
+  if (g_firstLoadTimer) g_source_remove(g_firstLoadTimer);
+  g_firstLoadTimer = g_idle_add(StartWaitingEngines, nullptr);
+}
+
+void GtkBrowser::KeepProcessForNext() {
+  // Only a page of the web's keeps its process for the browser that follows
+  // (the launcher's login page for the game window's).
+  if (m_hasDocument && !m_blankDocument) Backend().KeepWebProcess(m_view);
+}
+
+void GtkBrowser::LetKeeperGo() {
+  if (!m_keeperRelated) return;
+  m_keeperRelated = false;
+  Backend().DropWebProcessKeeper();
 }
 
 WebKitWebView* GtkBrowser::View() {
@@ -90,6 +159,7 @@ void GtkBrowser::LoadPending() {
   m_pendingUrl.reset();
   TraceStartUp("load-uri");
   webkit_web_view_load_uri(m_view, url.c_str());
+  TraceStartUp("load-uri-returned");
 }
 
 GtkBrowser::~GtkBrowser() {
@@ -99,7 +169,10 @@ GtkBrowser::~GtkBrowser() {
   CancelBlank();
   while (!m_popups.empty()) ForgetPopup(m_popups.back());
   ReleaseUIHandler();
+  LetKeeperGo();
+  EndFirstLoad();
   if (m_view) {
+    KeepProcessForNext();
     g_signal_handlers_disconnect_by_data(m_view, this);
     g_object_unref(m_view);
     m_view = nullptr;
@@ -124,7 +197,10 @@ void GtkBrowser::OnHolderDestroyed(GtkWidget* widget, gpointer self) {
   browser->m_startToken = 0;
   browser->CancelBlank();
   browser->m_pendingUrl.reset();
+  browser->LetKeeperGo();
+  browser->EndFirstLoad();
   if (browser->m_view) {
+    browser->KeepProcessForNext();
     g_signal_handlers_disconnect_by_data(browser->m_view, browser);
     g_object_unref(browser->m_view);
     browser->m_view = nullptr;

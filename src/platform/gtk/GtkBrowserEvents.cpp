@@ -7,6 +7,7 @@
 
 #include "platform/gtk/ExternalProtocol.h"
 #include "platform/gtk/GtkBrowserInternal.h"
+#include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/StartUpTrace.h"
 
 // The host's navigation events: BeforeNavigate2 from the policy decisions,
@@ -118,6 +119,8 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
       break;
     case WEBKIT_LOAD_FINISHED:
       TraceStartUp("load-finished");
+      browser->LetKeeperGo();
+      browser->EndFirstLoad();
       browser->LoadFinished(url);
       break;
   }
