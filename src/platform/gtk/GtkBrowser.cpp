@@ -63,6 +63,13 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   // The engine's context starts its network process at once, so that it
   // comes up alongside the window's start-up instead of after it.
   Backend().WebContext();
+  // A web process kept running for this browser needs no starting: the
+  // view is made at once, so the first page is asked for as soon as the
+  // host navigates.
+  if (Backend().HasWebProcessKeeper()) {
+    StartEngine();
+    return;
+  }
   m_startToken = Backend().AfterStartUp([this] {
     m_startToken = 0;
     StartEngineAfterFirstLoads();
@@ -104,10 +111,6 @@ void GtkBrowser::StartEngine() {
 
   gtk_container_add(GTK_CONTAINER(m_holder), GTK_WIDGET(m_view));
   gtk_widget_show(GTK_WIDGET(m_view));
-  if (m_pendingUrl && !m_firstLoad) {
-    m_firstLoad = true;
-    ++g_firstLoads;
-  }
   LoadPending();
 }
 
@@ -157,6 +160,12 @@ void GtkBrowser::LoadPending() {
   if (!m_view || !m_pendingUrl) return;
   const std::string url = std::move(*m_pendingUrl);
   m_pendingUrl.reset();
+  if (!m_firstLoadCounted) {
+    // Browsers made meanwhile start their engines once this page is in.
+    m_firstLoadCounted = true;
+    m_firstLoad = true;
+    ++g_firstLoads;
+  }
   TraceStartUp("load-uri");
   webkit_web_view_load_uri(m_view, url.c_str());
   TraceStartUp("load-uri-returned");

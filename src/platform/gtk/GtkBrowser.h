@@ -140,6 +140,7 @@ class GtkBrowser : public Browser {
   int m_startToken = 0;                     // the engine's start, while it waits
   bool m_keeperRelated = false;             // the view shares the process keeper's web process
   bool m_firstLoad = false;                 // the view's first page is on its way
+  bool m_firstLoadCounted = false;          // that page has been asked for
   std::optional<std::string> m_pendingUrl;  // a load waiting for the engine
   guint m_blankSource = 0;                  // the first blank page, being completed
   unsigned m_navigations = 0;               // navigations asked for so far
