@@ -63,13 +63,6 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   // The engine's context starts its network process at once, so that it
   // comes up alongside the window's start-up instead of after it.
   Backend().WebContext();
-  // A web process kept running for this browser needs no starting: the
-  // view is made at once, so the first page is asked for as soon as the
-  // host navigates.
-  if (Backend().HasWebProcessKeeper()) {
-    StartEngine();
-    return;
-  }
   m_startToken = Backend().AfterStartUp([this] {
     m_startToken = 0;
     StartEngineAfterFirstLoads();

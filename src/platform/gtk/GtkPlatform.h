@@ -81,7 +81,6 @@ class GtkPlatform : public Platform {
   // is made related to it, so it loads in that process, and lets it go once
   // its first page has come. Unclaimed, it goes after a few seconds.
   void KeepWebProcess(WebKitWebView* going);
-  bool HasWebProcessKeeper() const { return m_keeper && !m_keeperTaken; }
   // The view to make the next one related to, taken once; null when there is none.
   WebKitWebView* TakeWebProcessKeeper();
   void DropWebProcessKeeper();
