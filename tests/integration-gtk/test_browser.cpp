@@ -322,52 +322,6 @@ TEST_F(BrowserTest, StopEndsTheLoadingPage) {
   EXPECT_TRUE(PumpUntil([&] { return browser->ReadyState() == 4; }));
 }
 
-// Web processes the engine starts from now on, counted as it starts each.
-class SpawnCounter {
- public:
-  SpawnCounter() {
-    m_id =
-        g_signal_connect(ui::gtk::Backend().WebContext(), "initialize-web-extensions",
-                         G_CALLBACK(+[](WebKitWebContext*, gpointer count) { ++*static_cast<int*>(count); }), &m_count);
-  }
-  ~SpawnCounter() { g_signal_handler_disconnect(ui::gtk::Backend().WebContext(), m_id); }
-  SpawnCounter(const SpawnCounter&) = delete;
-  SpawnCounter& operator=(const SpawnCounter&) = delete;
-  int Count() const { return m_count; }
-
- private:
-  int m_count = 0;
-  gulong m_id = 0;
-};
-
-// The launcher's browser goes and the game window's comes: the page of the
-// one that comes loads in the web process the other leaves, with no process
-// to wait for; a browser beside a living one still gets a process of its own.
-TEST_F(BrowserTest, ABrowserThatGoesLeavesItsWebProcessToTheNextOne) {
-  server.Route("/login.html", {.body = Page("login")});
-  server.Route("/game.html", {.body = Page("game")});
-  server.Route("/chat.html", {.body = Page("chat")});
-  ASSERT_TRUE(Load(server.Url("/login.html")));
-  SpawnCounter spawns;
-  browser.reset();
-
-  Recorder gameEvents;
-  std::unique_ptr<ui::Browser> game = host.Peer().CreateBrowser(1002, {0, 0, 400, 300}, gameEvents);
-  game->Navigate(server.Url("/game.html"));
-  ASSERT_TRUE(PumpUntil([&] { return gameEvents.Saw("complete", server.Url("/game.html")); }));
-  EXPECT_EQ(Evaluate(*game, "document.body.textContent"), "game");
-  EXPECT_EQ(spawns.Count(), 0) << "the game's page waited for a new web process";
-
-  Recorder chatEvents;
-  std::unique_ptr<ui::Browser> chat = host.Peer().CreateBrowser(1003, {0, 0, 400, 300}, chatEvents);
-  chat->Navigate(server.Url("/chat.html"));
-  ASSERT_TRUE(PumpUntil([&] { return chatEvents.Saw("complete", server.Url("/chat.html")); }));
-  EXPECT_EQ(spawns.Count(), 1) << "a browser beside a living one shares its process";
-  EXPECT_EQ(Evaluate(*game, "document.body.textContent"), "game");
-  chat.reset();
-  game.reset();
-}
-
 // A browser made while another's first page loads (the game window's hidden
 // chat beside the game) starts its engine once that page is in, so the two
 // never share the machine while the player waits.

@@ -74,14 +74,8 @@ void GtkBrowser::StartEngine() {
   TraceStartUp("engine-start");
   FinishEngineWarmUp();
   TraceStartUp("warm-up-joined");
-  // In the web process a page before has left running, if any; a related
-  // view takes its context from the view it is related to.
-  WebKitWebView* related = Backend().TakeWebProcessKeeper();
-  m_keeperRelated = related != nullptr;
-  m_view = WEBKIT_WEB_VIEW(
-      related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "user-content-manager", m_content, nullptr)
-              : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Backend().WebContext(), "user-content-manager",
-                             m_content, nullptr));
+  m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Backend().WebContext(),
+                                        "user-content-manager", m_content, nullptr));
   g_object_ref_sink(m_view);
   TraceStartUp("web-view-created");
   WebKitSettings* settings = webkit_web_view_get_settings(m_view);
@@ -128,18 +122,6 @@ void GtkBrowser::EndFirstLoad() {
   g_firstLoadTimer = g_idle_add(StartWaitingEngines, nullptr);
 }
 
-void GtkBrowser::KeepProcessForNext() {
-  // Only a page of the web's keeps its process for the browser that follows
-  // (the launcher's login page for the game window's).
-  if (m_hasDocument && !m_blankDocument) Backend().KeepWebProcess(m_view);
-}
-
-void GtkBrowser::LetKeeperGo() {
-  if (!m_keeperRelated) return;
-  m_keeperRelated = false;
-  Backend().DropWebProcessKeeper();
-}
-
 WebKitWebView* GtkBrowser::View() {
   if (!m_view && m_holder) {
     if (m_startToken) Backend().CancelAfterStartUp(m_startToken);
@@ -171,10 +153,8 @@ GtkBrowser::~GtkBrowser() {
   CancelBlank();
   while (!m_popups.empty()) ForgetPopup(m_popups.back());
   ReleaseUIHandler();
-  LetKeeperGo();
   EndFirstLoad();
   if (m_view) {
-    KeepProcessForNext();
     g_signal_handlers_disconnect_by_data(m_view, this);
     g_object_unref(m_view);
     m_view = nullptr;
@@ -199,10 +179,8 @@ void GtkBrowser::OnHolderDestroyed(GtkWidget* widget, gpointer self) {
   browser->m_startToken = 0;
   browser->CancelBlank();
   browser->m_pendingUrl.reset();
-  browser->LetKeeperGo();
   browser->EndFirstLoad();
   if (browser->m_view) {
-    browser->KeepProcessForNext();
     g_signal_handlers_disconnect_by_data(browser->m_view, browser);
     g_object_unref(browser->m_view);
     browser->m_view = nullptr;

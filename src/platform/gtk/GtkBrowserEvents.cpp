@@ -119,7 +119,6 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
       break;
     case WEBKIT_LOAD_FINISHED:
       TraceStartUp("load-finished");
-      browser->LetKeeperGo();
       browser->EndFirstLoad();
       browser->LoadFinished(url);
       break;
