@@ -31,16 +31,44 @@ sys.path.insert(0, str(SANDBOX_DIR))
 
 import private_net  # noqa: E402
 import sandbox  # noqa: E402
-from routes import ROUTES, SandboxState  # noqa: E402
+from routes import ROUTES, Response, SandboxState  # noqa: E402
 
 PORT = 47800  # where the client's built-in addresses point
-LOGIN_PAGE = f"http://127.0.0.1:{PORT}/mini/login.html"
+LOGIN_PATH = "/mini/login.html"
+LOGIN_PAGE = f"http://127.0.0.1:{PORT}{LOGIN_PATH}"
 BEACON_PATH = "/mini/loaded"  # the login page asks for it at its load event
+SUBMIT_PATH = "/mini/dologin"  # the login's submission, answered with the game entry
+ENTRY_PATH = "/game/login.php"  # the game entry: the game page
+GO_PATH = "/bench/go"  # the login page waits on it, then logs in
+GAME_BEACON_PATH = "/bench/game-loaded"  # the game page asks for it at its load event
 
 # What the client should reach, against the baseline measured in the same run.
 TARGET_SPLASH_MS = 150.0
 TARGET_LOADED_RATIO = 0.95
 TARGET_UI_RSS_EXTRA_MB = 5.0
+TARGET_HANDOFF_RATIO = 1.0
+
+# Put into the login page: once it has loaded, it waits for the benchmark's
+# word (the player typing), then logs in as a player would, through the form.
+LOGIN_SCRIPT = f"""
+<script>
+window.addEventListener("load", function () {{
+  fetch("{GO_PATH}?at=" + Date.now(), {{cache: "no-store"}}).then(function (r) {{ return r.text(); }})
+    .then(function (word) {{
+      if (word !== "go") return;
+      document.getElementById("username").value = "bench";
+      document.getElementById("password").value = "bench";
+      document.getElementById("submit").click();
+    }});
+}});
+</script>
+"""
+# Put into the game page: its load event, as the login page's.
+GAME_SCRIPT = f"""
+<script>
+window.addEventListener("load", function () {{ new Image().src = "{GAME_BEACON_PATH}?at=" + Date.now(); }});
+</script>
+"""
 
 
 # ---------------------------------------------------------------- network
@@ -49,32 +77,84 @@ def private_loopback():
     private_net.private_loopback(PORT)
 
 
+def inject(page, script):
+    """A route answering what `page` answers, with `script` at the end of its body."""
+
+    def injected(req):
+        response = page(req)
+        if response.status == 200 and response.content_type.startswith("text/html"):
+            response.body = response.body.replace(b"</body>", script.encode("utf-8") + b"</body>", 1)
+        return response
+
+    return injected
+
+
 class Beacons:
-    """Arrival times (CLOCK_MONOTONIC ns) of the login page's load beacon."""
+    """Arrival times (CLOCK_MONOTONIC ns) of the requests the figures are made of:
+    the login page, its load beacon, the login's submission, the game entry and
+    the game page's load beacon. Also holds the login page's wait for the word."""
+
+    WATCHED = (LOGIN_PATH, BEACON_PATH, SUBMIT_PATH, ENTRY_PATH, GAME_BEACON_PATH)
 
     def __init__(self):
-        self.times = []
+        self.times = {path: [] for path in self.WATCHED}
         self.cond = threading.Condition()
-        page = ROUTES[BEACON_PATH]
+        self.word = None  # what the waiting login pages are told: "go", or "stay" at the end of a run
+        self.waiting = 0
+        ROUTES[LOGIN_PATH] = inject(ROUTES[LOGIN_PATH], LOGIN_SCRIPT)
+        ROUTES[ENTRY_PATH] = inject(ROUTES[ENTRY_PATH], GAME_SCRIPT)
+        ROUTES[GAME_BEACON_PATH] = lambda req: Response(204, b"", "text/plain; charset=utf-8")
+        for path in self.WATCHED:
+            ROUTES[path] = self._recorded(path, ROUTES[path])
+        ROUTES[GO_PATH] = self._go
 
+    def _recorded(self, path, page):
         def recorded(req):
             with self.cond:
-                self.times.append(time.monotonic_ns())
+                self.times[path].append(time.monotonic_ns())
                 self.cond.notify_all()
             return page(req)
 
-        ROUTES[BEACON_PATH] = recorded
+        return recorded
 
-    def first_after(self, start_ns, deadline):
+    def _go(self, req):
+        with self.cond:
+            self.waiting += 1
+            self.cond.notify_all()
+            while self.word is None:
+                self.cond.wait(0.5)
+            self.waiting -= 1
+            return Response(200, self.word.encode(), "text/plain; charset=utf-8")
+
+    def release(self, word):
+        """Answers the login pages waiting for the word; later ones wait again."""
+        with self.cond:
+            self.word = word
+            self.cond.notify_all()
+            while self.waiting:
+                self.cond.wait(0.5)
+            self.word = None
+
+    def first_after(self, start_ns, deadline, path=BEACON_PATH):
         with self.cond:
             while True:
-                later = [t for t in self.times if t >= start_ns]
+                later = [t for t in self.times[path] if t >= start_ns]
                 if later:
                     return later[0]
                 left = deadline - time.monotonic()
                 if left <= 0:
                     return None
                 self.cond.wait(left)
+
+    def waiting_page(self, deadline):
+        """Waits until a login page waits for the word."""
+        with self.cond:
+            while not self.waiting:
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return False
+                self.cond.wait(left)
+            return True
 
 
 def start_sandbox():
@@ -83,7 +163,7 @@ def start_sandbox():
         sys.exit(f"the stand-in has no {BEACON_PATH}: the login page sends no load beacon")
     beacons = Beacons()
     try:
-        server = sandbox.make_server("127.0.0.1", PORT, SandboxState())
+        server = sandbox.make_server("127.0.0.1", PORT, SandboxState(os.environ.get("KQV_SANDBOX_LOG")))
     except OSError as error:
         sys.exit(f"port {PORT} on 127.0.0.1 is taken ({error}); the client's built-in addresses point there")
     threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True).start()
@@ -202,6 +282,21 @@ def end(pid, process=None):
 
 # ---------------------------------------------------------------- one run
 
+def read_trace(path, start_ns):
+    """The program's "kqv-trace EVENT MS" lines, as {event: [ms after exec, ...]}."""
+    events = {}
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            parts = line.split()
+            if len(parts) == 3 and parts[0] == "kqv-trace":
+                try:
+                    at = float(parts[2]) - start_ns / 1e6
+                except ValueError:
+                    continue
+                events.setdefault(parts[1], []).append(round(at, 1))
+    return events
+
+
 class Runner:
     def __init__(self, args, watch, beacons):
         self.args = args
@@ -218,17 +313,15 @@ class Runner:
         os.makedirs(home, exist_ok=True)
         env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
                    XDG_CACHE_HOME=os.path.join(home, "cache"), XDG_CONFIG_HOME=os.path.join(home, "config"),
-                   no_proxy="*", NO_PROXY="*")
+                   no_proxy="*", NO_PROXY="*", KQV_TRACE_STARTUP="1")
         for proxy in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
             env.pop(proxy, None)
-        # The programs' output is kept with the report, when there is one.
-        log = open(os.path.join(self.args.out or self.root, f"{which}.log"), "ab")
-        # Each run's output starts with its exec time on CLOCK_MONOTONIC (ms),
-        # to line up anything the program itself logs.
-        log.write(f"# exec {time.monotonic_ns() / 1e6:.1f}\n".encode())
-        log.flush()
+        # The run's output is read for its trace, then kept with the report.
+        run_log = os.path.join(self.root, f"{which}.run.log")
+        log = open(run_log, "wb")
         start = time.monotonic_ns()
         process = subprocess.Popen(self.command(which), env=env, stdout=log, stderr=subprocess.STDOUT, cwd=home)
+        handoff = None
         try:
             deadline = time.monotonic() + self.args.timeout
             mapped = self.watch.first_main_window(process.pid, deadline)
@@ -241,13 +334,21 @@ class Runner:
             engine = [m for m in (memory(p) for p in descendants(process.pid)) if m]
             if ui is None:
                 raise RuntimeError(f"{which}: ended before its memory was read")
+            if self.args.handoff:
+                handoff = self.hand_off(which, process)
         finally:
             children = descendants(process.pid)
             end(process.pid, process)
             for child in children:
                 end(child)
+            # A login page still waiting for the word is told to stay.
+            self.beacons.release("stay")
             log.close()
-        return {
+        trace = read_trace(run_log, start)
+        with open(os.path.join(self.args.out or self.root, f"{which}.log"), "ab") as kept, open(run_log, "rb") as f:
+            kept.write(f"# exec {start / 1e6:.1f}\n".encode())
+            shutil.copyfileobj(f, kept)
+        result = {
             "program": which,
             "splash_ms": (mapped - start) / 1e6,
             "loaded_ms": (loaded - start) / 1e6,
@@ -255,7 +356,42 @@ class Runner:
             "ui_anon_kib": ui["anon"],
             "engine_rss_kib": sum(m["rss"] for m in engine),
             "engine": [{"name": m["name"], "rss_kib": m["rss"]} for m in engine],
+            "requested_ms": self.first_ms(LOGIN_PATH, start, start),
+            "trace": {event: times[0] for event, times in trace.items()},
         }
+        if handoff:
+            submitted = handoff["submitted"]
+            result["handoff_ms"] = (handoff["game_loaded"] - submitted) / 1e6
+            result["handoff_trace"] = {
+                event: round(later[0] - submitted / 1e6 + start / 1e6, 1)
+                for event, times in trace.items()
+                if (later := [t for t in times if t + start / 1e6 >= submitted / 1e6])}
+            result["handoff_trace"]["game-requested"] = (handoff["entry"] - submitted) / 1e6
+            result["handoff_game_rss_kib"] = handoff["ui_rss_kib"]
+        return result
+
+    def first_ms(self, path, after_ns, start_ns):
+        at = self.beacons.first_after(after_ns, time.monotonic(), path)
+        return None if at is None else (at - start_ns) / 1e6
+
+    def hand_off(self, which, process):
+        """Logs in on the page loaded and waits for the game page's load event
+        (the client's in its game window); their times on the stand-in."""
+        deadline = time.monotonic() + self.args.timeout
+        if not self.beacons.waiting_page(deadline):
+            raise RuntimeError(f"{which}: the login page never waited to log in")
+        go = time.monotonic_ns()
+        self.beacons.release("go")
+        submitted = self.beacons.first_after(go, deadline, SUBMIT_PATH)
+        entry = self.beacons.first_after(go, deadline, ENTRY_PATH)
+        game_loaded = self.beacons.first_after(go, deadline, GAME_BEACON_PATH)
+        if submitted is None or entry is None or game_loaded is None or process.poll() is not None:
+            raise RuntimeError(f"{which}: " + ("ended during the hand-off" if process.poll() is not None else
+                                               "the login was never submitted" if submitted is None else
+                                               "the game page never loaded"))
+        ui = memory(process.pid)
+        return {"submitted": submitted, "entry": entry, "game_loaded": game_loaded,
+                "ui_rss_kib": ui["rss"] if ui else None}
 
     def cleanup(self):
         shutil.rmtree(self.root, ignore_errors=True)
@@ -265,6 +401,41 @@ class Runner:
 
 def median(runs, key):
     return statistics.median(r[key] for r in runs)
+
+
+TRACE_ORDER = ("main", "gtk-ready", "main-window-shown", "web-view-created", "load-uri", "web-process-spawn",
+               "main-window-drawn", "web-process-up", "load-started", "page-requested", "load-committed",
+               "load-finished", "page-loaded")
+
+
+def trace_table(title, client, base, key, extra):
+    """Median of each traced moment, in ms, for both programs."""
+    def medians(runs):
+        found = {}
+        for r in runs:
+            moments = dict(r.get(key) or {})
+            for name, field in extra:
+                if r.get(field) is not None:
+                    moments[name] = r[field]
+            for event, at in moments.items():
+                found.setdefault(event, []).append(at)
+        return {event: statistics.median(times) for event, times in found.items()}
+
+    c, b = medians(client), medians(base)
+    events = sorted(set(c) | set(b), key=lambda e: (TRACE_ORDER.index(e) if e in TRACE_ORDER else len(TRACE_ORDER),
+                                                    c.get(e, b.get(e, 0))))
+    lines = [title]
+    for event in events:
+        cell = lambda v: f"{v:9.1f}" if v is not None else "        -"  # noqa: E731
+        lines.append(f"  {event:34s} {cell(c.get(event))} / {cell(b.get(event))}")
+    return lines
+
+
+def quartiles(values):
+    if len(values) < 2:
+        return values[0], values[0]
+    q = statistics.quantiles(values, n=4, method="inclusive")
+    return q[0], q[2]
 
 
 def report(pairs, out):
@@ -278,13 +449,28 @@ def report(pairs, out):
         ("UI process anonymous RSS (MiB)", "ui_anon_kib", mib),
         ("engine processes' RSS (MiB)", "engine_rss_kib", mib),
     ]
-    lines = [f"{len(pairs)} interleaved pairs; medians (client / baseline; ratio of medians; median of pair ratios)"]
+    handoff = all("handoff_ms" in r for r in client + base)
+    if handoff:
+        rows.append(("login submitted -> game page loaded (ms)", "handoff_ms", 1.0))
+    lines = [f"{len(pairs)} interleaved pairs; medians [p25-p75] (client / baseline; ratio of medians; "
+             "median [p25-p75] of pair ratios)"]
     summary = {}
     for label, key, scale in rows:
-        c, b = median(client, key) / scale, median(base, key) / scale
-        pair_ratio = statistics.median(x[key] / y[key] for x, y in pairs if y[key])
-        summary[key] = {"client": c, "baseline": b, "ratio": c / b if b else None, "pair_ratio": pair_ratio}
-        lines.append(f"  {label:34s} {c:9.1f} / {b:9.1f}   ratio {c / b:5.3f}   pairs {pair_ratio:5.3f}")
+        cs, bs = [r[key] / scale for r in client], [r[key] / scale for r in base]
+        c, b = statistics.median(cs), statistics.median(bs)
+        ratios = [x[key] / y[key] for x, y in pairs if y[key]]
+        pair_ratio = statistics.median(ratios)
+        (c25, c75), (b25, b75), (r25, r75) = quartiles(cs), quartiles(bs), quartiles(ratios)
+        summary[key] = {"client": c, "client_p25": c25, "client_p75": c75, "baseline": b, "baseline_p25": b25,
+                        "baseline_p75": b75, "ratio": c / b if b else None, "pair_ratio": pair_ratio,
+                        "pair_ratio_p25": r25, "pair_ratio_p75": r75}
+        lines.append(f"  {label:40s} {c:8.1f} [{c25:.0f}-{c75:.0f}] / {b:8.1f} [{b25:.0f}-{b75:.0f}]   "
+                     f"ratio {c / b:5.3f}   pairs {pair_ratio:5.3f} [{r25:.3f}-{r75:.3f}]")
+    lines += trace_table("start-up trace, ms after exec (client / baseline medians):", client, base, "trace",
+                         [("page-requested", "requested_ms"), ("page-loaded", "loaded_ms")])
+    if handoff:
+        lines += trace_table("hand-off trace, ms after the login's submission (client / baseline medians):",
+                             client, base, "handoff_trace", [("page-loaded", "handoff_ms")])
     splash = summary["splash_ms"]["client"]
     loaded = summary["loaded_ms"]["pair_ratio"]
     extra = summary["ui_rss_kib"]["client"] - summary["ui_rss_kib"]["baseline"]
@@ -295,6 +481,14 @@ def report(pairs, out):
                  f"{'met' if loaded <= TARGET_LOADED_RATIO else 'MISSED'}")
     lines.append(f"  UI RSS {extra:+.1f} MiB over the baseline (<= +{TARGET_UI_RSS_EXTRA_MB:.0f}): "
                  f"{'met' if extra <= TARGET_UI_RSS_EXTRA_MB else 'MISSED'}")
+    if handoff:
+        ratio = summary["handoff_ms"]["pair_ratio"]
+        lines.append(f"  hand-off at {ratio:.3f} x the bare view (<= {TARGET_HANDOFF_RATIO}): "
+                     f"{'met' if ratio <= TARGET_HANDOFF_RATIO else 'MISSED'}")
+    try:
+        lines.append(f"load: {open('/proc/loadavg', encoding='utf-8').read().strip()}")
+    except OSError:
+        pass
     text = "\n".join(lines)
     print(text, flush=True)
     if out:
@@ -315,6 +509,8 @@ def main():
     parser.add_argument("--settle", type=float, default=2.0, help="seconds after the load before memory is read")
     parser.add_argument("--timeout", type=float, default=30.0, help="seconds a run may take to map and load")
     parser.add_argument("--out", help="folder for startup.json (every run) and startup.txt (the report)")
+    parser.add_argument("--no-handoff", dest="handoff", action="store_false",
+                        help="end each run at the login page instead of logging in")
     args = parser.parse_args()
     args.client, args.baseline, args.watch = (os.path.abspath(p) for p in (args.client, args.baseline, args.watch))
     if args.out:
@@ -341,8 +537,9 @@ def main():
             b = runner.run(second)
             pair = (a, b) if first == "client" else (b, a)
             pairs.append(pair)
-            print(f"pair {i + 1}: client {pair[0]['splash_ms']:.0f}/{pair[0]['loaded_ms']:.0f} ms, "
-                  f"baseline {pair[1]['splash_ms']:.0f}/{pair[1]['loaded_ms']:.0f} ms", flush=True)
+            print(f"pair {i + 1}: client {pair[0]['splash_ms']:.0f}/{pair[0]['loaded_ms']:.0f}"
+                  f"/{pair[0].get('handoff_ms', 0):.0f} ms, baseline {pair[1]['splash_ms']:.0f}"
+                  f"/{pair[1]['loaded_ms']:.0f}/{pair[1].get('handoff_ms', 0):.0f} ms", flush=True)
         report(pairs, args.out)
     finally:
         watch.close()

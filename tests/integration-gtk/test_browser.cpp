@@ -25,6 +25,7 @@
 #include "launcher/CDocHostUIHandlerImpl.h"
 #include "platform/gtk/BrowserErrorPage.h"
 #include "platform/gtk/GtkBrowser.h"
+#include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/WebProcessGuard.h"
 #include "ui/Browser.h"
 #include "ui/Platform.h"
@@ -319,6 +320,49 @@ TEST_F(BrowserTest, StopEndsTheLoadingPage) {
   EXPECT_NE(browser->ReadyState(), 4);
   browser->Stop();
   EXPECT_TRUE(PumpUntil([&] { return browser->ReadyState() == 4; }));
+}
+
+// A browser made while another's first page loads (the game window's hidden
+// chat beside the game) starts its engine once that page is in, so the two
+// never share the machine while the player waits.
+TEST_F(BrowserTest, ABrowserMadeWhileAnothersFirstPageLoadsWaitsForIt) {
+  SilentPort silent;
+  server.Route("/slow-page.html", {.body = Page("<img src='" + silent.Url("/never.png") + "'>")});
+  server.Route("/chat.html", {.body = Page("chat")});
+  browser->Navigate(server.Url("/slow-page.html"));
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("navigated", server.Url("/slow-page.html")); }));
+
+  Recorder chatEvents;
+  std::unique_ptr<ui::Browser> chat = host.Peer().CreateBrowser(1002, {0, 0, 400, 300}, chatEvents);
+  chat->Navigate(server.Url("/chat.html"));
+  // The first page never finishes by itself; well inside the bound, the
+  // chat has not even been offered its address.
+  PumpFor(std::chrono::milliseconds(1000));
+  EXPECT_EQ(chatEvents.events, std::vector<Event>{});
+  EXPECT_FALSE(server.WasRequested("/chat.html"));
+
+  browser->Stop();
+  ASSERT_TRUE(PumpUntil([&] { return chatEvents.Saw("complete", server.Url("/chat.html")); }));
+  EXPECT_EQ(chatEvents.Urls("before"), std::vector<std::string>{server.Url("/chat.html")});
+  chat.reset();
+}
+
+// Bounded: a first page that never finishes holds the next browser back for
+// a few seconds only.
+TEST_F(BrowserTest, ABrowserWaitsForAnothersFirstPageOnlySoLong) {
+  SilentPort silent;
+  server.Route("/slow-page.html", {.body = Page("<img src='" + silent.Url("/never.png") + "'>")});
+  server.Route("/chat.html", {.body = Page("chat")});
+  browser->Navigate(server.Url("/slow-page.html"));
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("navigated", server.Url("/slow-page.html")); }));
+
+  Recorder chatEvents;
+  std::unique_ptr<ui::Browser> chat = host.Peer().CreateBrowser(1002, {0, 0, 400, 300}, chatEvents);
+  chat->Navigate(server.Url("/chat.html"));
+  EXPECT_TRUE(PumpUntil([&] { return chatEvents.Saw("complete", server.Url("/chat.html")); }));
+  EXPECT_NE(browser->ReadyState(), 4) << "the first page is still loading";
+  browser->Stop();
+  chat.reset();
 }
 
 // A nested main loop, as a message box runs one, that ends after `ms`.

@@ -5,6 +5,7 @@
 
 #include "platform/gtk/ExternalProtocol.h"
 #include "platform/gtk/GtkBrowser.h"
+#include "platform/gtk/StartUpTrace.h"
 #include "ui/Platform.h"
 
 namespace ui::gtk::external_bridge {
@@ -228,6 +229,7 @@ const std::string& Address() {
 }
 
 void OnInitializeWebExtensions(WebKitWebContext* context, gpointer) {
+  TraceStartUp("web-process-spawn");
   const std::string directory = ExtensionDirectory();
   if (directory.empty()) {
     static bool told = false;

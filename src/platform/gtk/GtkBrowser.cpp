@@ -3,17 +3,42 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/gtk/EngineWarmUp.h"
 #include "platform/gtk/ExternalBridge.h"
 #include "platform/gtk/GtkBrowserInternal.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeer.h"
+#include "platform/gtk/StartUpTrace.h"
 
 // The browser's life: the placeholder, the engine's start, navigation (the
 // first blank page without the engine), the control's state and place.
 
 namespace ui::gtk {
+
+namespace {
+// How long a browser's engine start waits for other browsers' first pages.
+constexpr guint kFirstLoadWaitMs = 3000;
+
+// Browsers whose first page is on its way, and browsers whose engine start
+// waits for those pages.
+int g_firstLoads = 0;
+std::vector<GtkBrowser*>& WaitingForFirstLoads() {
+  static std::vector<GtkBrowser*> waiting;
+  return waiting;
+}
+guint g_firstLoadTimer = 0;
+
+gboolean StartWaitingEngines(gpointer) {
+  g_firstLoadTimer = 0;
+  // Each start may add to the pages on their way, not to the waiting list.
+  std::vector<GtkBrowser*> waiting = std::move(WaitingForFirstLoads());
+  WaitingForFirstLoads().clear();
+  for (GtkBrowser* browser : waiting) browser->View();
+  return G_SOURCE_REMOVE;
+}
+}  // namespace
 
 GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, BrowserEvents& events)
     : m_parent(parent), m_events(events), m_rect(rect) {
@@ -40,16 +65,19 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   Backend().WebContext();
   m_startToken = Backend().AfterStartUp([this] {
     m_startToken = 0;
-    StartEngine();
+    StartEngineAfterFirstLoads();
   });
 }
 
 void GtkBrowser::StartEngine() {
   if (m_view || !m_holder) return;
+  TraceStartUp("engine-start");
   FinishEngineWarmUp();
+  TraceStartUp("warm-up-joined");
   m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Backend().WebContext(),
                                         "user-content-manager", m_content, nullptr));
   g_object_ref_sink(m_view);
+  TraceStartUp("web-view-created");
   WebKitSettings* settings = webkit_web_view_get_settings(m_view);
   const bool inspect = m_inspect;
   webkit_settings_set_enable_developer_extras(settings, inspect);
@@ -73,6 +101,27 @@ void GtkBrowser::StartEngine() {
   LoadPending();
 }
 
+void GtkBrowser::StartEngineAfterFirstLoads() {
+  // A window opened alongside another (the game window's hidden chat) would
+  // start its web process while the page the player waits for loads, and
+  // share the machine with it: it starts once that page is in.
+  if (g_firstLoads == 0) {
+    StartEngine();
+    return;
+  }
+  WaitingForFirstLoads().push_back(this);
+  if (!g_firstLoadTimer) g_firstLoadTimer = g_timeout_add(kFirstLoadWaitMs, StartWaitingEngines, nullptr);
+}
+
+void GtkBrowser::EndFirstLoad() {
+  std::erase(WaitingForFirstLoads(), this);
+  if (!m_firstLoad) return;
+  m_firstLoad = false;
+  if (--g_firstLoads > 0 || WaitingForFirstLoads().empty()) return;
+  if (g_firstLoadTimer) g_source_remove(g_firstLoadTimer);
+  g_firstLoadTimer = g_idle_add(StartWaitingEngines, nullptr);
+}
+
 WebKitWebView* GtkBrowser::View() {
   if (!m_view && m_holder) {
     if (m_startToken) Backend().CancelAfterStartUp(m_startToken);
@@ -86,7 +135,15 @@ void GtkBrowser::LoadPending() {
   if (!m_view || !m_pendingUrl) return;
   const std::string url = std::move(*m_pendingUrl);
   m_pendingUrl.reset();
+  if (!m_firstLoadCounted) {
+    // Browsers made meanwhile start their engines once this page is in.
+    m_firstLoadCounted = true;
+    m_firstLoad = true;
+    ++g_firstLoads;
+  }
+  TraceStartUp("load-uri");
   webkit_web_view_load_uri(m_view, url.c_str());
+  TraceStartUp("load-uri-returned");
 }
 
 GtkBrowser::~GtkBrowser() {
@@ -96,6 +153,7 @@ GtkBrowser::~GtkBrowser() {
   CancelBlank();
   while (!m_popups.empty()) ForgetPopup(m_popups.back());
   ReleaseUIHandler();
+  EndFirstLoad();
   if (m_view) {
     g_signal_handlers_disconnect_by_data(m_view, this);
     g_object_unref(m_view);
@@ -121,6 +179,7 @@ void GtkBrowser::OnHolderDestroyed(GtkWidget* widget, gpointer self) {
   browser->m_startToken = 0;
   browser->CancelBlank();
   browser->m_pendingUrl.reset();
+  browser->EndFirstLoad();
   if (browser->m_view) {
     g_signal_handlers_disconnect_by_data(browser->m_view, browser);
     g_object_unref(browser->m_view);

@@ -67,6 +67,10 @@ class GtkBrowser : public Browser {
  private:
   // The browser's life (GtkBrowser.cpp).
   void StartEngine();
+  // One first page at a time: a browser made while another's first page
+  // loads starts its engine once that page is in (or after a bound).
+  void StartEngineAfterFirstLoads();
+  void EndFirstLoad();
   void LoadPending();
   static gboolean CompleteBlank(gpointer self);
   void CancelBlank();
@@ -129,6 +133,8 @@ class GtkBrowser : public Browser {
   std::optional<GdkRGBA> m_background;  // what the view shows before a page paints
   WebKitUserContentManager* m_content = nullptr;
   int m_startToken = 0;                     // the engine's start, while it waits
+  bool m_firstLoad = false;                 // the view's first page is on its way
+  bool m_firstLoadCounted = false;          // that page has been asked for
   std::optional<std::string> m_pendingUrl;  // a load waiting for the engine
   guint m_blankSource = 0;                  // the first blank page, being completed
   unsigned m_navigations = 0;               // navigations asked for so far

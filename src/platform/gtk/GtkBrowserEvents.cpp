@@ -7,6 +7,8 @@
 
 #include "platform/gtk/ExternalProtocol.h"
 #include "platform/gtk/GtkBrowserInternal.h"
+#include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/StartUpTrace.h"
 
 // The host's navigation events: BeforeNavigate2 from the policy decisions,
 // NavigateComplete2 and DocumentComplete from the loads and from scripts of
@@ -103,6 +105,7 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
   const std::string url = uri ? uri : "";
   switch (event) {
     case WEBKIT_LOAD_STARTED:
+      TraceStartUp("load-started");
       browser->m_loading = true;
       browser->m_committed = false;
       browser->m_requested = url;
@@ -111,9 +114,12 @@ void GtkBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoin
       browser->m_requested = url;
       break;
     case WEBKIT_LOAD_COMMITTED:
+      TraceStartUp("load-committed");
       browser->LoadCommitted(url);
       break;
     case WEBKIT_LOAD_FINISHED:
+      TraceStartUp("load-finished");
+      browser->EndFirstLoad();
       browser->LoadFinished(url);
       break;
   }

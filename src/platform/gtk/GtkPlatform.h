@@ -83,6 +83,7 @@ class GtkPlatform : public Platform {
   void CancelAfterStartUp(int token);
   void NoteMainWindowShown();
   void NoteMainWindowDrawn();
+  bool MainWindowDrawn() const { return m_startUp == StartUp::Drawn; }
 
  private:
   enum class StartUp { NothingShown, AwaitingFirstDraw, Drawn };

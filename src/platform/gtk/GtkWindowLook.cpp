@@ -11,6 +11,7 @@
 #include "platform/gtk/DialogTemplates.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeerInternal.h"
+#include "platform/gtk/StartUpTrace.h"
 
 namespace ui::gtk {
 
@@ -325,7 +326,10 @@ void GtkWindowPeer::PaintNonClient(const NonClientPainter& paint) {
 gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
   auto* peer = static_cast<GtkWindowPeer*>(self);
   if (peer->m_destroying) return FALSE;
-  if (!peer->m_owner) Backend().NoteMainWindowDrawn();
+  if (!peer->m_owner) {
+    if (!Backend().MainWindowDrawn()) TraceStartUp("main-window-drawn");
+    Backend().NoteMainWindowDrawn();
+  }
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   if (peer->m_layered) {

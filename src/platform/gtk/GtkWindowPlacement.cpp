@@ -4,6 +4,7 @@
 
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWindowPeerInternal.h"
+#include "platform/gtk/StartUpTrace.h"
 
 namespace ui::gtk {
 
@@ -57,7 +58,10 @@ void GtkWindowPeer::Show(ShowCommand command) {
       }
       break;
   }
-  if (!m_owner) Backend().NoteMainWindowShown();
+  if (!m_owner) {
+    if (!Backend().MainWindowDrawn()) TraceStartUp("main-window-shown");
+    Backend().NoteMainWindowShown();
+  }
   AwaitPlacementAtMap();
   gtk_widget_show(m_widget);
 }

@@ -8,8 +8,11 @@
 #include "app/RunClient.h"
 #include "platform/gtk/EngineWarmUp.h"
 #include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/SessionBus.h"
+#include "platform/gtk/StartUpTrace.h"
 
 int main(int argc, char** argv) {
+  ui::gtk::TraceStartUp("main");
   // The web process without accelerated compositing needs far less memory
   // and draws the same pages.
   setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
@@ -18,6 +21,7 @@ int main(int argc, char** argv) {
   const char* compositing = std::getenv("WEBKIT_DISABLE_COMPOSITING_MODE");
   if (compositing && std::strcmp(compositing, "0") != 0) setenv("GDK_GL", "disable", 0);
   ui::gtk::StartEngineWarmUp();
+  ui::gtk::SkipHopelessSessionBusSearch();
 
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   // The launcher places its two windows itself and keeps one on the other,
@@ -25,6 +29,7 @@ int main(int argc, char** argv) {
   // client through XWayland.
   gdk_set_allowed_backends("x11");
   gtk_init(&argc, &argv);
+  ui::gtk::TraceStartUp("gtk-ready");
 
   // Kept to the end of the process: windows the system never frees still
   // refer to it while the process exits.

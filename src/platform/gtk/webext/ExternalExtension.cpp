@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/gtk/ExternalProtocol.h"
+#include "platform/gtk/StartUpTrace.h"
 
 namespace {
 
@@ -268,6 +269,7 @@ void OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
 
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension,
                                                                                const GVariant* data) {
+  ui::gtk::TraceStartUp("web-process-up");
   g_extension = extension;
   g_process = (static_cast<guint64>(g_random_int()) << 32) | g_random_int();
   g_ownWorld = webkit_script_world_new();
