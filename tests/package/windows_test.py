@@ -34,23 +34,13 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from e2e_support import BROWSER, LAUNCHER_BUTTONS, SPLASH_SIZE, Art, Screenshot, in_any  # noqa: E402
+from e2e_support import BROWSER, LAUNCHER_BUTTONS, SPLASH_SIZE, Art, Screenshot, in_any, poll  # noqa: E402
 
 DISPLAY_NAME = "Qelunar 游戏客户端"
 PUBLISHER = "Qelunar"
 UNINSTALL_KEY = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 WS_EX_LAYERED = 0x80000
 INSTALLED_FILES = ["KQVClient.exe", "uninstall.exe"]
-
-
-def wait_for(condition, seconds, step=0.25):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(step)
-    return condition()
 
 
 def fixed_file_version(path):
@@ -205,7 +195,7 @@ class Case(unittest.TestCase):
         """Waits for the program's splash, checks its picture on the screen
         and closes it; the program must end then. `client` is the program's
         own process when the test started it directly."""
-        found = wait_for(lambda: (client is None or client.poll() is None) and wine.splash(), 90, 0.5)
+        found = poll(lambda: (client is None or client.poll() is None) and wine.splash(), 90, 0.5)
         self.assertTrue(found, f"no splash appeared (the program ended with {client and client.poll()})")
         handle, rect = found
         shot_path = os.path.join(self.args.out, f"{name}-splash.png")
@@ -215,7 +205,7 @@ class Case(unittest.TestCase):
             share = check.shown(Screenshot(shot_path), rect[:2])
             return share if share >= 0.9 else None
 
-        share = wait_for(picture, 20, 0.5)
+        share = poll(picture, 20, 0.5)
         self.assertTrue(share, f"the splash's picture is not on the screen at {rect[:2]} ({shot_path})")
         wine.run(self.args.probe, "close", str(handle))
         if client is not None:
@@ -223,7 +213,7 @@ class Case(unittest.TestCase):
                 self.assertEqual(client.wait(60), 0)
             except subprocess.TimeoutExpired:
                 self.fail("the program did not end on the splash's close")
-        ended = wait_for(lambda: not wine.programs("KQVClient.exe") and not wine.windows(), 60, 0.5)
+        ended = poll(lambda: not wine.programs("KQVClient.exe") and not wine.windows(), 60, 0.5)
         self.assertTrue(ended, "the program did not end on the splash's close")
 
 
@@ -302,7 +292,7 @@ class Setup(Case):
         self.assertEqual(result.returncode, 0)
         # The uninstaller goes on from a copy of itself once started: wait for
         # what it leaves.
-        gone = wait_for(lambda: not os.path.exists(os.path.join(folder, "uninstall.exe"))
+        gone = poll(lambda: not os.path.exists(os.path.join(folder, "uninstall.exe"))
                         and not wine.uninstall_entries(), 60, 0.5)
         self.assertTrue(gone, f"still there after the uninstall: {os.listdir(folder)}, {wine.uninstall_entries()}")
         self.assertEqual(os.listdir(folder), ["pm_config.ini"], "the folder keeps the player's file, only it")

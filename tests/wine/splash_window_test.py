@@ -23,7 +23,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from e2e_support import Screenshot, geometry, transient_for  # noqa: E402
+from e2e_support import Screenshot, geometry, poll, transient_for  # noqa: E402
 
 PICTURE = (1357, 852)
 WS_EX_LAYERED = 0x80000
@@ -82,16 +82,6 @@ class Session:
             return None
         overlay = [w for w in windows if w.owner == splash[0].handle]
         return (splash[0], overlay[0] if overlay else None), windows
-
-
-def wait_for(condition, seconds, step=0.25):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(step)
-    return condition()
 
 
 def screen_size():
@@ -181,7 +171,7 @@ def x_launcher_stacking(rect):
 
 
 def check_stacking(rect, when):
-    state = wait_for(lambda: (lambda s: s if s and s[1] > s[0] else None)(x_launcher_stacking(rect)), 3) or \
+    state = poll(lambda: (lambda s: s if s and s[1] > s[0] else None)(x_launcher_stacking(rect)), 3) or \
         x_launcher_stacking(rect)
     if check(state is not None, "%s: openbox lists the splash and its transient overlay" % when):
         check(state[1] > state[0], "%s: the overlay is stacked above the splash (splash %d, overlay %d)" % (
@@ -209,7 +199,7 @@ def main():
     client = subprocess.Popen([args.runner, args.client], stdin=subprocess.DEVNULL,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        found = wait_for(lambda: session.launcher(), 90, 0.5)
+        found = poll(lambda: session.launcher(), 90, 0.5)
         if not check(found is not None, "the launcher's splash window appears"):
             return 1
         width, height = screen_size()
@@ -226,7 +216,7 @@ def main():
                 return state
             return None
 
-        found = wait_for(placed, 20) or session.launcher() or found
+        found = poll(placed, 20) or session.launcher() or found
         (splash, overlay), _ = found
         check(splash.rect == expected, "splash placed at %s: %s" % (expected, splash))
         check(splash.exstyle & WS_EX_LAYERED, "splash is a layered window")
@@ -253,7 +243,7 @@ def main():
             handle = int(session.probe("foreground").strip() or 0)
             return handle if handle in launcher_handles else None
 
-        foreground = wait_for(launcher_foreground, 10) or int(session.probe("foreground").strip() or 0)
+        foreground = poll(launcher_foreground, 10) or int(session.probe("foreground").strip() or 0)
         check(foreground in launcher_handles, "the launcher has the keyboard (foreground %d)" % foreground)
         before = sorted(w.handle for w in session.windows())
         for key in ("Escape", "Return"):
@@ -279,7 +269,7 @@ def main():
             state = session.launcher()
             return state if state and state[0][0].rect == moved else None
 
-        state = wait_for(dragged, 5)
+        state = poll(dragged, 5)
         if check(state is not None, "dragging the picture moves the splash by the pointer's way to %s" % (moved,)):
             (splash, overlay), _ = state
             if overlay:
