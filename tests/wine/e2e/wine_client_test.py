@@ -10,7 +10,7 @@ and reports what it did and what the program answered to the platform's
 request log (standin/SCRIPT.md); the test reads that log, the X server's view
 of the windows and screenshots, taken after each action and kept by step in
 the output folder; what X does not show (hidden windows, WinINet's URL cache)
-it asks prefix_probe.exe, run in the same prefix. Input is real X input
+it asks window_probe.exe, run in the same prefix. Input is real X input
 (xdotool).
 
 One program run per case class, its steps in order:
@@ -238,7 +238,7 @@ class ClientRun(unittest.TestCase):
         return [e for e in self.requests() if e["path"] == "/vip/chat.html"]
 
     def probe(self, what):
-        """What prefix_probe.exe, run in the program's prefix, lists."""
+        """What window_probe.exe, run in the program's prefix, lists."""
         return subprocess.run([self.args.runner, self.args.probe, what], capture_output=True, text=True, timeout=60,
                               env=dict(os.environ, KQV_WINEPREFIX=self.args.prefix)).stdout
 
@@ -628,7 +628,7 @@ def run_cases():
     parser.add_argument("--standin", required=True, help="kqv_standin.dll")
     parser.add_argument("--runner", required=True, help="the cross build's emulator (tools/wine-run.sh)")
     parser.add_argument("--client", required=True, help="KQVClient.exe")
-    parser.add_argument("--probe", required=True, help="prefix_probe.exe: the prefix's windows and URL cache")
+    parser.add_argument("--probe", required=True, help="window_probe.exe: the prefix's windows and URL cache")
     parser.add_argument("--res", required=True, help="the artwork folder (res/)")
     parser.add_argument("--out", required=True, help="screenshots, program output and request logs")
     args, rest = parser.parse_known_args()
