@@ -134,6 +134,18 @@ class BrowserTest : public testing::Test {
   }
   bool Load(const std::string& url) { return Load(url, url); }
 
+  // This browser on a page that never finishes by itself, and a second one
+  // (the game window's hidden chat beside the game) sent to its own page.
+  std::unique_ptr<ui::Browser> BrowserBesideAFirstPageStillLoading(SilentPort& silent, Recorder& chatEvents) {
+    server.Route("/slow-page.html", {.body = Page("<img src='" + silent.Url("/never.png") + "'>")});
+    server.Route("/chat.html", {.body = Page("chat")});
+    browser->Navigate(server.Url("/slow-page.html"));
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Saw("navigated", server.Url("/slow-page.html")); }));
+    std::unique_ptr<ui::Browser> chat = host.Peer().CreateBrowser(1002, {0, 0, 400, 300}, chatEvents);
+    chat->Navigate(server.Url("/chat.html"));
+    return chat;
+  }
+
   LoopbackServer server;
   Recorder recorder;
   HostWindow host;
@@ -322,19 +334,12 @@ TEST_F(BrowserTest, StopEndsTheLoadingPage) {
   EXPECT_TRUE(PumpUntil([&] { return browser->ReadyState() == 4; }));
 }
 
-// A browser made while another's first page loads (the game window's hidden
-// chat beside the game) starts its engine once that page is in, so the two
-// never share the machine while the player waits.
+// A browser made while another's first page loads starts its engine once
+// that page is in, so the two never share the machine while the player waits.
 TEST_F(BrowserTest, ABrowserMadeWhileAnothersFirstPageLoadsWaitsForIt) {
   SilentPort silent;
-  server.Route("/slow-page.html", {.body = Page("<img src='" + silent.Url("/never.png") + "'>")});
-  server.Route("/chat.html", {.body = Page("chat")});
-  browser->Navigate(server.Url("/slow-page.html"));
-  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("navigated", server.Url("/slow-page.html")); }));
-
   Recorder chatEvents;
-  std::unique_ptr<ui::Browser> chat = host.Peer().CreateBrowser(1002, {0, 0, 400, 300}, chatEvents);
-  chat->Navigate(server.Url("/chat.html"));
+  std::unique_ptr<ui::Browser> chat = BrowserBesideAFirstPageStillLoading(silent, chatEvents);
   // The first page never finishes by itself; well inside the bound, the
   // chat has not even been offered its address.
   PumpFor(std::chrono::milliseconds(1000));
@@ -351,14 +356,8 @@ TEST_F(BrowserTest, ABrowserMadeWhileAnothersFirstPageLoadsWaitsForIt) {
 // a few seconds only.
 TEST_F(BrowserTest, ABrowserWaitsForAnothersFirstPageOnlySoLong) {
   SilentPort silent;
-  server.Route("/slow-page.html", {.body = Page("<img src='" + silent.Url("/never.png") + "'>")});
-  server.Route("/chat.html", {.body = Page("chat")});
-  browser->Navigate(server.Url("/slow-page.html"));
-  ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("navigated", server.Url("/slow-page.html")); }));
-
   Recorder chatEvents;
-  std::unique_ptr<ui::Browser> chat = host.Peer().CreateBrowser(1002, {0, 0, 400, 300}, chatEvents);
-  chat->Navigate(server.Url("/chat.html"));
+  std::unique_ptr<ui::Browser> chat = BrowserBesideAFirstPageStillLoading(silent, chatEvents);
   EXPECT_TRUE(PumpUntil([&] { return chatEvents.Saw("complete", server.Url("/chat.html")); }));
   EXPECT_NE(browser->ReadyState(), 4) << "the first page is still loading";
   browser->Stop();
