@@ -91,6 +91,7 @@ void GtkBrowser::StartEngine() {
   g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
   g_signal_connect(m_view, "create", G_CALLBACK(OnCreate), this);
   g_signal_connect(m_view, "notify::title", G_CALLBACK(OnTitle), this);
+  g_signal_connect(m_view, "user-message-received", G_CALLBACK(OnFrameEventMessage), this);
   if (inspect) {
     g_signal_connect(m_view, "key-press-event", G_CALLBACK(OnKeyPress), this);
     g_signal_connect(webkit_web_view_get_inspector(m_view), "attach", G_CALLBACK(OpenInspectorWindow), nullptr);

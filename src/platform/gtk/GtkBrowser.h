@@ -78,16 +78,15 @@ class GtkBrowser : public Browser {
 
   // Navigation events (GtkBrowserEvents.cpp).
   // The scripts of our own that report frames' commits and completions and
-  // the page's parsed title, and their message handlers.
+  // the page's parsed title, and the messages they send.
   void InjectEventScripts();
+  static gboolean OnFrameEventMessage(WebKitWebView*, WebKitUserMessage* message, gpointer self);
   static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                  gpointer self);
   static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
   void LoadCommitted(const std::string& url);
   void LoadFinished(const std::string& url);
-  static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
-  static void OnFrameCommitted(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
-  static void OnPageParsed(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+  void PageParsed(std::string title);
   static void OnTitle(WebKitWebView* view, GParamSpec*, gpointer self);
   // A frame's NavigateComplete2 or DocumentComplete.
   struct FrameEvent {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/gtk/ExternalProtocol.h"
+#include "platform/gtk/FrameEventProtocol.h"
 #include "platform/gtk/GtkBrowserInternal.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/StartUpTrace.h"
@@ -18,60 +19,50 @@ namespace ui::gtk {
 
 namespace {
 
-// Scripts of our own run in a world of their own, out of the pages' reach.
-constexpr const char* kHostWorld = "kqvhost";
-constexpr const char* kFrameCompleteHandler = "kqvFrameComplete";
-constexpr const char* kFrameCommittedHandler = "kqvFrameCommitted";
-constexpr const char* kPageParsedHandler = "kqvPageParsed";
+namespace events = frame_events;
 
-// A frame's document is complete at its load event, after its own frames;
-// the top document's completion comes from the load itself. The top
-// document has been parsed when this runs, its title with it. Called with
-// external::kWellFormedFunction: the title may hold lone surrogates.
-constexpr const char* kFrameCompleteScript = R"JS((function (wellFormed) {
+// The kinds of report the scripts below send.
+constexpr const char* kPageParsed = "page-parsed";
+constexpr const char* kFrameComplete = "frame-complete";
+constexpr const char* kFrameCommitted = "frame-committed";
+
+// The top document has been parsed when this runs, its title with it; a
+// frame's document is complete at its load event, after its own frames (the
+// top document's completion comes from the load itself). Called with the
+// world's reporting function and external::kWellFormedFunction: the title may
+// hold lone surrogates.
+constexpr const char* kFrameCompleteScript = R"JS((function (report, wellFormed) {
   if (window === window.top) {
-    window.webkit.messageHandlers.kqvPageParsed.postMessage(wellFormed(String(document.title)));
+    report('page-parsed', wellFormed(String(document.title)));
     return;
   }
   var post = function () {
-    window.webkit.messageHandlers.kqvFrameComplete.postMessage(String(location.href));
+    report('frame-complete', String(location.href));
   };
   if (document.readyState === 'complete') post();
   else window.addEventListener('load', post, { once: true });
 }))JS";
 
 // A frame's navigation has committed when its new document starts.
-constexpr const char* kFrameCommittedScript = R"JS((function () {
-  if (window !== window.top) window.webkit.messageHandlers.kqvFrameCommitted.postMessage(String(location.href));
-})();)JS";
-
-std::string StringOf(JSCValue* value) {
-  if (!value || !jsc_value_is_string(value)) return {};
-  gchar* text = jsc_value_to_string(value);
-  std::string result = text ? text : "";
-  g_free(text);
-  return result;
-}
+constexpr const char* kFrameCommittedScript = R"JS((function (report) {
+  if (window !== window.top) report('frame-committed', String(location.href));
+}))JS";
 
 }  // namespace
 
 void GtkBrowser::InjectEventScripts() {
-  g_signal_connect(m_content, "script-message-received::kqvFrameComplete", G_CALLBACK(OnFrameComplete), this);
-  g_signal_connect(m_content, "script-message-received::kqvFrameCommitted", G_CALLBACK(OnFrameCommitted), this);
-  g_signal_connect(m_content, "script-message-received::kqvPageParsed", G_CALLBACK(OnPageParsed), this);
-  webkit_user_content_manager_register_script_message_handler_in_world(m_content, kFrameCompleteHandler, kHostWorld);
-  webkit_user_content_manager_register_script_message_handler_in_world(m_content, kFrameCommittedHandler, kHostWorld);
-  webkit_user_content_manager_register_script_message_handler_in_world(m_content, kPageParsedHandler, kHostWorld);
+  const std::string report = events::kReportFunction;
   const std::string frameCompleteScript =
-      std::string(kFrameCompleteScript) + "(" + external::kWellFormedFunction + ");";
+      std::string(kFrameCompleteScript) + "(" + report + ", " + external::kWellFormedFunction + ");";
   WebKitUserScript* frameComplete =
       webkit_user_script_new_for_world(frameCompleteScript.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kHostWorld, nullptr, nullptr);
+                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, events::kWorld, nullptr, nullptr);
   webkit_user_content_manager_add_script(m_content, frameComplete);
   webkit_user_script_unref(frameComplete);
+  const std::string frameCommittedScript = std::string(kFrameCommittedScript) + "(" + report + ");";
   WebKitUserScript* frameCommitted =
-      webkit_user_script_new_for_world(kFrameCommittedScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kHostWorld, nullptr, nullptr);
+      webkit_user_script_new_for_world(frameCommittedScript.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, events::kWorld, nullptr, nullptr);
   webkit_user_content_manager_add_script(m_content, frameCommitted);
   webkit_user_script_unref(frameCommitted);
 }
@@ -164,12 +155,22 @@ void GtkBrowser::LoadFinished(const std::string& url) {
   if (complete) m_events.OnDocumentComplete(url);
 }
 
-void GtkBrowser::OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
-  static_cast<GtkBrowser*>(self)->RaiseFrameEvent({true, StringOf(webkit_javascript_result_get_js_value(result))});
-}
-
-void GtkBrowser::OnFrameCommitted(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
-  static_cast<GtkBrowser*>(self)->RaiseFrameEvent({false, StringOf(webkit_javascript_result_get_js_value(result))});
+gboolean GtkBrowser::OnFrameEventMessage(WebKitWebView*, WebKitUserMessage* message, gpointer self) {
+  if (g_strcmp0(webkit_user_message_get_name(message), events::kMessage) != 0) return FALSE;
+  GVariant* parameters = webkit_user_message_get_parameters(message);
+  if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ss)"))) return TRUE;
+  const gchar* kind = nullptr;
+  const gchar* text = nullptr;
+  g_variant_get(parameters, "(&s&s)", &kind, &text);
+  auto* browser = static_cast<GtkBrowser*>(self);
+  if (g_strcmp0(kind, kPageParsed) == 0) {
+    browser->PageParsed(text);
+  } else if (g_strcmp0(kind, kFrameComplete) == 0) {
+    browser->RaiseFrameEvent({true, text});
+  } else if (g_strcmp0(kind, kFrameCommitted) == 0) {
+    browser->RaiseFrameEvent({false, text});
+  }
+  return TRUE;
 }
 
 void GtkBrowser::RaiseFrameEvent(FrameEvent event) {
@@ -184,11 +185,10 @@ void GtkBrowser::RaiseFrameEvent(FrameEvent event) {
   }
 }
 
-void GtkBrowser::OnPageParsed(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
-  auto* browser = static_cast<GtkBrowser*>(self);
-  if (!browser->m_navigated) return;  // a document whose NavigateComplete2 has gone already
-  browser->m_parsedTitle = StringOf(webkit_javascript_result_get_js_value(result));
-  browser->RaiseNavigated();
+void GtkBrowser::PageParsed(std::string title) {
+  if (!m_navigated) return;  // a document whose NavigateComplete2 has gone already
+  m_parsedTitle = std::move(title);
+  RaiseNavigated();
 }
 
 void GtkBrowser::OnTitle(WebKitWebView*, GParamSpec*, gpointer self) {

@@ -3,7 +3,8 @@
 // script synchronously. WebKit's own messages to the client are
 // asynchronous, so calls go over a private D-Bus connection to the client
 // (its address comes as the extension's initialisation data), on which the
-// web process can wait.
+// web process can wait. It also starts the frame events' world
+// (FrameEventExtension.cpp).
 #include <webkit2/webkit-web-extension.h>
 
 #include <map>
@@ -12,6 +13,7 @@
 
 #include "platform/gtk/ExternalProtocol.h"
 #include "platform/gtk/StartUpTrace.h"
+#include "platform/gtk/webext/FrameEventExtension.h"
 
 namespace {
 
@@ -279,4 +281,5 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
   g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(OnWindowObjectCleared),
                    nullptr);
   g_signal_connect(extension, "page-created", G_CALLBACK(OnPageCreated), nullptr);
+  StartFrameEvents(extension);
 }
