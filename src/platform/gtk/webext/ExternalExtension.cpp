@@ -263,7 +263,14 @@ gboolean OnUserMessage(WebKitWebPage* page, WebKitUserMessage* message, gpointer
   return TRUE;
 }
 
+gboolean OnSendRequestTrace(WebKitWebPage*, WebKitURIRequest*, WebKitURIResponse*, gpointer) {
+  ui::gtk::TraceStartUp("web-page-request");
+  return FALSE;
+}
+
 void OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
+  ui::gtk::TraceStartUp("web-page-created");
+  if (ui::gtk::StartUpTraceWanted()) g_signal_connect(page, "send-request", G_CALLBACK(OnSendRequestTrace), nullptr);
   g_signal_connect(page, "user-message-received", G_CALLBACK(OnUserMessage), nullptr);
 }
 
