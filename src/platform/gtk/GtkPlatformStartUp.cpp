@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "platform/gtk/EngineWarmUp.h"
 #include "platform/gtk/PngDecoder.h"
 
 // The start-up gate: work that holds the GUI thread waits until the first
@@ -30,7 +31,13 @@ void GtkPlatform::CancelAfterStartUp(int token) {
 }
 
 void GtkPlatform::NoteMainWindowShown() {
-  if (m_startUp == StartUp::NothingShown) m_startUp = StartUp::AwaitingFirstDraw;
+  if (m_startUp != StartUp::NothingShown) return;
+  m_startUp = StartUp::AwaitingFirstDraw;
+  // While the warm-up loads the graphics driver, whatever else loads a
+  // library or makes a thread waits for it, and the way to the first window
+  // does both (GTK's and GIO's modules, the engine's context): it starts once
+  // that window is on its way, and runs while the window manager maps it.
+  StartEngineWarmUp();
 }
 
 void GtkPlatform::NoteMainWindowDrawn() {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/RunClient.h"
-#include "platform/gtk/EngineWarmUp.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/SessionBus.h"
 #include "platform/gtk/StartUpTrace.h"
@@ -25,7 +24,6 @@ int main(int argc, char** argv) {
   // GTK need not load OpenGL before the first window can show.
   const char* compositing = std::getenv("WEBKIT_DISABLE_COMPOSITING_MODE");
   if (compositing && std::strcmp(compositing, "0") != 0) setenv("GDK_GL", "disable", 0);
-  ui::gtk::StartEngineWarmUp();
   ui::gtk::SkipHopelessSessionBusSearch();
 
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
