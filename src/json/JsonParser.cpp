@@ -24,8 +24,10 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -80,13 +82,13 @@ class Reader {
   std::size_t size() const { return m_size; }
 
   // ParseValue on [pos, end), where end is already trimmed (no white space
-  // before it). rest is where the rest of the text starts; end when nothing
-  // is left.
-  JsonValue ValueAt(std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
+  // before it), into out, a fresh value. rest is where the rest of the text
+  // starts; end when nothing is left. out stays fresh null on error.
+  void ValueInto(JsonValue& out, std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
     error = false;
     while (pos < end && IsSpace(static_cast<unsigned char>(m_text[pos]))) ++pos;
     rest = end;
-    if (pos >= end) return JsonValue();
+    if (pos >= end) return;
     const char first = m_text[pos];
     if (first == '[' || first == '{') {
       const Opener* opener = OpenerAt(pos);
@@ -95,77 +97,82 @@ class Reader {
       if (opener == nullptr || opener->partner == kNoPartner || opener->partner >= end ||
           m_stack.size() + opener->height > kJsonMaxDepth) {
         error = true;
-        return JsonValue();
+        return;
       }
       const std::size_t partner = opener->partner;
       rest = partner + 1;
       // A container that fails without a mismatch is null, without error.
-      return first == '[' ? ArrayAt(pos, partner + 1) : ObjectAt(pos, partner + 1);
+      if (first == '[')
+        ArrayInto(out, pos, partner + 1);
+      else
+        ObjectInto(out, pos, partner + 1);
+      return;
     }
-    if (first == '"') return StringAt(pos, end, rest, error);
-    return ScalarAt(pos, end, rest, error);
+    if (first == '"') {
+      StringInto(out, pos, end, rest, error);
+      return;
+    }
+    ScalarInto(out, pos, end, rest, error);
   }
 
-  // ParseObject on the object text [first, last): the content is what lies
-  // between its first and last characters.
-  JsonValue ObjectAt(std::size_t first, std::size_t last) {
+  // ParseObject on the object text [first, last), into the fresh value out:
+  // the content is what lies between its first and last characters. Each
+  // member's value is read straight into its place in the map.
+  void ObjectInto(JsonValue& out, std::size_t first, std::size_t last) {
     MarkerScope marker(m_stack, kJsonObjectMarker);
-    JsonObject members;
-    if (last - first <= 2) return JsonValue(std::move(members));  // "{}": empty content
+    if (last - first <= 2) {  // "{}": empty content
+      out.mValueType = JsonValue::ObjectVal;
+      return;
+    }
+    JsonObject& members = out.mObject;
     std::size_t pos = first + 1;
     const std::size_t end = TrimmedEnd(pos, last - 1);
     // Content that is only white space has no key: null (the loop finds none).
     while (true) {
       const std::size_t open = UnescapedQuote(pos, end);
-      if (open == kNone) return JsonValue();
+      if (open == kNone) return MakeNull(out);
       const std::size_t close = UnescapedQuote(open + 1, end);
-      if (close == kNone) return JsonValue();
+      if (close == kNone) return MakeNull(out);
       const void* colon = std::memchr(m_text + close, ':', end - close);
-      if (colon == nullptr) return JsonValue();
-      if (close == open + 1) return JsonValue();  // empty key
+      if (colon == nullptr) return MakeNull(out);
+      if (close == open + 1) return MakeNull(out);  // empty key
       const std::size_t valuePos = static_cast<std::size_t>(static_cast<const char*>(colon) - m_text) + 1;
+      JsonValue& slot = MemberSlot(members, std::string_view(m_text + open + 1, close - open - 1));
       bool error = false;
-      JsonValue value = ValueAt(valuePos, end, pos, error);
-      if (error) return JsonValue();
-      // A repeated key ends with its last value, as a fresh copy of it: an
-      // assignment would keep fields of the earlier value's other kind.
-      std::string key(m_text + open + 1, close - open - 1);
-      auto [slot, inserted] = members.try_emplace(std::move(key), std::move(value));
-      if (!inserted) {
-        std::string again = slot->first;
-        auto next = members.erase(slot);
-        members.emplace_hint(next, std::move(again), std::move(value));
-      }
+      ValueInto(slot, valuePos, end, pos, error);
+      if (error) return MakeNull(out);
       if (pos >= end) break;
     }
-    return JsonValue(std::move(members));
+    out.mValueType = JsonValue::ObjectVal;
   }
 
   // ParseArray on the array text [first, last), which begins with '[' and
-  // ends with ']'. Each array is allocated once, at its final size: a flat
-  // one (no bracket inside) gathers straight into its own sequence, sized by
-  // its commas; one with containers inside gathers on a scratch stack shared
-  // by all arrays of the parse.
-  JsonValue ArrayAt(std::size_t first, std::size_t last) {
+  // ends with ']', into the fresh value out. Each array is allocated once, at
+  // its final size: a flat one (no bracket inside) reads its elements straight
+  // into its own sequence, sized by its commas; one with containers inside
+  // gathers them on a scratch stack shared by all arrays of the parse.
+  void ArrayInto(JsonValue& out, std::size_t first, std::size_t last) {
     MarkerScope marker(m_stack, kJsonArrayMarker);
     // Trailing white space of the content only ever ends up in an element
     // that trims to nothing, so the content can end where it is trimmed.
     const std::size_t end = TrimmedEnd(first + 1, last - 1);
+    JsonArray& elements = out.mArray;
     if (!HasOpenerWithin(first + 1, end)) {
-      JsonArray elements;
       elements.reserve(static_cast<std::size_t>(std::count(m_text + first + 1, m_text + end, ',')) + 1);
-      if (!ReadElements(first + 1, end, elements)) return JsonValue();
-      return JsonValue(std::move(elements));
+      if (!ReadElements(first + 1, end, elements)) return MakeNull(out);
+      out.mValueType = JsonValue::ArrayVal;
+      return;
     }
     const std::size_t base = m_scratch.size();
     if (!ReadElements(first + 1, end, m_scratch)) {
       DropScratchFrom(base);
-      return JsonValue();
+      return;
     }
-    JsonArray elements(std::make_move_iterator(m_scratch.begin() + static_cast<std::ptrdiff_t>(base)),
-                       std::make_move_iterator(m_scratch.end()));
+    elements.reserve(m_scratch.size() - base);
+    for (auto it = m_scratch.begin() + static_cast<std::ptrdiff_t>(base); it != m_scratch.end(); ++it)
+      elements.push_back(std::move(*it));
     DropScratchFrom(base);
-    return JsonValue(std::move(elements));
+    out.mValueType = JsonValue::ArrayVal;
   }
 
  private:
@@ -232,8 +239,13 @@ class Reader {
   }
 
   // The elements of the array content [pos, end), the non-null ones appended
-  // to out. False for a malformed element.
-  bool ReadElements(std::size_t pos, std::size_t end, JsonArray& out) {
+  // to out. An element of the array's own sequence is read in its place at
+  // the end; one bound for the scratch stack is read aside first, since a
+  // nested value may itself append to the scratch stack. False for a
+  // malformed element.
+  template <class Sequence>
+  bool ReadElements(std::size_t pos, std::size_t end, Sequence& out) {
+    constexpr bool kInPlace = std::is_same_v<Sequence, JsonArray>;
     while (pos < end) {
       std::size_t stop = pos;
       while (stop < end && ClassOf(m_text[stop]) < kOpen) ++stop;  // up to [ { ] or ,
@@ -245,17 +257,49 @@ class Reader {
       // after the stop.
       const bool nested = stop < end && ClassOf(m_text[stop]) == kOpen;
       std::size_t tokenRest = 0;
-      JsonValue value =
-          nested ? ValueAt(from, end, pos, error) : ValueAt(from, TrimmedEnd(from, stop), tokenRest, error);
+      JsonValue aside;
+      JsonValue& value = kInPlace ? out.emplace_back() : aside;
+      if (nested)
+        ValueInto(value, from, end, pos, error);
+      else
+        ValueInto(value, from, TrimmedEnd(from, stop), tokenRest, error);
       if (!nested) pos = stop < end ? stop + 1 : end;
       if (error) return false;
-      if (value.mValueType != JsonValue::NullVal) out.push_back(std::move(value));
+      if constexpr (kInPlace) {
+        if (value.mValueType == JsonValue::NullVal) out.pop_back();
+      } else {
+        if (value.mValueType != JsonValue::NullVal) out.push_back(std::move(value));
+      }
     }
     return true;
   }
 
   void DropScratchFrom(std::size_t base) {
     m_scratch.erase(m_scratch.begin() + static_cast<std::ptrdiff_t>(base), m_scratch.end());
+  }
+
+  // A container that turns out malformed: back to a fresh null, its memory
+  // given back.
+  static void MakeNull(JsonValue& out) {
+    JsonObject().swap(out.mObject);
+    JsonArray().swap(out.mArray);
+    out.mValueType = JsonValue::NullVal;
+  }
+
+  // The fresh value of member key. Keys that come in order go in at the end
+  // without a search. A repeated key ends with its last value, as a fresh
+  // copy of it: its member is made fresh again before that value is read.
+  static JsonValue& MemberSlot(JsonObject& members, std::string_view key) {
+    if (members.empty() || std::string_view(std::prev(members.end())->first) < key)
+      return members
+          .emplace_hint(members.end(), std::piecewise_construct, std::forward_as_tuple(key), std::forward_as_tuple())
+          ->second;
+    auto [slot, inserted] = members.try_emplace(std::string(key));
+    if (!inserted) {
+      std::destroy_at(&slot->second);
+      std::construct_at(&slot->second);
+    }
+    return slot->second;
   }
 
   std::size_t TrimmedEnd(std::size_t pos, std::size_t end) const {
@@ -276,7 +320,7 @@ class Reader {
   }
 
   // A string value: FindClosingQuote, then UnescapeJsonString of the body.
-  JsonValue StringAt(std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
+  void StringInto(JsonValue& out, std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
     // Most strings have no escape: the first quote ends them, unless a
     // backslash comes before it; only then is the body walked byte by byte.
     std::size_t close = end;
@@ -296,19 +340,23 @@ class Reader {
     }
     if (close >= end) {
       error = true;
-      return JsonValue();
+      return;
     }
     rest = close + 1;
-    if (escaped) return JsonValue(json_internal::Unescape(m_text + pos + 1, m_text + close));
+    out.mValueType = JsonValue::StringVal;
+    if (escaped) {
+      out.mString = json_internal::Unescape(m_text + pos + 1, m_text + close);
+      return;
+    }
     std::size_t first = pos + 1;
     while (first < close && IsSpace(static_cast<unsigned char>(m_text[first]))) ++first;
-    return JsonValue(std::string(m_text + first, TrimmedEnd(first, close) - first));
+    out.mString.assign(m_text + first, TrimmedEnd(first, close) - first);
   }
 
   // A scalar: the token scan up to ',' or the end, then the conversion. Any
   // bracket in the token is an error: '[' and '{' at once, ']' and '}' either
   // at the stack check or, having passed it, in the conversion.
-  JsonValue ScalarAt(std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
+  void ScalarInto(JsonValue& out, std::size_t pos, std::size_t end, std::size_t& rest, bool& error) {
     bool digit = false;
     bool dot = false;
     bool exponent = false;
@@ -343,25 +391,20 @@ class Reader {
       tokenEnd = at + 1;
     }
     rest = at;
-    JsonValue value;
     bool converted = false;
     if (!spaceInside) {
-      converted = json_internal::ConvertScalar(std::string_view(m_text + pos, tokenEnd - pos), dot, exponent, value);
+      converted = json_internal::ConvertScalar(std::string_view(m_text + pos, tokenEnd - pos), dot, exponent, out);
     } else {
       std::string token;
       token.reserve(tokenLength);
       for (std::size_t i = pos; i < tokenEnd; ++i)
         if (!IsSpace(static_cast<unsigned char>(m_text[i]))) token.push_back(m_text[i]);
-      converted = json_internal::ConvertScalar(token, dot, exponent, value);
+      converted = json_internal::ConvertScalar(token, dot, exponent, out);
     }
-    if (!converted) return Fail(error);
-    return value;
+    if (!converted) Fail(error);
   }
 
-  static JsonValue Fail(bool& error) {
-    error = true;
-    return JsonValue();
-  }
+  static void Fail(bool& error) { error = true; }
 
   // The token so far is "tru" or "fals", in any letter case.
   static bool IsKeywordStem(const char (&head)[4], std::size_t length) {
@@ -383,6 +426,7 @@ class Reader {
 // Runs f on a reader of text, with the narrowest position type that fits.
 template <class F>
 JsonValue WithReader(std::string_view text, JsonBracketStack& stack, F&& f) {
+  json_internal::ParseMemory memory(text.size());
   if (text.size() < std::numeric_limits<std::uint32_t>::max()) {
     Reader<std::uint32_t> reader(text, stack);
     return f(reader);
@@ -402,7 +446,12 @@ JsonValue ParseJson(std::string_view text, JsonBracketStack& stack) {
   const bool array = first == '[' && last == ']';
   if (!object && !array) return JsonValue();  // a scalar, or text after the closing bracket
   return WithReader(trimmed, stack, [&](auto& reader) {
-    return object ? reader.ObjectAt(0, reader.size()) : reader.ArrayAt(0, reader.size());
+    JsonValue value;
+    if (object)
+      reader.ObjectInto(value, 0, reader.size());
+    else
+      reader.ArrayInto(value, 0, reader.size());
+    return value;
   });
 }
 
@@ -415,8 +464,11 @@ JsonValue ParseValue(std::string& text, JsonBracketStack& stack, bool& error) {
   }
   std::size_t rest = 0;
   bool failed = false;
-  JsonValue value =
-      WithReader(trimmed, stack, [&](auto& reader) { return reader.ValueAt(0, reader.size(), rest, failed); });
+  JsonValue value = WithReader(trimmed, stack, [&](auto& reader) {
+    JsonValue read;
+    reader.ValueInto(read, 0, reader.size(), rest, failed);
+    return read;
+  });
   error = failed;
   text = std::string(failed ? trimmed : trimmed.substr(rest));
   return value;
@@ -425,14 +477,22 @@ JsonValue ParseValue(std::string& text, JsonBracketStack& stack, bool& error) {
 JsonValue ParseObject(std::string_view text, JsonBracketStack& stack) {
   const std::string_view trimmed = TrimSpaces(text);
   if (trimmed.size() < 2) return JsonValue(JsonObject());
-  return WithReader(trimmed, stack, [&](auto& reader) { return reader.ObjectAt(0, reader.size()); });
+  return WithReader(trimmed, stack, [&](auto& reader) {
+    JsonValue value;
+    reader.ObjectInto(value, 0, reader.size());
+    return value;
+  });
 }
 
 JsonValue ParseArray(std::string& text, JsonBracketStack& stack) {
   const std::string_view trimmed = TrimSpaces(text);
   JsonValue value;
   if (trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']')
-    value = WithReader(trimmed, stack, [&](auto& reader) { return reader.ArrayAt(0, reader.size()); });
+    value = WithReader(trimmed, stack, [&](auto& reader) {
+      JsonValue read;
+      reader.ArrayInto(read, 0, reader.size());
+      return read;
+    });
   text.clear();
   return value;
 }
