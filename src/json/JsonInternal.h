@@ -40,6 +40,11 @@ class ParseMemory {
   ParseMemory* m_previous;
 };
 
+// Arenas not yet freed, and usual pieces kept for the next parses, in the
+// whole process: for tests of the tree's memory.
+std::size_t LiveArenas() noexcept;
+std::size_t KeptPieces() noexcept;
+
 // Truncation toward zero; what x86's cvttsd2si gives outside the range.
 inline std::int32_t TruncateToInt(double number) {
   if (number > -2147483649.0 && number < 2147483648.0) return static_cast<std::int32_t>(number);

@@ -107,6 +107,13 @@ class PieceCache {
     FreeList(dropped);
   }
 
+  std::size_t Count() noexcept {
+    Lock();
+    const std::size_t count = m_count;
+    Unlock();
+    return count;
+  }
+
   void Close() noexcept {
     Lock();
     m_closed = true;
@@ -143,9 +150,12 @@ struct CacheCloser {
 
 thread_local ParseMemory* t_parse = nullptr;
 
+constinit std::atomic<std::size_t> g_liveArenas{0};
+
 void DestroyArena(Arena* arena) noexcept {
   Piece* piece = arena->pieces;  // the arena itself lives in one of them
   arena->~Arena();
+  g_liveArenas.fetch_sub(1, std::memory_order_relaxed);
   Piece* usual = nullptr;
   std::size_t count = 0;
   while (piece != nullptr) {
@@ -162,11 +172,12 @@ void DestroyArena(Arena* arena) noexcept {
   g_pieces.Give(usual, count);
 }
 
-// A tree takes about fifteen times its text; a short text starts with a
-// smaller piece, so that a small tree kept alive holds little more than it uses.
+// A tree takes up to about sixteen times its text; a short text starts with
+// a smaller piece, so that a small tree kept alive holds little more than it
+// uses.
 std::size_t FirstPieceFor(std::size_t textBytes) {
-  if (textBytes >= kPiece / 8) return kPiece;
-  return std::max(textBytes * 8, kFirstPieceMin);
+  if (textBytes >= kPiece / 16) return kPiece;
+  return std::max(textBytes * 16, kFirstPieceMin);
 }
 
 Piece* NewPiece(std::size_t size) {
@@ -216,6 +227,7 @@ void* ParseMemory::AllocateFromNewPiece(std::size_t need) {
   char* start = reinterpret_cast<char*>(piece) + sizeof(Piece);
   if (first) {
     m_arena = new (start) Arena{{kBias}, nullptr};
+    g_liveArenas.fetch_add(1, std::memory_order_relaxed);
     start += sizeof(Arena);
   }
   piece->next = m_arena->pieces;
@@ -225,6 +237,10 @@ void* ParseMemory::AllocateFromNewPiece(std::size_t need) {
   m_limit = reinterpret_cast<char*>(piece) + size;
   return start;
 }
+
+std::size_t LiveArenas() noexcept { return g_liveArenas.load(std::memory_order_relaxed); }
+
+std::size_t KeptPieces() noexcept { return g_pieces.Count(); }
 
 void* AllocateBlock(std::size_t bytes) {
   if (ParseMemory* parse = t_parse) return parse->Allocate(bytes);
