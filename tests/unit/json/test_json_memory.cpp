@@ -105,9 +105,9 @@ TEST(JsonMemory, CopiesAndLaterAdditionsLiveOnTheHeap) {
 TEST(JsonMemory, AMalformedTextGivesItsArenaBackAtOnce) {
   const std::size_t before = LiveArenas();
   for (const char* text : {
-           R"({"a":{"b":[1,2,{"c":"d"}]},"":1})",         // empty key after built members
-           R"([[1,2,3],{"a":[4,5]},"unterminated])",       // bad element after built ones
-           R"({"a":[1,2],"a":{"b":[3]},"c":nope})",  // a repeated key, then a bad value
+           R"({"a":{"b":[1,2,{"c":"d"}]},"":1})",     // empty key after built members
+           R"([[1,2,3],{"a":[4,5]},"unterminated])",  // bad element after built ones
+           R"({"a":[1,2],"a":{"b":[3]},"c":nope})",   // a repeated key, then a bad value
        }) {
     SCOPED_TRACE(text);
     EXPECT_EQ(Parse(text).mValueType, JsonValue::NullVal);
@@ -142,8 +142,8 @@ TEST(JsonMemory, TreesMayBeFreedOnAnyThread) {
       std::vector<JsonValue> firstHalves, secondHalves;
       for (JsonValue& tree : parsed[(t + 1) % kThreads]) {
         JsonArray& items = tree.mArray;
-        firstHalves.emplace_back(JsonArray(std::make_move_iterator(items.begin()),
-                                           std::make_move_iterator(items.begin() + 150)));
+        firstHalves.emplace_back(
+            JsonArray(std::make_move_iterator(items.begin()), std::make_move_iterator(items.begin() + 150)));
         secondHalves.push_back(std::move(tree));
       }
       freers.emplace_back([halves = std::move(firstHalves)]() mutable { halves.clear(); });
@@ -152,6 +152,20 @@ TEST(JsonMemory, TreesMayBeFreedOnAnyThread) {
     for (std::thread& f : freers) f.join();
   }
   EXPECT_EQ(LiveArenas(), before);
+}
+
+// A flat array is sized by its commas before its elements are read, so its
+// sequence is allocated once, at its final size. Lengths around the counting's
+// block sizes (16 bytes; 255 blocks before its counters are summed).
+TEST(JsonMemory, AFlatArrayIsAllocatedAtItsFinalSize) {
+  for (std::size_t count : {1u, 7u, 8u, 9u, 2039u, 2040u, 2041u, 5000u}) {
+    SCOPED_TRACE(count);
+    std::string text = "[";
+    for (std::size_t i = 0; i < count; ++i) text += i ? ",1" : "1";
+    const JsonValue array = Parse(text + "]");
+    ASSERT_EQ(array.mArray.size(), count);
+    EXPECT_EQ(array.mArray.capacity(), count);
+  }
 }
 
 // Pieces kept for the next parse: no more than the last freed arena had, so a
