@@ -99,7 +99,7 @@ class JsonValue {
   JsonValue(JsonValue&& other) noexcept;
   JsonValue& operator=(const JsonValue& other);
   JsonValue& operator=(JsonValue&& other) noexcept;
-  ~JsonValue() = default;
+  ~JsonValue();
 
   // A copy of mObject. Raises std::runtime_error
   // "json mValueType==ObjectVal required" unless this is an object.
