@@ -94,33 +94,12 @@ class MarkerScope {
   JsonBracketStack& m_stack;
 };
 
-template <class Index>
-struct Opener {
-  Index pos;
-  Index partner;         // all ones: the scan from here fails
-  std::uint32_t height;  // brackets its scan holds open at once, itself included (capped)
-};
-
-// The tables a parse works with, emptied when it ends.
-template <class Index>
-struct Workspace {
-  std::vector<Opener<Index>> openers;  // every '[' and '{', in text order
-  std::vector<JsonValue> scratch;      // elements of the arrays being read
-  std::size_t scratchPeak = 0;
-};
-
 // Positions are Index-sized: 32 bits for texts under 4 GiB, to halve the
 // bracket table.
 template <class Index>
 class Reader {
  public:
-  Reader(std::string_view text, JsonBracketStack& stack, Workspace<Index>& workspace)
-      : m_text(text.data()),
-        m_size(text.size()),
-        m_stack(stack),
-        m_openers(workspace.openers),
-        m_scratch(workspace.scratch),
-        m_scratchPeak(workspace.scratchPeak) {
+  Reader(std::string_view text, JsonBracketStack& stack) : m_text(text.data()), m_size(text.size()), m_stack(stack) {
     FindPartners();
   }
 
@@ -209,9 +188,7 @@ class Reader {
       return;
     }
     const std::size_t base = m_scratch.size();
-    const bool read = ReadElements(first + 1, end, m_scratch);
-    m_scratchPeak = std::max(m_scratchPeak, m_scratch.size());
-    if (!read) {
+    if (!ReadElements(first + 1, end, m_scratch)) {
       DropScratchFrom(base);
       return;
     }
@@ -227,7 +204,11 @@ class Reader {
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   static constexpr std::uint32_t kHeightCap = static_cast<std::uint32_t>(kJsonMaxDepth) + 1;
 
-  using Opener = ::Opener<Index>;
+  struct Opener {
+    Index pos;
+    Index partner;         // kNoPartner: the scan from here fails
+    std::uint32_t height;  // brackets its scan holds open at once, itself included (capped)
+  };
 
   // The one pass before the parse. Scans of one class see the same brackets
   // outside strings, and among them a scan from an opener behaves as a plain
@@ -496,65 +477,20 @@ class Reader {
   const char* m_text;
   std::size_t m_size;
   JsonBracketStack& m_stack;
-  std::vector<Opener>& m_openers;  // every '[' and '{', in text order
+  std::vector<Opener> m_openers;  // every '[' and '{', in text order
   std::size_t m_cursor = 0;
-  std::vector<JsonValue>& m_scratch;  // elements of the arrays being read
-  std::size_t& m_scratchPeak;
+  std::vector<JsonValue> m_scratch;  // elements of the arrays being read
 };
-
-// Each thread keeps its workspace for its next parse, within bounds. Taking
-// the tables from the heap anew for each parse of a large text made the heap
-// tidy up all the small blocks the previous tree had freed (the strings), a
-// walk over memory long gone from the caches.
-class KeptWorkspace {
- public:
-  // A buffer is kept up to this size, and while the last parse used at least
-  // a quarter of it.
-  static constexpr std::size_t kKeepBytes = 1024 * 1024;
-
-  KeptWorkspace() : m_workspace(t_busy ? m_own : t_kept), m_mine(!t_busy) { t_busy = true; }
-  ~KeptWorkspace() {
-    Workspace<std::uint32_t>& w = m_workspace;
-    const std::size_t openers = w.openers.size();
-    w.openers.clear();
-    w.scratch.clear();
-    if (Oversized(w.openers, openers)) std::vector<Opener<std::uint32_t>>().swap(w.openers);
-    if (Oversized(w.scratch, w.scratchPeak)) std::vector<JsonValue>().swap(w.scratch);
-    w.scratchPeak = 0;
-    if (m_mine) t_busy = false;
-  }
-  KeptWorkspace(const KeptWorkspace&) = delete;
-  KeptWorkspace& operator=(const KeptWorkspace&) = delete;
-
-  Workspace<std::uint32_t>& get() { return m_workspace; }
-
- private:
-  template <class T>
-  static bool Oversized(const std::vector<T>& buffer, std::size_t used) {
-    return buffer.capacity() * sizeof(T) > kKeepBytes || buffer.capacity() / 4 > used;
-  }
-
-  static thread_local Workspace<std::uint32_t> t_kept;
-  static thread_local bool t_busy;
-  Workspace<std::uint32_t> m_own;  // when the kept one is in use already
-  Workspace<std::uint32_t>& m_workspace;
-  bool m_mine;
-};
-
-thread_local Workspace<std::uint32_t> KeptWorkspace::t_kept;
-thread_local bool KeptWorkspace::t_busy = false;
 
 // Runs f on a reader of text, with the narrowest position type that fits.
 template <class F>
 JsonValue WithReader(std::string_view text, JsonBracketStack& stack, F&& f) {
   json_internal::ParseMemory memory(text.size());
   if (text.size() < std::numeric_limits<std::uint32_t>::max()) {
-    KeptWorkspace workspace;
-    Reader<std::uint32_t> reader(text, stack, workspace.get());
+    Reader<std::uint32_t> reader(text, stack);
     return f(reader);
   }
-  Workspace<std::size_t> workspace;
-  Reader<std::size_t> reader(text, stack, workspace);
+  Reader<std::size_t> reader(text, stack);
   return f(reader);
 }
 
