@@ -72,24 +72,30 @@ bool ConvertDouble(std::string_view token, JsonValue& out) {
   if (ec != std::errc() || end != token.data() + n) return false;
   if (std::isinf(value)) return false;                               // overflow
   if (nonZeroDigit && !(std::fabs(value) >= DBL_MIN)) return false;  // underflow
-  out = JsonValue(value);
+  AssignDouble(out, value);
   return true;
+}
+
+// out = JsonValue(flag) and out = JsonValue(), without the temporary.
+void AssignBool(JsonValue& out, bool flag) {
+  out.mValueType = JsonValue::BoolVal;
+  out.mBool = flag;
 }
 
 }  // namespace
 
 bool ConvertScalar(std::string_view token, bool dotFlag, bool exponentFlag, JsonValue& out) {
   if (EqualsIgnoringCase(token, "true")) {
-    out = JsonValue(true);
+    AssignBool(out, true);
     return true;
   }
   if (EqualsIgnoringCase(token, "false")) {
-    out = JsonValue(false);
+    AssignBool(out, false);
     return true;
   }
   if (dotFlag || exponentFlag) return ConvertDouble(token, out);
   if (EqualsIgnoringCase(token, "null")) {
-    out = JsonValue();
+    out.mValueType = JsonValue::NullVal;
     return true;
   }
   // strtol(token, &end, 10) with a 32-bit long.
@@ -113,13 +119,13 @@ bool ConvertScalar(std::string_view token, bool dotFlag, bool exponentFlag, Json
     // No digits: nothing is converted, so the whole token is left over. Only
     // an empty token (a value that begins with ',') has nothing left: 0.
     if (n != 0) return false;
-    out = JsonValue(std::int32_t{0});
+    AssignInt(out, 0);
     return true;
   }
   if (i != n) return false;
   const std::int64_t value = negative ? -magnitude : magnitude;
   if (overflow || value > INT_MAX || value < INT_MIN) return ConvertDouble(token, out);
-  out = JsonValue(static_cast<std::int32_t>(value));
+  AssignInt(out, static_cast<std::int32_t>(value));
   return true;
 }
 

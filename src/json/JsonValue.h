@@ -7,16 +7,52 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class JsonValue;
 
+namespace json_internal {
+// The memory of maps and sequences. While a parse runs on the calling thread,
+// blocks come from that parse's arena (a few large pieces, freed together
+// when the last block of the tree is freed); otherwise from the heap. A block
+// records where it came from, so any thread may free any block.
+void* AllocateBlock(std::size_t bytes);
+void FreeBlock(void* block) noexcept;
+}  // namespace json_internal
+
+// Stateless: all instances are equal, so containers copy, move and swap as
+// with std::allocator.
+template <class T>
+class JsonAllocator {
+ public:
+  using value_type = T;
+
+  JsonAllocator() noexcept = default;
+  template <class U>
+  JsonAllocator(const JsonAllocator<U>&) noexcept {}
+
+  T* allocate(std::size_t n) {
+    static_assert(alignof(T) <= alignof(void*), "blocks are pointer-aligned");
+    if (n > static_cast<std::size_t>(-1) / 2 / sizeof(T)) throw std::bad_array_new_length();
+    return static_cast<T*>(json_internal::AllocateBlock(n * sizeof(T)));
+  }
+  void deallocate(T* block, std::size_t) noexcept { json_internal::FreeBlock(block); }
+
+  template <class U>
+  bool operator==(const JsonAllocator<U>&) const noexcept {
+    return true;
+  }
+};
+
 // Members keyed by byte string, ordered byte-wise (a prefix sorts first).
-using JsonObject = std::map<std::string, JsonValue>;
-using JsonArray = std::vector<JsonValue>;
+using JsonObject =
+    std::map<std::string, JsonValue, std::less<std::string>, JsonAllocator<std::pair<const std::string, JsonValue>>>;
+using JsonArray = std::vector<JsonValue, JsonAllocator<JsonValue>>;
 
 // The bracket stack one parse carries: a marker per open bracket.
 using JsonBracketStack = std::vector<int>;
@@ -63,7 +99,7 @@ class JsonValue {
   JsonValue(JsonValue&& other) noexcept;
   JsonValue& operator=(const JsonValue& other);
   JsonValue& operator=(JsonValue&& other) noexcept;
-  ~JsonValue() = default;
+  ~JsonValue();
 
   // A copy of mObject. Raises std::runtime_error
   // "json mValueType==ObjectVal required" unless this is an object.
