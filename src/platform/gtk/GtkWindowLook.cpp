@@ -330,6 +330,14 @@ gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
     if (!Backend().MainWindowDrawn()) TraceStartUp("main-window-drawn");
     Backend().NoteMainWindowDrawn();
   }
+  if (peer->m_awaitingFrame) {
+    // Drawn as shown once a maximise asked for has been carried out.
+    GdkWindow* window = gtk_widget_get_window(widget);
+    if (!peer->m_zoomed || (gdk_window_get_state(window) & GDK_WINDOW_STATE_MAXIMIZED)) {
+      if (!peer->m_owner) TraceStartUp(peer->m_zoomed ? "window-drawn-maximised" : "window-drawn");
+      peer->NoteDrawnAsShown();
+    }
+  }
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   if (peer->m_layered) {
