@@ -65,7 +65,7 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   Backend().WebContext();
   // A web process kept running for this browser needs no starting: the
   // view is made at once, so the first page is asked for as soon as the
-  // host navigates (its response waits for the window's frame).
+  // host navigates (once its window is on the screen, below).
   if (Backend().HasWebProcessKeeper()) {
     StartEngine();
     return;
@@ -178,8 +178,6 @@ void GtkBrowser::OnViewAllocated(GtkWidget* view, GdkRectangle*, gpointer self) 
 }
 
 void GtkBrowser::ReleaseLoad() {
-  if (m_loadSource) g_source_remove(m_loadSource);
-  m_loadSource = 0;
   if (!m_loadHeld) return;
   m_loadHeld = false;
   TraceStartUp("view-placed");
@@ -221,8 +219,6 @@ GtkBrowser::~GtkBrowser() {
   ReleaseUIHandler();
   if (m_viewToken) m_parent.CancelWhenOnScreen(m_viewToken);
   m_viewToken = 0;
-  if (m_loadSource) g_source_remove(m_loadSource);
-  m_loadSource = 0;
   EndFirstLoad();
   if (m_view) {
     KeepProcessForNext();
@@ -252,8 +248,6 @@ void GtkBrowser::OnHolderDestroyed(GtkWidget* widget, gpointer self) {
   browser->m_pendingUrl.reset();
   if (browser->m_viewToken) browser->m_parent.CancelWhenOnScreen(browser->m_viewToken);
   browser->m_viewToken = 0;
-  if (browser->m_loadSource) g_source_remove(browser->m_loadSource);
-  browser->m_loadSource = 0;
   browser->EndFirstLoad();
   if (browser->m_view) {
     browser->KeepProcessForNext();

@@ -148,11 +148,10 @@ class GtkBrowser : public Browser {
   std::optional<std::string> m_pendingUrl;  // a load waiting for the engine
   int m_viewToken = 0;                      // the view, until its window is on the screen
   bool m_loadHeld = false;                  // loads wait until the view has been drawn in its window
-  guint m_loadSource = 0;
-  guint m_blankSource = 0;       // the first blank page, being completed
-  unsigned m_navigations = 0;    // navigations asked for so far
-  bool m_blankDocument = false;  // the document is that first blank page
-  bool m_inspect = false;        // the inspection switch, as it was when the browser was made
+  guint m_blankSource = 0;                  // the first blank page, being completed
+  unsigned m_navigations = 0;               // navigations asked for so far
+  bool m_blankDocument = false;             // the document is that first blank page
+  bool m_inspect = false;                   // the inspection switch, as it was when the browser was made
   Rect m_rect;
   bool m_loading = false;
   std::string m_requested;   // the address the current load asked for, redirects followed
