@@ -403,9 +403,10 @@ def median(runs, key):
     return statistics.median(r[key] for r in runs)
 
 
-TRACE_ORDER = ("main", "gtk-ready", "main-window-shown", "web-view-created", "load-uri", "web-process-spawn",
-               "main-window-drawn", "web-process-up", "load-started", "page-requested", "load-committed",
-               "load-finished", "page-loaded")
+TRACE_ORDER = ("main", "gtk-ready", "main-window-shown", "window-shown", "window-shown-maximised", "engine-start",
+               "warm-up-joined", "web-view-created", "main-window-drawn", "window-drawn", "window-drawn-maximised",
+               "view-placed", "load-uri", "load-uri-returned", "web-process-spawn", "web-process-up", "load-started",
+               "page-requested", "game-requested", "load-committed", "load-finished", "page-loaded")
 
 
 def trace_table(title, client, base, key, extra):

@@ -26,6 +26,7 @@
 #include "platform/gtk/BrowserErrorPage.h"
 #include "platform/gtk/GtkBrowser.h"
 #include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/GtkWindowPeer.h"
 #include "platform/gtk/WebProcessGuard.h"
 #include "ui/Browser.h"
 #include "ui/Platform.h"
@@ -362,6 +363,115 @@ TEST_F(BrowserTest, ABrowserWaitsForAnothersFirstPageOnlySoLong) {
   EXPECT_NE(browser->ReadyState(), 4) << "the first page is still loading";
   browser->Stop();
   chat.reset();
+}
+
+// Web processes the engine starts from now on, counted as it starts each.
+class SpawnCounter {
+ public:
+  SpawnCounter() {
+    m_id =
+        g_signal_connect(ui::gtk::Backend().WebContext(), "initialize-web-extensions",
+                         G_CALLBACK(+[](WebKitWebContext*, gpointer count) { ++*static_cast<int*>(count); }), &m_count);
+  }
+  ~SpawnCounter() { g_signal_handler_disconnect(ui::gtk::Backend().WebContext(), m_id); }
+  SpawnCounter(const SpawnCounter&) = delete;
+  SpawnCounter& operator=(const SpawnCounter&) = delete;
+  int Count() const { return m_count; }
+
+ private:
+  int m_count = 0;
+  gulong m_id = 0;
+};
+
+// The launcher's browser goes and the game window's comes: the page of the
+// one that comes loads in the web process the other leaves, with no process
+// to wait for; a browser beside a living one still gets a process of its own.
+TEST_F(BrowserTest, ABrowserThatGoesLeavesItsWebProcessToTheNextOne) {
+  server.Route("/login.html", {.body = Page("login")});
+  server.Route("/game.html", {.body = Page("game")});
+  server.Route("/chat.html", {.body = Page("chat")});
+  ASSERT_TRUE(Load(server.Url("/login.html")));
+  SpawnCounter spawns;
+  browser.reset();
+
+  Recorder gameEvents;
+  std::unique_ptr<ui::Browser> game = host.Peer().CreateBrowser(1002, {0, 0, 400, 300}, gameEvents);
+  game->Navigate(server.Url("/game.html"));
+  ASSERT_TRUE(PumpUntil([&] { return gameEvents.Saw("complete", server.Url("/game.html")); }));
+  EXPECT_EQ(Evaluate(*game, "document.body.textContent"), "game");
+  EXPECT_EQ(spawns.Count(), 0) << "the game's page waited for a new web process";
+
+  Recorder chatEvents;
+  std::unique_ptr<ui::Browser> chat = host.Peer().CreateBrowser(1003, {0, 0, 400, 300}, chatEvents);
+  chat->Navigate(server.Url("/chat.html"));
+  ASSERT_TRUE(PumpUntil([&] { return chatEvents.Saw("complete", server.Url("/chat.html")); }));
+  EXPECT_EQ(spawns.Count(), 1) << "a browser beside a living one shares its process";
+  EXPECT_EQ(Evaluate(*game, "document.body.textContent"), "game");
+  chat.reset();
+  game.reset();
+}
+
+// The game window: its browser is made and sent to its page before the
+// window is shown maximised. Whether or not a web process was left for it,
+// the view joins the window and its page is asked for only once the window
+// is on the screen maximised, so nothing is ever painted at the size the
+// window leaves (the part it grows into would show black); the page then
+// fills the window's client area.
+TEST_F(BrowserTest, AWindowShownMaximisedAsksForItsPageOnceItIsMaximised) {
+  server.Route("/login.html", {.body = Page("login")});
+  for (const bool processLeft : {false, true}) {
+    SCOPED_TRACE(processLeft ? "a web process left for it" : "a web process of its own");
+    const std::string path = processLeft ? "/game-after-login.html" : "/game.html";
+    server.Route(path, {.body = Page("game")});
+    if (processLeft) {
+      ASSERT_TRUE(Load(server.Url("/login.html")));
+      browser.reset();
+    }
+    HostWindow window;
+    ASSERT_TRUE(window.Create(nullptr));
+    GtkWidget* widget = dynamic_cast<ui::gtk::GtkWindowPeer&>(window.Peer()).Widget();
+    Recorder events;
+    const ui::Rect client = window.Peer().ClientRect();
+    std::unique_ptr<ui::Browser> game =
+        window.Peer().CreateBrowser(1002, {0, 0, client.Width(), client.Height()}, events);
+    // What the window is like when the view first joins it on the screen.
+    struct AtMap {
+      GtkWidget* window;
+      LoopbackServer* server;
+      std::string path;
+      int maps = 0;
+      bool maximised = false;
+      bool requested = false;
+    } atMap{widget, &server, path};
+    GtkWidget* view = GTK_WIDGET(dynamic_cast<ui::gtk::GtkBrowser&>(*game).View());
+    g_signal_connect(view, "map", G_CALLBACK(+[](GtkWidget*, gpointer data) {
+                       auto* at = static_cast<AtMap*>(data);
+                       if (at->maps++) return;
+                       GdkWindow* gdkWindow = gtk_widget_get_window(at->window);
+                       at->maximised = gdkWindow && (gdk_window_get_state(gdkWindow) & GDK_WINDOW_STATE_MAXIMIZED);
+                       at->requested = at->server->WasRequested(at->path);
+                     }),
+                     &atMap);
+    game->Navigate(server.Url(path));
+    window.ShowWindow(ui::ShowCommand::Maximize);
+    ASSERT_TRUE(PumpUntil([&] {
+      // The host's layout: the browser fills the client area.
+      const ui::Rect now = window.Peer().ClientRect();
+      if (game->Placement() != ui::Rect{0, 0, now.Width(), now.Height()}) {
+        game->Move({0, 0, now.Width(), now.Height()}, true);
+      }
+      return events.Saw("complete", server.Url(path));
+    }));
+    g_signal_handlers_disconnect_by_data(view, &atMap);
+    EXPECT_EQ(atMap.maps, 1);
+    EXPECT_TRUE(atMap.maximised) << "the view was on the screen before the window was maximised";
+    EXPECT_FALSE(atMap.requested) << "the page was asked for before the view was on the screen";
+    EXPECT_EQ(Evaluate(*game, "document.body.textContent + ' ' + (innerWidth == screen.width)"), "game true");
+    game.reset();
+    window.DestroyWindow();
+    if (processLeft) break;
+    browser = host.Peer().CreateBrowser(1001, {0, 0, 400, 300}, recorder);
+  }
 }
 
 // A nested main loop, as a message box runs one, that ends after `ms`.

@@ -63,6 +63,13 @@ GtkBrowser::GtkBrowser(GtkWindowPeer& parent, int controlId, const Rect& rect, B
   // The engine's context starts its network process at once, so that it
   // comes up alongside the window's start-up instead of after it.
   Backend().WebContext();
+  // A web process kept running for this browser needs no starting: the
+  // view is made at once, so the first page is asked for as soon as the
+  // host navigates (once its window is on the screen, below).
+  if (Backend().HasWebProcessKeeper()) {
+    StartEngine();
+    return;
+  }
   m_startToken = Backend().AfterStartUp([this] {
     m_startToken = 0;
     StartEngineAfterFirstLoads();
@@ -74,8 +81,14 @@ void GtkBrowser::StartEngine() {
   TraceStartUp("engine-start");
   FinishEngineWarmUp();
   TraceStartUp("warm-up-joined");
-  m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Backend().WebContext(),
-                                        "user-content-manager", m_content, nullptr));
+  // In the web process a page before has left running, if any; a related
+  // view takes its context from the view it is related to.
+  WebKitWebView* related = Backend().TakeWebProcessKeeper();
+  m_keeperRelated = related != nullptr;
+  m_view = WEBKIT_WEB_VIEW(
+      related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "user-content-manager", m_content, nullptr)
+              : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Backend().WebContext(), "user-content-manager",
+                             m_content, nullptr));
   g_object_ref_sink(m_view);
   TraceStartUp("web-view-created");
   WebKitSettings* settings = webkit_web_view_get_settings(m_view);
@@ -98,7 +111,28 @@ void GtkBrowser::StartEngine() {
   }
 
   gtk_container_add(GTK_CONTAINER(m_holder), GTK_WIDGET(m_view));
-  gtk_widget_show(GTK_WIDGET(m_view));
+  if (GtkWidget* window = m_parent.Widget(); window && !gtk_widget_get_mapped(window)) {
+    // A view the engine paints before its window is on the screen as shown
+    // is painted at a size the window is about to leave, and when the window
+    // grows (a maximise) the rest shows black until the engine paints again.
+    // It joins the window once the window has been drawn as shown, and its
+    // first page is asked for once the view has its size there: the size
+    // reaches the web process ahead of the load. The engine waits in the
+    // view's first draw for the web process to take the size, which a web
+    // process already in a page's load answers only after a time-out.
+    m_loadHeld = true;
+    g_signal_connect_after(m_view, "size-allocate", G_CALLBACK(OnViewAllocated), this);
+    m_viewToken = m_parent.WhenOnScreen([this] {
+      m_viewToken = 0;
+      if (!m_view) return;
+      gtk_widget_show(GTK_WIDGET(m_view));
+      // A window hidden meanwhile, or a control the host hid: nothing is
+      // drawn, so nothing waits for it.
+      if (!gtk_widget_is_drawable(GTK_WIDGET(m_view))) ReleaseLoad();
+    });
+  } else {
+    gtk_widget_show(GTK_WIDGET(m_view));
+  }
   LoadPending();
 }
 
@@ -115,12 +149,40 @@ void GtkBrowser::StartEngineAfterFirstLoads() {
 }
 
 void GtkBrowser::EndFirstLoad() {
+  LetKeeperGo();
   std::erase(WaitingForFirstLoads(), this);
   if (!m_firstLoad) return;
   m_firstLoad = false;
   if (--g_firstLoads > 0 || WaitingForFirstLoads().empty()) return;
   if (g_firstLoadTimer) g_source_remove(g_firstLoadTimer);
   g_firstLoadTimer = g_idle_add(StartWaitingEngines, nullptr);
+}
+
+void GtkBrowser::KeepProcessForNext() {
+  // Only a page of the web's keeps its process for the browser that follows
+  // (the launcher's login page for the game window's).
+  if (m_hasDocument && !m_blankDocument) Backend().KeepWebProcess(m_view);
+}
+
+void GtkBrowser::LetKeeperGo() {
+  if (!m_keeperRelated) return;
+  m_keeperRelated = false;
+  Backend().DropWebProcessKeeper();
+}
+
+void GtkBrowser::OnViewAllocated(GtkWidget* view, GdkRectangle*, gpointer self) {
+  if (!gtk_widget_get_visible(view)) return;  // not the size it shows at
+  g_signal_handlers_disconnect_by_func(view, reinterpret_cast<gpointer>(OnViewAllocated), self);
+  // At once, ahead of the view's first draw in this frame, which waits for
+  // the web process to have taken the size.
+  static_cast<GtkBrowser*>(self)->ReleaseLoad();
+}
+
+void GtkBrowser::ReleaseLoad() {
+  if (!m_loadHeld) return;
+  m_loadHeld = false;
+  TraceStartUp("view-placed");
+  LoadPending();
 }
 
 WebKitWebView* GtkBrowser::View() {
@@ -134,14 +196,16 @@ WebKitWebView* GtkBrowser::View() {
 
 void GtkBrowser::LoadPending() {
   if (!m_view || !m_pendingUrl) return;
-  const std::string url = std::move(*m_pendingUrl);
-  m_pendingUrl.reset();
   if (!m_firstLoadCounted) {
-    // Browsers made meanwhile start their engines once this page is in.
+    // Browsers made meanwhile start their engines once this page is in,
+    // also while it waits for its view to be drawn.
     m_firstLoadCounted = true;
     m_firstLoad = true;
     ++g_firstLoads;
   }
+  if (m_loadHeld) return;
+  const std::string url = std::move(*m_pendingUrl);
+  m_pendingUrl.reset();
   TraceStartUp("load-uri");
   webkit_web_view_load_uri(m_view, url.c_str());
   TraceStartUp("load-uri-returned");
@@ -154,8 +218,11 @@ GtkBrowser::~GtkBrowser() {
   CancelBlank();
   while (!m_popups.empty()) ForgetPopup(m_popups.back());
   ReleaseUIHandler();
+  if (m_viewToken) m_parent.CancelWhenOnScreen(m_viewToken);
+  m_viewToken = 0;
   EndFirstLoad();
   if (m_view) {
+    KeepProcessForNext();
     g_signal_handlers_disconnect_by_data(m_view, this);
     g_object_unref(m_view);
     m_view = nullptr;
@@ -180,8 +247,11 @@ void GtkBrowser::OnHolderDestroyed(GtkWidget* widget, gpointer self) {
   browser->m_startToken = 0;
   browser->CancelBlank();
   browser->m_pendingUrl.reset();
+  if (browser->m_viewToken) browser->m_parent.CancelWhenOnScreen(browser->m_viewToken);
+  browser->m_viewToken = 0;
   browser->EndFirstLoad();
   if (browser->m_view) {
+    browser->KeepProcessForNext();
     g_signal_handlers_disconnect_by_data(browser->m_view, browser);
     g_object_unref(browser->m_view);
     browser->m_view = nullptr;

@@ -67,11 +67,20 @@ class GtkBrowser : public Browser {
  private:
   // The browser's life (GtkBrowser.cpp).
   void StartEngine();
+  // The process keeper this browser's view was made related to goes once
+  // the view has a page of its own in that process.
+  void LetKeeperGo();
+  // The view goes: its web process is kept for the next browser.
+  void KeepProcessForNext();
   // One first page at a time: a browser made while another's first page
   // loads starts its engine once that page is in (or after a bound).
   void StartEngineAfterFirstLoads();
   void EndFirstLoad();
   void LoadPending();
+  // A view made before its window is on the screen joins the window once
+  // the window has been drawn as shown, and loads once it has its size there.
+  static void OnViewAllocated(GtkWidget* view, GdkRectangle*, gpointer self);
+  void ReleaseLoad();
   static gboolean CompleteBlank(gpointer self);
   void CancelBlank();
   static void OnHolderDestroyed(GtkWidget*, gpointer self);
@@ -132,9 +141,12 @@ class GtkBrowser : public Browser {
   std::optional<GdkRGBA> m_background;  // what the view shows before a page paints
   WebKitUserContentManager* m_content = nullptr;
   int m_startToken = 0;                     // the engine's start, while it waits
+  bool m_keeperRelated = false;             // the view shares the process keeper's web process
   bool m_firstLoad = false;                 // the view's first page is on its way
   bool m_firstLoadCounted = false;          // that page has been asked for
   std::optional<std::string> m_pendingUrl;  // a load waiting for the engine
+  int m_viewToken = 0;                      // the view, until its window is on the screen
+  bool m_loadHeld = false;                  // loads wait until the view has been drawn in its window
   guint m_blankSource = 0;                  // the first blank page, being completed
   unsigned m_navigations = 0;               // navigations asked for so far
   bool m_blankDocument = false;             // the document is that first blank page

@@ -60,6 +60,7 @@ GtkPlatform::~GtkPlatform() {
   if (m_startUpIdle) g_source_remove(m_startUpIdle);
   if (m_startUpTimer) g_source_remove(m_startUpTimer);
   if (m_trimTimer) g_source_remove(m_trimTimer);
+  DropWebProcessKeeper();
   if (m_webContext) g_object_unref(m_webContext);
   if (m_websiteData) g_object_unref(m_websiteData);
 }

@@ -74,6 +74,18 @@ class GtkPlatform : public Platform {
   WebKitWebContext* WebContext();
   WebKitWebsiteDataManager* WebsiteData();
 
+  // The hand-off from one browser to the next (the launcher's login page to
+  // the game window's) would otherwise wait for a fresh web process. A
+  // browser that goes with a page shown leaves a hidden blank view in its
+  // web process, which keeps the process running; the next browser's view
+  // is made related to it, so it loads in that process, and lets it go once
+  // its first page has come. Unclaimed, it goes after a few seconds.
+  void KeepWebProcess(WebKitWebView* going);
+  bool HasWebProcessKeeper() const { return m_keeper && !m_keeperTaken; }
+  // The view to make the next one related to, taken once; null when there is none.
+  WebKitWebView* TakeWebProcessKeeper();
+  void DropWebProcessKeeper();
+
   // Work that holds the GUI thread for a while (starting the browser
   // engine) waits while a main window (one without an owner) has been shown
   // but not drawn yet, so that it never keeps the first window off the
@@ -98,6 +110,9 @@ class GtkPlatform : public Platform {
   DataProfile m_profile;  // its lock is let go only as the process ends
   WebKitWebsiteDataManager* m_websiteData = nullptr;
   WebKitWebContext* m_webContext = nullptr;
+  WebKitWebView* m_keeper = nullptr;  // a blank page keeping the web process for the next browser
+  bool m_keeperTaken = false;
+  guint m_keeperTimer = 0;
   StartUp m_startUp = StartUp::NothingShown;
   std::unique_ptr<PngDecodedAhead> m_pngAhead;  // the PNG resources, during start-up
   std::vector<std::pair<int, std::function<void()>>> m_startUpWork;

@@ -14,6 +14,8 @@ namespace {
 // How long a copy waits for the profile of a copy that is ending: a restart
 // starts the fresh copy just before the old one ends.
 constexpr auto kProfileWait = std::chrono::seconds(3);
+// How long a web process is kept for a browser that does not come.
+constexpr guint kKeeperWaitMs = 5000;
 }  // namespace
 
 WebKitWebsiteDataManager* GtkPlatform::WebsiteData() {
@@ -48,6 +50,47 @@ WebKitWebContext* GtkPlatform::WebContext() {
     external_bridge::Attach(m_webContext);
   }
   return m_webContext;
+}
+
+void GtkPlatform::KeepWebProcess(WebKitWebView* going) {
+  if (m_keeper || !going) return;
+  // Made before the view goes, so that its process never runs empty.
+  m_keeper = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", going, nullptr));
+  g_object_ref_sink(m_keeper);
+  m_keeperTaken = false;
+  // Never shown: nothing of it is drawn.
+  webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(m_keeper),
+                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  // Its page in the web process is what keeps the process.
+  webkit_web_view_load_uri(m_keeper, "about:blank");
+  // Kept for a browser made next, not for ever.
+  m_keeperTimer = g_timeout_add(
+      kKeeperWaitMs,
+      [](gpointer self) {
+        auto* platform = static_cast<GtkPlatform*>(self);
+        platform->m_keeperTimer = 0;
+        if (!platform->m_keeperTaken) platform->DropWebProcessKeeper();
+        return G_SOURCE_REMOVE;
+      },
+      this);
+}
+
+WebKitWebView* GtkPlatform::TakeWebProcessKeeper() {
+  if (m_keeperTaken || !m_keeper) return nullptr;
+  m_keeperTaken = true;
+  if (m_keeperTimer) g_source_remove(m_keeperTimer);
+  m_keeperTimer = 0;
+  return m_keeper;
+}
+
+void GtkPlatform::DropWebProcessKeeper() {
+  if (m_keeperTimer) g_source_remove(m_keeperTimer);
+  m_keeperTimer = 0;
+  if (!m_keeper) return;
+  WebKitWebView* keeper = m_keeper;
+  m_keeper = nullptr;
+  gtk_widget_destroy(GTK_WIDGET(keeper));
+  g_object_unref(keeper);
 }
 
 namespace {

@@ -297,6 +297,20 @@ void GtkWindowPeer::SetRoundShape(const Rect& rect, int ellipseWidth, int ellips
   cairo_region_destroy(region);
 }
 
+void GtkWindowPeer::AddNonClientBand(cairo_t* cr, int width, int height) const {
+  // Four rectangles that do not overlap: a clip cairo keeps as boxes, so
+  // filling it costs the band's pixels, not the whole window's.
+  const Rect client = ClientRect();
+  const int left = std::clamp(m_insets.left, 0, width);
+  const int top = std::clamp(m_insets.top, 0, height);
+  const int right = std::clamp(m_insets.left + client.Width(), left, width);
+  const int bottom = std::clamp(m_insets.top + client.Height(), top, height);
+  cairo_rectangle(cr, 0, 0, width, top);
+  cairo_rectangle(cr, 0, bottom, width, height - bottom);
+  cairo_rectangle(cr, 0, top, left, bottom - top);
+  cairo_rectangle(cr, right, top, width - right, bottom - top);
+}
+
 void GtkWindowPeer::PaintNonClient(const NonClientPainter& paint) {
   if (!m_widget || m_rect.IsEmpty()) return;
   const int width = m_rect.Width();
@@ -306,21 +320,27 @@ void GtkWindowPeer::PaintNonClient(const NonClientPainter& paint) {
     if (m_nonClient) cairo_surface_destroy(m_nonClient);
     m_nonClient = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
   }
-  // Drawn off screen, client area excluded, and shown in one go.
+  // Drawn off screen, client area excluded (it stays clear), and shown in
+  // one go.
   cairo_t* cr = cairo_create(m_nonClient);
+  AddNonClientBand(cr, width, height);
+  cairo_clip(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
   cairo_paint(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-  const Rect client = ClientRect();
-  cairo_rectangle(cr, 0, 0, width, height);
-  cairo_rectangle(cr, m_insets.left, m_insets.top, client.Width(), client.Height());
-  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-  cairo_clip(cr);
   CairoCanvas canvas(cr);
   // The surface is the whole window, all of it drawn each time.
   paint(canvas, Rect{0, 0, width, height});
   cairo_destroy(cr);
-  gtk_widget_queue_draw(m_widget);
+  // Only the band changed; the client area is drawn by its own invalidations.
+  cairo_region_t* band = cairo_region_create();
+  const Rect client = ClientRect();
+  const cairo_rectangle_int_t whole{0, 0, width, height};
+  const cairo_rectangle_int_t inside{m_insets.left, m_insets.top, client.Width(), client.Height()};
+  cairo_region_union_rectangle(band, &whole);
+  cairo_region_subtract_rectangle(band, &inside);
+  gtk_widget_queue_draw_region(m_widget, band);
+  cairo_region_destroy(band);
 }
 
 gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
@@ -329,6 +349,14 @@ gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
   if (!peer->m_owner) {
     if (!Backend().MainWindowDrawn()) TraceStartUp("main-window-drawn");
     Backend().NoteMainWindowDrawn();
+  }
+  if (peer->m_awaitingFrame) {
+    // Drawn as shown once a maximise asked for has been carried out.
+    GdkWindow* window = gtk_widget_get_window(widget);
+    if (!peer->m_zoomed || (gdk_window_get_state(window) & GDK_WINDOW_STATE_MAXIMIZED)) {
+      if (!peer->m_owner) TraceStartUp(peer->m_zoomed ? "window-drawn-maximised" : "window-drawn");
+      peer->NoteDrawnAsShown();
+    }
   }
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
@@ -354,6 +382,10 @@ gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
   cairo_paint(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   if (peer->m_nonClient) {
+    // Clear inside the client area: only the band is worth compositing.
+    peer->AddNonClientBand(cr, cairo_image_surface_get_width(peer->m_nonClient),
+                           cairo_image_surface_get_height(peer->m_nonClient));
+    cairo_clip(cr);
     cairo_set_source_surface(cr, peer->m_nonClient, 0, 0);
     cairo_paint(cr);
   }

@@ -281,6 +281,13 @@ void GtkWindowPeer::ForgetWidget() {
   m_heldCloseSource = 0;
   if (m_showSource) g_source_remove(m_showSource);
   m_showSource = 0;
+  // Children waiting for the frame go with the window.
+  m_awaitingFrame = false;
+  m_onScreenWaiters.clear();
+  if (m_onScreenSource) g_source_remove(m_onScreenSource);
+  m_onScreenSource = 0;
+  if (m_frameWaitTimer) g_source_remove(m_frameWaitTimer);
+  m_frameWaitTimer = 0;
   m_closeHeld = false;
   m_trackingLeave = false;
   m_ncPressed = false;

@@ -113,6 +113,15 @@ class GtkWindowPeer : public WindowPeer {
   void AddControl(int controlId, GtkWidget* child);
   void ForgetControl(GtkWidget* child);
 
+  // Whether the window has been shown and not yet drawn as it was shown: no
+  // frame yet, or a maximise the window manager has not carried out. What a
+  // child paints meanwhile is painted at a size that is about to change.
+  bool OnItsWayToScreen() const;
+  // Runs `ready` from the main loop once the window is no longer on its way
+  // (drawn as shown, hidden or gone); at once when it is not.
+  int WhenOnScreen(std::function<void()> ready);
+  void CancelWhenOnScreen(int token);
+
  private:
   struct PictureButton;
   friend struct PictureButton;
@@ -131,6 +140,8 @@ class GtkWindowPeer : public WindowPeer {
   void UpdateChildShape();
   void ApplyShape(cairo_region_t* region, bool inputOnly);
   void ApplyWindowBackground();
+  // The non-client band of a window of that size, as rectangles on cr's path.
+  void AddNonClientBand(cairo_t* cr, int width, int height) const;
   Hit HitTest(Point screen);
   Point PointerPoint(GdkWindow* window, double x, double y, double xRoot, double yRoot) const;
   Hit DefaultHitTest(Point screen) const;
@@ -157,6 +168,8 @@ class GtkWindowPeer : public WindowPeer {
   static void OnRealize(GtkWidget*, gpointer self);
   static gboolean OnDeferredShow(gpointer self);
   void AwaitPlacementAtMap();
+  void NoteDrawnAsShown();
+  static gboolean OnScreenNow(gpointer self);
   static void OnDestroy(GtkWidget*, gpointer self);
   static gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer);
   static void OnContainerAllocate(GtkWidget*, GdkRectangle*, gpointer self);
@@ -198,6 +211,12 @@ class GtkWindowPeer : public WindowPeer {
   bool m_closeHeld = false;
   guint m_heldCloseSource = 0;
   guint m_showSource = 0;  // a show held until the current handler is over
+  // Shown and not yet drawn as shown, and what waits for that frame.
+  bool m_awaitingFrame = false;
+  std::vector<std::pair<int, std::function<void()>>> m_onScreenWaiters;
+  int m_lastOnScreenToken = 0;
+  guint m_onScreenSource = 0;
+  guint m_frameWaitTimer = 0;
 
   // Defaults of the messages being handled, innermost last.
   std::vector<std::function<std::intptr_t()>> m_defaults;

@@ -13,6 +13,9 @@ namespace {
 // How long the window manager may take to carry out a move or resize before
 // what it last reported counts as the window's place.
 constexpr guint kSettleMs = 700;
+// How long a shown window may take to be drawn as shown before what waits
+// for that goes on anyway (a window manager that never maximises it).
+constexpr guint kFrameWaitMs = 1000;
 
 }  // namespace
 
@@ -24,6 +27,7 @@ void GtkWindowPeer::Show(ShowCommand command) {
   switch (command) {
     case ShowCommand::Hide:
       gtk_widget_hide(m_widget);
+      NoteDrawnAsShown();  // nothing of it shows now
       return;
     case ShowCommand::ShowMinimized:
     case ShowCommand::Minimize:
@@ -60,10 +64,65 @@ void GtkWindowPeer::Show(ShowCommand command) {
   }
   if (!m_owner) {
     if (!Backend().MainWindowDrawn()) TraceStartUp("main-window-shown");
+    TraceStartUp(m_zoomed ? "window-shown-maximised" : "window-shown");
     Backend().NoteMainWindowShown();
+  }
+  // Not on the screen yet, or about to change its size there.
+  GdkWindow* gdkWindow = gtk_widget_get_window(m_widget);
+  const bool maximised = gdkWindow && (gdk_window_get_state(gdkWindow) & GDK_WINDOW_STATE_MAXIMIZED);
+  if (!gtk_widget_get_mapped(m_widget) || (m_zoomed && !maximised)) {
+    m_awaitingFrame = true;
+    if (m_frameWaitTimer) g_source_remove(m_frameWaitTimer);
+    m_frameWaitTimer = g_timeout_add(
+        kFrameWaitMs,
+        [](gpointer self) {
+          auto* peer = static_cast<GtkWindowPeer*>(self);
+          peer->m_frameWaitTimer = 0;
+          peer->NoteDrawnAsShown();
+          return G_SOURCE_REMOVE;
+        },
+        this);
   }
   AwaitPlacementAtMap();
   gtk_widget_show(m_widget);
+}
+
+bool GtkWindowPeer::OnItsWayToScreen() const {
+  return m_widget && !m_destroying && m_awaitingFrame && gtk_widget_get_visible(m_widget);
+}
+
+int GtkWindowPeer::WhenOnScreen(std::function<void()> ready) {
+  m_onScreenWaiters.emplace_back(++m_lastOnScreenToken, std::move(ready));
+  if (!OnItsWayToScreen()) NoteDrawnAsShown();
+  return m_lastOnScreenToken;
+}
+
+void GtkWindowPeer::CancelWhenOnScreen(int token) {
+  std::erase_if(m_onScreenWaiters, [token](const auto& waiter) { return waiter.first == token; });
+}
+
+void GtkWindowPeer::NoteDrawnAsShown() {
+  m_awaitingFrame = false;
+  if (m_frameWaitTimer) g_source_remove(m_frameWaitTimer);
+  m_frameWaitTimer = 0;
+  // From the main loop: the frame being drawn is finished first, and the
+  // waiters may start loads that must not run inside it.
+  if (!m_onScreenWaiters.empty() && !m_onScreenSource) {
+    m_onScreenSource = g_idle_add_full(G_PRIORITY_HIGH, OnScreenNow, this, nullptr);
+  }
+}
+
+gboolean GtkWindowPeer::OnScreenNow(gpointer self) {
+  auto* peer = static_cast<GtkWindowPeer*>(self);
+  peer->m_onScreenSource = 0;
+  if (peer->OnItsWayToScreen()) return G_SOURCE_REMOVE;  // shown again meanwhile
+  // One at a time: a waiter may cancel others.
+  while (!peer->m_onScreenWaiters.empty()) {
+    auto ready = std::move(peer->m_onScreenWaiters.front().second);
+    peer->m_onScreenWaiters.erase(peer->m_onScreenWaiters.begin());
+    ready();
+  }
+  return G_SOURCE_REMOVE;
 }
 
 gboolean GtkWindowPeer::OnDeferredShow(gpointer self) {
