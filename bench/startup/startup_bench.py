@@ -405,8 +405,9 @@ def median(runs, key):
 
 TRACE_ORDER = ("main", "gtk-ready", "main-window-shown", "window-shown", "window-shown-maximised", "engine-start",
                "warm-up-joined", "web-view-created", "main-window-drawn", "window-drawn", "window-drawn-maximised",
-               "view-placed", "load-uri", "load-uri-returned", "web-process-spawn", "web-process-up", "load-started",
-               "page-requested", "game-requested", "load-committed", "load-finished", "page-loaded")
+               "view-placed", "load-uri", "load-uri-returned", "web-process-spawn", "web-process-up", "web-page-created",
+               "web-page-request", "load-started", "page-requested", "game-requested", "load-committed",
+               "load-finished", "page-loaded")
 
 
 def trace_table(title, client, base, key, extra):
