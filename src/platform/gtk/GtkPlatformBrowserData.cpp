@@ -68,8 +68,8 @@ void GtkPlatform::KeepWebProcess(WebKitWebView* going) {
       kKeeperWaitMs,
       [](gpointer self) {
         auto* platform = static_cast<GtkPlatform*>(self);
-        platform->m_keeperTimer = 0;
-        if (!platform->m_keeperTaken) platform->DropWebProcessKeeper();
+        platform->m_keeperTimer = 0;  // taking the keeper ends the timer
+        platform->DropWebProcessKeeper();
         return G_SOURCE_REMOVE;
       },
       this);

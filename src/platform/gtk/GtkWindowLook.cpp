@@ -297,18 +297,26 @@ void GtkWindowPeer::SetRoundShape(const Rect& rect, int ellipseWidth, int ellips
   cairo_region_destroy(region);
 }
 
-void GtkWindowPeer::AddNonClientBand(cairo_t* cr, int width, int height) const {
+void GtkWindowPeer::ClipToNonClientBand(cairo_t* cr, int width, int height) const {
   // Four rectangles that do not overlap: a clip cairo keeps as boxes, so
   // filling it costs the band's pixels, not the whole window's.
+  cairo_region_t* band = NonClientBand(width, height);
+  gdk_cairo_region(cr, band);
+  cairo_region_destroy(band);
+  cairo_clip(cr);
+}
+
+cairo_region_t* GtkWindowPeer::NonClientBand(int width, int height) const {
   const Rect client = ClientRect();
   const int left = std::clamp(m_insets.left, 0, width);
   const int top = std::clamp(m_insets.top, 0, height);
   const int right = std::clamp(m_insets.left + client.Width(), left, width);
   const int bottom = std::clamp(m_insets.top + client.Height(), top, height);
-  cairo_rectangle(cr, 0, 0, width, top);
-  cairo_rectangle(cr, 0, bottom, width, height - bottom);
-  cairo_rectangle(cr, 0, top, left, bottom - top);
-  cairo_rectangle(cr, right, top, width - right, bottom - top);
+  const cairo_rectangle_int_t whole{0, 0, width, height};
+  const cairo_rectangle_int_t inside{left, top, right - left, bottom - top};
+  cairo_region_t* band = cairo_region_create_rectangle(&whole);
+  cairo_region_subtract_rectangle(band, &inside);
+  return band;
 }
 
 void GtkWindowPeer::PaintNonClient(const NonClientPainter& paint) {
@@ -323,8 +331,7 @@ void GtkWindowPeer::PaintNonClient(const NonClientPainter& paint) {
   // Drawn off screen, client area excluded (it stays clear), and shown in
   // one go.
   cairo_t* cr = cairo_create(m_nonClient);
-  AddNonClientBand(cr, width, height);
-  cairo_clip(cr);
+  ClipToNonClientBand(cr, width, height);
   cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
   cairo_paint(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
@@ -333,12 +340,7 @@ void GtkWindowPeer::PaintNonClient(const NonClientPainter& paint) {
   paint(canvas, Rect{0, 0, width, height});
   cairo_destroy(cr);
   // Only the band changed; the client area is drawn by its own invalidations.
-  cairo_region_t* band = cairo_region_create();
-  const Rect client = ClientRect();
-  const cairo_rectangle_int_t whole{0, 0, width, height};
-  const cairo_rectangle_int_t inside{m_insets.left, m_insets.top, client.Width(), client.Height()};
-  cairo_region_union_rectangle(band, &whole);
-  cairo_region_subtract_rectangle(band, &inside);
+  cairo_region_t* band = NonClientBand(width, height);
   gtk_widget_queue_draw_region(m_widget, band);
   cairo_region_destroy(band);
 }
@@ -383,9 +385,8 @@ gboolean GtkWindowPeer::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   if (peer->m_nonClient) {
     // Clear inside the client area: only the band is worth compositing.
-    peer->AddNonClientBand(cr, cairo_image_surface_get_width(peer->m_nonClient),
-                           cairo_image_surface_get_height(peer->m_nonClient));
-    cairo_clip(cr);
+    peer->ClipToNonClientBand(cr, cairo_image_surface_get_width(peer->m_nonClient),
+                              cairo_image_surface_get_height(peer->m_nonClient));
     cairo_set_source_surface(cr, peer->m_nonClient, 0, 0);
     cairo_paint(cr);
   }

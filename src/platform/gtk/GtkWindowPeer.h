@@ -140,8 +140,10 @@ class GtkWindowPeer : public WindowPeer {
   void UpdateChildShape();
   void ApplyShape(cairo_region_t* region, bool inputOnly);
   void ApplyWindowBackground();
-  // The non-client band of a window of that size, as rectangles on cr's path.
-  void AddNonClientBand(cairo_t* cr, int width, int height) const;
+  // The non-client band of a window of that size (the caller destroys it),
+  // and cr clipped to it.
+  cairo_region_t* NonClientBand(int width, int height) const;
+  void ClipToNonClientBand(cairo_t* cr, int width, int height) const;
   Hit HitTest(Point screen);
   Point PointerPoint(GdkWindow* window, double x, double y, double xRoot, double yRoot) const;
   Hit DefaultHitTest(Point screen) const;
