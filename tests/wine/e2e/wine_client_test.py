@@ -299,11 +299,9 @@ class ClientRun(unittest.TestCase):
     def launcher_open(self):
         return viewable(self.splash) or viewable(self.overlay)
 
-    def reach_the_game(self):
-        """From the login page to the game window showing the game."""
-        self.wait_for_login_page()
-        address = self.log_in()["location"]
-
+    def game_window_after_the_launcher(self):
+        """Waits for the launcher to end, the game entry never asked for while
+        it is open, then for the maximised game window."""
         def launcher_gone():
             early = self.entry_requests()
             still_open = self.launcher_open()
@@ -311,7 +309,14 @@ class ClientRun(unittest.TestCase):
             return not still_open
 
         self.wait_for(launcher_gone, 20, "the launcher did not end after the login")
-        window = self.wait_for(self.game_window, 20, "no maximised game window appeared")
+        return self.wait_for(self.game_window, 20, "no maximised game window appeared")
+
+    def reach_the_game(self):
+        """From the login page to the game window showing the game."""
+        self.wait_for_login_page()
+        address = self.log_in()["location"]
+
+        window = self.game_window_after_the_launcher()
         self.wait_for(lambda: self.reports("complete", url=address), 20, "the game page never completed")
         return window, address
 
@@ -372,14 +377,7 @@ class Login(ClientRun):
                                "the redirect to the game entry raised no BeforeNavigate2")
         self.assertEqual(before[0]["cancel"], "1", f"the launcher let the game entry load: {before}")
 
-        def launcher_gone():
-            early = self.entry_requests()
-            still_open = self.launcher_open()
-            self.assertFalse(early and still_open, f"the game entry was requested while the launcher was open: {early}")
-            return not still_open
-
-        self.wait_for(launcher_gone, 20, "the launcher did not end after the login")
-        window = self.wait_for(self.game_window, 20, "no maximised game window appeared")
+        window = self.game_window_after_the_launcher()
         self.assertEqual(geometry(window), (0, 0) + SCREEN, "the game window does not cover the screen")
         self.wait_for(lambda: self.reports("complete", url=address), 20, "the game page never completed")
         self.wait_for(lambda: window_name(window) == GAME_TITLE, 10,
